@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ServerSettings.h"
+
+namespace veltrona::config {
+
+// What reading the settings lines gave: the settings, and every "FIFOMax" or "FIFOMin"
+// value that is no integer (trimmed, in file order). Such a value leaves its holder as it
+// was and reading goes on with the next line; the caller reports each one.
+struct SettingsReadResult {
+    ServerSettings settings;
+    std::vector<std::string> invalidIntegers;
+};
+
+// Applies the lines of a settings file, in order, to `initial`. Keys match by
+// case-sensitive prefix; absent keys leave their holder unchanged.
+SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSettings initial = {});
+
+// The whole settings file as it is written: fixed line order, CR LF after every line.
+// CR, LF and NUL inside a text are written as blanks, so no value can add or end a line.
+std::string writeSettings(const ServerSettings& settings);
+
+// "'%s' ist kein gültiger Integerwert" for a value that is no integer (UTF-8 text;
+// `value` is already decoded for display).
+std::string invalidIntegerMessage(std::string_view value);
+
+}  // namespace veltrona::config

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace veltrona::process {
+
+using ProcessId = std::uint32_t;
+
+// How the executable texts of a platform are written, which decides what separates the
+// file-name part: "/" on POSIX systems; "\" and ":" (never "/") on Windows.
+enum class PathSyntax { Posix, Windows };
+
+// One running process: its identifier and the text that names its executable, the full
+// path where the platform gives it, otherwise the bare file name.
+struct ProcessEntry {
+    ProcessId id = 0;
+    std::string executable;
+
+    bool operator==(const ProcessEntry&) const = default;
+};
+
+enum class TerminateResult {
+    Terminated,  // the process was ended
+    Refused,     // the platform denied it (no rights, or the process cannot be opened)
+    Vanished,    // the process ended meanwhile, or its identifier now names another program
+};
+
+// The launch was refused: executable missing or not executable, or the system could
+// not start a process. The text is the system's reason.
+class LaunchError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The operating system's processes, as the tool needs them. One implementation per OS.
+class ProcessPlatform {
+public:
+    virtual ~ProcessPlatform() = default;
+
+    virtual PathSyntax pathSyntax() const = 0;
+
+    // The running processes that the tool may query, in the order the platform delivers
+    // them; freshly listed at every call. A process that vanishes during the listing, or
+    // whose executable cannot be read, is left out; a listing that fails as a whole gives
+    // an empty list. Never throws for either.
+    virtual std::vector<ProcessEntry> listProcesses() = 0;
+
+    // Ends the process hard (exit code 0 where the platform lets the caller choose),
+    // provided it still is the program `entry` names.
+    virtual TerminateResult terminate(const ProcessEntry& entry) = 0;
+
+    // Starts `program` with `parameters`, a command line written for a Windows program,
+    // detached: it outlives the tool, starts in the tool's current directory and never
+    // goes through a shell. `shown` (verbose mode) shows its window or output; otherwise
+    // its output goes nowhere. Returns once it has been started; throws LaunchError when
+    // the platform refuses.
+    virtual void launch(const std::string& program, const std::string& parameters, bool shown) = 0;
+};
+
+// The implementation for the operating system the tool was built for.
+std::unique_ptr<ProcessPlatform> createProcessPlatform();
+
+}  // namespace veltrona::process
