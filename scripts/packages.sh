@@ -1,0 +1,30 @@
+# Sourced by the set-up scripts: installs the Debian packages that are still missing.
+
+# Everything the tool needs to build and run.
+VELTRONA_BUILD_PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev"
+# What the test suites need on top: GoogleTest, Google Benchmark, a real X server with a window
+# manager for the acceptance runs, the Windows cross compiler with Wine, and clang for fuzzing.
+VELTRONA_TEST_PACKAGES="googletest libgtest-dev libbenchmark-dev xvfb xauth openbox xdotool wmctrl \
+x11-utils imagemagick procps g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
+
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Run this script as root (or with sudo) so it can install them." >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,35 @@
+#include "WrappingRadioButton.h"
+
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace veltrona::app {
+
+void WrappingRadioButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+
+    // The indicator stays at the top left, level with the first line of the caption.
+    const int indicatorWidth = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, this);
+    const int indicatorHeight =
+        style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, &option, this);
+    const int lineHeight = fontMetrics().height();
+    QStyleOptionButton indicator = option;
+    indicator.rect = QRect(0, qMax(0, (lineHeight - indicatorHeight) / 2), indicatorWidth,
+                           indicatorHeight);
+    painter.drawPrimitive(QStyle::PE_IndicatorRadioButton, indicator);
+
+    const int spacing = style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, this);
+    const QRect textRect = rect().adjusted(indicatorWidth + spacing, 0, 0, 0);
+    painter.drawItemText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, option.palette,
+                         isEnabled(), text(), QPalette::WindowText);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = textRect;
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+}  // namespace veltrona::app

@@ -1,0 +1,180 @@
+// The window as the form builds it, before any file is read.
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "FormFixture.h"
+
+namespace veltrona::app::testing {
+namespace {
+
+using Layout = FormTest;
+
+TEST_F(Layout, WindowIsAFixedSizeDialogWithItsCaption) {
+    build();
+    EXPECT_EQ(form->objectName(), "ServerAdminForm");
+    EXPECT_EQ(form->windowTitle(), "Zarvo Server Einstellungen");
+    EXPECT_EQ(form->size(), QSize(485, 432));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(control<QLabel>("Label1")->font().bold());
+}
+
+TEST_F(Layout, ControlsSitWhereTheFormPutsThem) {
+    build();
+    struct Row {
+        const char* name;
+        const char* parent;
+        QRect geometry;
+    };
+    const Row rows[] = {
+        {"SStatus", "ServerAdminForm", {248, 24, 209, 65}},
+        {"Button1", "ServerAdminForm", {48, 24, 169, 25}},
+        {"Button2", "ServerAdminForm", {48, 64, 169, 25}},
+        {"GroupBox2", "ServerAdminForm", {248, 104, 209, 281}},
+        {"Edit1", "GroupBox2", {48, 32, 121, 21}},
+        {"Edit4", "GroupBox2", {16, 256, 161, 21}},
+        {"RadioButton5", "GroupBox2", {16, 216, 161, 17}},
+        {"GroupBox3", "ServerAdminForm", {32, 104, 201, 281}},
+        {"Panel2", "GroupBox3", {8, 56, 185, 97}},
+        {"SpinEdit2", "Panel2", {56, 19, 41, 22}},
+        {"RadioButton1", "Panel2", {8, 48, 161, 41}},
+        {"SpinEdit3", "Panel3", {48, 35, 73, 22}},
+        {"ServerMessage", "ServerAdminForm", {240, 72, 185, 97}},
+        {"Panel1", "ServerAdminForm", {32, 392, 425, 33}},
+        {"CheckBox1", "Panel1", {16, 8, 97, 17}},
+    };
+    for (const Row& row : rows) {
+        QWidget* widget = control<QWidget>(row.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), row.parent) << row.name;
+        EXPECT_EQ(widget->geometry(), row.geometry) << row.name;
+    }
+}
+
+TEST_F(Layout, InitialStateIsEmptyUncheckedAndPartlyDisabled) {
+    build();
+    for (const char* edit : {"Edit1", "Edit2", "Edit3", "Edit4", "edDatabase"}) {
+        EXPECT_TRUE(text(edit).isEmpty()) << edit;
+    }
+    for (const char* spin : {"SpinEdit1", "SpinEdit2", "SpinEdit3"}) {
+        EXPECT_EQ(control<QSpinBox>(spin)->value(), 0) << spin;
+        // No bounds: any 32-bit integer is accepted.
+        EXPECT_EQ(control<QSpinBox>(spin)->minimum(), INT_MIN) << spin;
+        EXPECT_EQ(control<QSpinBox>(spin)->maximum(), INT_MAX) << spin;
+    }
+    for (const char* button : {"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4",
+                               "RadioButton5"}) {
+        EXPECT_FALSE(control<QRadioButton>(button)->isChecked()) << button;
+    }
+    EXPECT_FALSE(control<QCheckBox>("CheckBox1")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("CheckBox2")->isChecked());
+    for (const char* disabled : {"RadioButton1", "SpinEdit1", "SpinEdit3"}) {
+        EXPECT_FALSE(control<QWidget>(disabled)->isEnabled()) << disabled;
+    }
+    for (const char* enabled : {"Label3", "Label7", "SpinEdit2", "RadioButton2"}) {
+        EXPECT_TRUE(control<QWidget>(enabled)->isEnabled()) << enabled;
+    }
+    EXPECT_TRUE(control<QPlainTextEdit>("SStatus")->isReadOnly());
+    EXPECT_TRUE(control<QPlainTextEdit>("SStatus")->toPlainText().isEmpty());
+    EXPECT_EQ(form->pollingTimer()->objectName(), "Timer1");
+    EXPECT_EQ(form->pollingTimer()->interval(), 1000);
+}
+
+TEST_F(Layout, TimerIsArmedBeforeStartUp) {
+    TServerAdminForm armed({processes, dialogs, clock, germanTimeFormat, programFolder});
+    EXPECT_TRUE(armed.pollingTimer()->isActive());
+}
+
+TEST_F(Layout, CatalogueHoldsNineWholeLinesAndStaysHidden) {
+    build();
+    form->show();
+    EXPECT_FALSE(control<QWidget>("ServerMessage")->isVisible());
+    const QStringList expected = {"Server gestartet",
+                                  "Server gestoppt",
+                                  "Server läuft",
+                                  "Server läuft nicht",
+                                  "Server läuft bereits",
+                                  "Server konnte nicht gestartet werden",
+                                  "Login required",
+                                  "Enter password:",
+                                  "Wrong password entered!"};
+    for (int i = 0; i < expected.size(); ++i) {
+        // Whole logical lines, however narrow the memo wraps them on screen.
+        EXPECT_EQ(form->catalogueMessage(i), expected[i]) << i;
+    }
+    EXPECT_TRUE(form->catalogueMessage(9).isEmpty());
+}
+
+TEST_F(Layout, CaptionsAreTheBuiltInTexts) {
+    build();
+    EXPECT_EQ(control<QPushButton>("Button1")->text(), "Zarvo Server stoppen");
+    EXPECT_EQ(control<QPushButton>("Button2")->text(), "Zarvo Server starten");
+    EXPECT_EQ(control<QGroupBox>("GroupBox3")->title(), "Überlaufmanagement");
+    EXPECT_EQ(control<QRadioButton>("RadioButton1")->text(),
+              "bei Betrachtung Registrierung erneuern");
+    EXPECT_EQ(control<QLabel>("Label12")->text(), "All changes require a restart of the server!");
+}
+
+TEST_F(Layout, TabOrderInsideTheDicomGroup) {
+    build();
+    QStringList order;
+    QWidget* widget = control<QWidget>("Edit1");
+    do {
+        if (widget->parentWidget() && widget->parentWidget()->objectName() == "GroupBox2" &&
+            (widget->focusPolicy() & Qt::TabFocus)) {
+            order << widget->objectName();
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != control<QWidget>("Edit1"));
+    EXPECT_EQ(order, QStringList({"Edit1", "Edit2", "Edit3", "edDatabase", "RadioButton2",
+                                  "RadioButton4", "RadioButton3", "RadioButton5", "Edit4"}));
+}
+
+TEST_F(Layout, CheckBox2EnablesTheDaysOnlyAfterItsFirstChange) {
+    build();
+    QCheckBox* box = control<QCheckBox>("CheckBox2");
+    auto daysEnabled = [&] {
+        return control<QWidget>("Label3")->isEnabled() && control<QWidget>("Label7")->isEnabled() &&
+               control<QWidget>("SpinEdit2")->isEnabled();
+    };
+    auto daysDisabled = [&] {
+        return !control<QWidget>("Label3")->isEnabled() &&
+               !control<QWidget>("Label7")->isEnabled() &&
+               !control<QWidget>("SpinEdit2")->isEnabled();
+    };
+    form->show();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(daysEnabled());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(daysDisabled());
+    box->setChecked(true);  // from code, as the settings reader does
+    EXPECT_TRUE(daysEnabled());
+}
+
+TEST_F(Layout, TransferSyntaxButtonsAreOneExclusiveGroup) {
+    build();
+    form->show();
+    const char* names[] = {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"};
+    for (const char* chosen : names) {
+        control<QRadioButton>(chosen)->setChecked(true);
+        for (const char* other : names) {
+            EXPECT_EQ(control<QRadioButton>(other)->isChecked(), std::string(other) == chosen)
+                << chosen << " then " << other;
+        }
+    }
+    QRadioButton* lossy = control<QRadioButton>("RadioButton4");
+    QTest::mouseClick(lossy, Qt::LeftButton, {}, QPoint(5, lossy->height() / 2));
+    EXPECT_TRUE(lossy->isChecked());
+    EXPECT_FALSE(control<QRadioButton>("RadioButton5")->isChecked());
+    // RadioButton1 sits alone in its panel and is not part of the group.
+    control<QRadioButton>("RadioButton1")->setChecked(true);
+    EXPECT_TRUE(lossy->isChecked());
+}
+
+}  // namespace
+}  // namespace veltrona::app::testing
