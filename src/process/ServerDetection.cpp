@@ -1,1 +1,94 @@
-// placeholder
+#include "ServerDetection.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace veltrona::process {
+
+namespace {
+
+bool isWindowsSeparator(char c) {
+    return c == '\\' || c == ':';
+}
+
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The lead-byte test of the system's ANSI code page, for entries written in Windows
+// syntax; other systems have no such code page, so no byte is ever a lead byte there.
+LeadBytePredicate systemLeadBytes(PathSyntax syntax) {
+#ifdef _WIN32
+    if (syntax == PathSyntax::Windows) {
+        return [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; };
+    }
+#else
+    (void)syntax;
+#endif
+    return {};
+}
+
+}  // namespace
+
+std::string_view fileNamePart(std::string_view executable, PathSyntax syntax,
+                              const LeadBytePredicate& isLeadByte) {
+    std::size_t start = 0;
+    if (syntax == PathSyntax::Posix) {
+        const auto slash = executable.rfind('/');
+        start = slash == std::string_view::npos ? 0 : slash + 1;
+    } else {
+        // Walk forward character by character: only a left-to-right walk can tell a
+        // trail byte of a double-byte character from a separator of the same value.
+        for (std::size_t i = 0; i < executable.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(executable[i]);
+            if (isLeadByte && isLeadByte(byte) && i + 1 < executable.size()) {
+                ++i;
+            } else if (isWindowsSeparator(executable[i])) {
+                start = i + 1;
+            }
+        }
+    }
+    return executable.substr(start);
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upperAscii(a[i]) != upperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isProcessRunning(ProcessPlatform& platform, std::string_view name) {
+    const auto syntax = platform.pathSyntax();
+    const auto leadBytes = systemLeadBytes(syntax);
+    for (const auto& entry : platform.listProcesses()) {
+        if (equalsIgnoringAsciiCase(fileNamePart(entry.executable, syntax, leadBytes), name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void terminateProcessesNamed(ProcessPlatform& platform, std::string_view name,
+                             const std::function<void()>& onRefused) {
+    const auto syntax = platform.pathSyntax();
+    const auto leadBytes = systemLeadBytes(syntax);
+    for (const auto& entry : platform.listProcesses()) {
+        if (fileNamePart(entry.executable, syntax, leadBytes) != name) {
+            continue;
+        }
+        // A process that ended or whose identifier was reused meanwhile is no failure:
+        // there is nothing left to stop.
+        if (platform.terminate(entry) == TerminateResult::Refused && onRefused) {
+            onRefused();
+        }
+    }
+}
+
+}  // namespace veltrona::process

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "process/ProcessPlatform.h"
+
+namespace veltrona::process {
+
+// Processes from /proc; termination through a pidfd, launch by double fork and execv.
+class LinuxProcessPlatform : public ProcessPlatform {
+  public:
+    // How terminate() holds the process while it checks and signals it.
+    enum class TerminateMethod {
+        Pidfd,  // pidfd_open + pidfd_send_signal; falls back to Kill where the kernel lacks pidfds
+        Kill,   // kill() by identifier: a small window remains in which the identifier is reused
+    };
+
+    explicit LinuxProcessPlatform(TerminateMethod method = TerminateMethod::Pidfd);
+
+    PathSyntax pathSyntax() const override;
+    std::vector<ProcessEntry> listProcesses() override;
+    // SIGKILL: Linux gives the killer no say over the exit status.
+    TerminateResult terminate(const ProcessEntry& entry) override;
+    void launch(const std::string& program, const std::string& parameters, bool shown) override;
+
+    // The method terminate() uses now: Kill once the kernel has answered ENOSYS to pidfd_open.
+    TerminateMethod terminateMethod() const { return method_; }
+
+  private:
+    TerminateMethod method_;
+};
+
+}  // namespace veltrona::process
