@@ -43,8 +43,6 @@ QString fromUtf8(const std::string& text) {
 
 std::string toUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-QString pathText(const fs::path& path) { return QString::fromStdString(path.string()); }
-
 }  // namespace
 
 TServerAdminForm::TServerAdminForm(FormServices services, QWidget* parent)
