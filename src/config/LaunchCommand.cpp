@@ -1,1 +1,64 @@
-// placeholder
+#include "LaunchCommand.h"
+
+namespace veltrona::config {
+
+namespace {
+
+std::string_view transferSyntaxCode(TransferSyntax syntax) {
+    switch (syntax) {
+        case TransferSyntax::Uncompressed:
+            return "+x=";
+        case TransferSyntax::JpegLossless:
+            return "+xs";
+        case TransferSyntax::JpegLossy:
+            return "+xy";
+        case TransferSyntax::ImplicitVR:
+            return "+xi";
+        case TransferSyntax::None:
+            break;
+    }
+    return {};
+}
+
+// The server takes the folder without a closing separator. Only a separator is dropped:
+// cutting any other last character would send the images to a different folder.
+std::string_view withoutClosingSeparator(std::string_view folder) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.remove_suffix(1);
+    }
+    return folder;
+}
+
+}  // namespace
+
+std::string buildOptionText(const LaunchInput& input) {
+    std::string option;
+    if (input.profilePath) {
+        // The profile replaces the transfer-syntax choice; the server reads its syntaxes
+        // from the profile instead.
+        option = " -xf \"" + *input.profilePath + "\" \"default\"";
+    } else {
+        option = transferSyntaxCode(input.transferSyntax);
+    }
+    if (!input.parameters.empty()) {
+        option += ' ';
+        option += input.parameters;
+    }
+    return option;
+}
+
+std::string buildParameterString(const LaunchInput& input) {
+    std::string parameters = input.verbose ? " -d -dw " : " -dw ";
+    parameters += input.dhcpFlag;
+    parameters += buildOptionText(input);
+    parameters += " -od \"";
+    parameters += withoutClosingSeparator(input.imageFolder);
+    parameters += "\" ";
+    parameters += " -aet ";
+    parameters += input.aeTitle;
+    parameters += ' ';
+    parameters += input.port;
+    return parameters;
+}
+
+}  // namespace veltrona::config
