@@ -28,6 +28,7 @@ struct PromptGeometry {
     Rect field;
     Rect okButton;
     Rect cancelButton;
+    bool operator==(const PromptGeometry&) const = default;
 };
 
 // `labelHeight` is the prompt label's height once it is sized and wrapped within
