@@ -65,18 +65,19 @@ TEST_F(Translation, Windows1252FileShowsUmlauts) {
 TEST_F(Translation, UnreadableFileIsReportedAndStartUpGoesOnWithBuiltInTexts) {
     writeTranslation("[ServerAdminForm]\r\nServerAdminForm.Caption=Never\r\n");
     writeSettings("Port = 104\r\n");
-    const std::filesystem::path custom = programFolder.parent_path().parent_path() / "Custom.ini";
+    // The path as built from the program folder, not normalised.
+    const std::filesystem::path custom = programFolder / "../Custom.ini";
     ::chmod(custom.c_str(), 0);
     // Root reads any file, so the start-up runs as an ordinary user for this test.
-    const bool root = ::geteuid() == 0;
-    if (root) {
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
         ::chmod(root.path().toLocal8Bit().constData(), 0755);
         ::chmod(programFolder.parent_path().c_str(), 0755);
         ::chmod((programFolder / "Server.INI").c_str(), 0644);
         ASSERT_EQ(::seteuid(65534), 0);
     }
     build().FormCreate();
-    if (root) {
+    if (asRoot) {
         ASSERT_EQ(::seteuid(0), 0);
     }
     ASSERT_EQ(dialogs.errors.size(), 1);
