@@ -1,6 +1,7 @@
 #include "ServerAdminForm.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QTimer>
 #include <QTextBlock>
 #include <exception>
@@ -43,14 +44,29 @@ QString fromUtf8(const std::string& text) {
 
 std::string toUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// The form is laid out for 8-point "MS Sans Serif". Where the system lacks it, a sans
+// serif of about the same width stands in, so the captions fit the form's geometry.
+void useStandInFonts() {
+    static const bool once = [] {
+        QFont::insertSubstitutions("MS Sans Serif",
+                                   {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans"});
+        return true;
+    }();
+    (void)once;
+}
+
 }  // namespace
 
 TServerAdminForm::TServerAdminForm(FormServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), ui_(std::make_unique<Ui::TServerAdminForm>()) {
+    useStandInFonts();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    // A fixed dialog frame: title and close box, no minimise or maximise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(485, 432);
+    move(429, 174);  // the designed screen position; the form sets only the size
+    sizeLabelsToText();
 
     connect(ui_->Button1, &QPushButton::clicked, this, &TServerAdminForm::Button1Click);
     connect(ui_->Button2, &QPushButton::clicked, this, &TServerAdminForm::Button2Click);
@@ -96,6 +112,20 @@ void TServerAdminForm::FormCreate() {
     passwordGate();
 }
 
+void TServerAdminForm::sizeLabelsToText() {
+    // Labels fit their text; a right-aligned one keeps its right edge where the form put it.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->wordWrap()) {
+            continue;
+        }
+        const QSize size = label->sizeHint();
+        const QRect old = label->geometry();
+        const int left = (label->alignment() & Qt::AlignRight) ? old.right() + 1 - size.width()
+                                                               : old.left();
+        label->setGeometry(left, old.top(), size.width(), size.height());
+    }
+}
+
 void TServerAdminForm::openTranslation() {
     const fs::path path = config::findIgnoringCase(services_.programFolder, "../Custom.ini");
     const config::FileReadResult file = config::readWholeFile(path);
@@ -110,6 +140,7 @@ void TServerAdminForm::openTranslation() {
     const AnsiCodec codec = AnsiCodec::detect(file.content);
     ui::translateForms({this}, *translationFile_,
                        [&codec](std::string_view bytes) { return codec.decode(bytes); });
+    sizeLabelsToText();
 }
 
 void TServerAdminForm::readSettingsFile() {

@@ -75,6 +75,7 @@ private:
     bool guarded(Handler&& handler);
     void reportError(const QString& message);
 
+    void sizeLabelsToText();
     void openTranslation();
     void readSettingsFile();
     void applySetupProfile();
