@@ -1,1 +1,260 @@
-// placeholder
+// Whole-file reads and crash-safe replacement on Windows. Paths go to the wide-character
+// functions as std::filesystem::path holds them, so no name is bent by a code page.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "config/FileAccess.h"
+
+namespace veltrona::config {
+
+namespace {
+
+// Another program (a virus scanner, an indexer, an editor saving) may hold the target
+// for a moment; the replacement is retried this long before it is reported.
+constexpr auto kReplaceRetryTime = std::chrono::milliseconds(2000);
+constexpr auto kReplaceRetryPause = std::chrono::milliseconds(50);
+
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::string wideToUtf8(const wchar_t* text, int length) {
+    if (length <= 0) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string pathText(const std::filesystem::path& path) {
+    const std::wstring& native = path.native();
+    return wideToUtf8(native.c_str(), static_cast<int>(native.size()));
+}
+
+// The system's description of `code` in UTF-8, without the line break and closing period
+// of the message table: the error box that shows it appends its own period.
+std::string systemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = wideToUtf8(text, static_cast<int>(length));
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "Systemfehler " + std::to_string(code) : message;
+}
+
+[[noreturn]] void throwCannotCreate(const std::filesystem::path& path, DWORD code) {
+    throw FileError("Datei \"" + pathText(path) + "\" kann nicht erstellt werden. " +
+                    systemMessage(code));
+}
+
+class OwnedHandle {
+  public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { close(); }
+
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+    // Returns false when closing failed, which for a written file can mean lost data.
+    bool close() {
+        const bool closed = !valid() || CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+bool isMissing(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH || code == ERROR_INVALID_DRIVE;
+}
+
+// The holder of the file may let go at any moment.
+bool isTransient(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ||
+           code == ERROR_LOCK_VIOLATION;
+}
+
+using GetFinalPathNameByHandleWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// The file a symbolic link (or a chain of them) finally names, so that the replacement
+// lands there and the link stays a link. The path itself when it is no link, or when
+// the link points nowhere.
+std::filesystem::path finalTarget(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return path;
+    }
+    // Looked up by name: systems without links do not have it.
+    const auto getFinalPath = reinterpret_cast<GetFinalPathNameByHandleWFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+    if (getFinalPath == nullptr) {
+        return path;
+    }
+    OwnedHandle file(CreateFileW(path.c_str(), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) {
+        return path;
+    }
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = getFinalPath(file.get(), buffer.data(),
+                                          static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) {
+            return path;
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(length + 1, L'\0');
+    }
+}
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// Removes the temporary file on every way out that does not hand it over to the target.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            DeleteFileW(path_.c_str());
+        }
+    }
+
+    const std::filesystem::path& path() const { return path_; }
+    void handedOver() { path_.clear(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace
+
+FileReadResult readWholeFile(const std::filesystem::path& path) {
+    FileReadResult result;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (isMissing(code)) {
+            return result;
+        }
+        result.status = FileReadResult::Status::Failed;
+        result.reason = systemMessage(code);
+        return result;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return result;
+    }
+    OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) {
+        const DWORD code = GetLastError();
+        if (isMissing(code)) {
+            return result;
+        }
+        result.status = FileReadResult::Status::Failed;
+        result.reason = systemMessage(code);
+        return result;
+    }
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+            result.status = FileReadResult::Status::Failed;
+            result.reason = systemMessage(GetLastError());
+            return result;
+        }
+        if (read == 0) {
+            break;
+        }
+        content.append(buffer, read);
+    }
+    result.status = FileReadResult::Status::Ok;
+    result.content = std::move(content);
+    return result;
+}
+
+void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+    const std::filesystem::path target = finalTarget(path);
+    const DWORD targetAttributes = GetFileAttributesW(target.c_str());
+    const bool targetExists = targetAttributes != INVALID_FILE_ATTRIBUTES;
+    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        throwCannotCreate(path, ERROR_ACCESS_DENIED);
+    }
+    // Renaming over a read-only file fails anyway; no holder is going to let go of it.
+    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_READONLY)) {
+        throwCannotCreate(path, ERROR_ACCESS_DENIED);
+    }
+
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = L".";
+    }
+    wchar_t temporaryName[MAX_PATH + 1];
+    if (GetTempFileNameW(folder.c_str(), L"vlt", 0, temporaryName) == 0) {
+        throwCannotCreate(path, GetLastError());
+    }
+    TemporaryFile temporary{std::filesystem::path(temporaryName)};
+
+    OwnedHandle file(CreateFileW(temporary.path().c_str(), GENERIC_WRITE, 0, nullptr,
+                                 TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        throwCannotCreate(path, GetLastError());
+    }
+    if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get())) {
+        throwCannotCreate(path, GetLastError());
+    }
+    if (!file.close()) {
+        throwCannotCreate(path, GetLastError());
+    }
+    if (targetExists && (targetAttributes & kKeptAttributes)) {
+        SetFileAttributesW(temporary.path().c_str(), targetAttributes & kKeptAttributes);
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + kReplaceRetryTime;
+    for (;;) {
+        if (MoveFileExW(temporary.path().c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            temporary.handedOver();
+            return;
+        }
+        const DWORD code = GetLastError();
+        if (!isTransient(code) || std::chrono::steady_clock::now() >= deadline) {
+            throwCannotCreate(path, code);
+        }
+        std::this_thread::sleep_for(kReplaceRetryPause);
+    }
+}
+
+}  // namespace veltrona::config

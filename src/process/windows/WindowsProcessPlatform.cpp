@@ -1,1 +1,360 @@
-// placeholder
+#include "process/windows/WindowsProcessPlatform.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace veltrona::process {
+
+namespace {
+
+// The version record of the 8-bit interface, whatever the headers at hand call it.
+constexpr DWORD kVersionRecordSize = 148;
+static_assert(sizeof(OSVERSIONINFOA) == kVersionRecordSize);
+
+constexpr DWORD kQueryAccess = 0x410;  // PROCESS_QUERY_INFORMATION | PROCESS_VM_READ
+// All access rights as the oldest supported systems define them. Newer headers give the
+// name a larger value, which those systems reject as a whole.
+constexpr DWORD kAllAccess = 0x1F0FFF;
+
+constexpr DWORD kPathBufferSize = 301;
+constexpr std::size_t kExeFileSize = 260;
+static_assert(sizeof(PROCESSENTRY32::szExeFile) == kExeFileSize);
+// 296 is the record of 32-bit programs; tool help rejects a size below the record of the
+// program's own width, so a 64-bit build gives its own.
+constexpr DWORD kProcessEntrySize = sizeof(void*) == 4 ? 296 : sizeof(PROCESSENTRY32);
+static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32) == 296);
+
+constexpr unsigned long kFirstIdCapacity = 1024;
+// A bound on the doubling in case an enumeration keeps filling any buffer it gets:
+// far above the processes any system holds at once.
+constexpr unsigned long kMaxIdCapacity = 1UL << 22;
+
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using GetModuleFileNameExAFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+using Process32Fn = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+
+// Process-wide and never released: a loaded library stays loaded until the program ends.
+struct PsapiBinding {
+    HMODULE library = nullptr;
+    EnumProcessesFn enumProcesses = nullptr;
+    EnumProcessModulesFn enumProcessModules = nullptr;
+    GetModuleFileNameExAFn getModuleFileNameExA = nullptr;
+};
+
+struct ToolHelpBinding {
+    bool bound = false;
+    HMODULE kernel = nullptr;
+    CreateToolhelp32SnapshotFn createSnapshot = nullptr;
+    Process32Fn first = nullptr;
+    Process32Fn next = nullptr;
+};
+
+std::mutex bindingMutex;
+PsapiBinding psapiBinding;
+ToolHelpBinding toolHelpBinding;
+
+template <typename Fn>
+Fn entryPoint(HMODULE module, const char* name) {
+    // GetProcAddress returns one generic function pointer type for every export.
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Loads PSAPI.dll at the first use that finds it; a failed load is tried again at the
+// next call. The copy returned has null entry points for whatever is not available.
+PsapiBinding psapi() {
+    std::lock_guard lock(bindingMutex);
+    if (psapiBinding.library == nullptr) {
+        HMODULE library = LoadLibraryA("PSAPI.dll");
+        // Old systems answered a failed load with an error number below 32.
+        if (reinterpret_cast<std::uintptr_t>(library) < 32) {
+            return {};
+        }
+        psapiBinding.library = library;
+        psapiBinding.enumProcesses = entryPoint<EnumProcessesFn>(library, "EnumProcesses");
+        psapiBinding.enumProcessModules =
+            entryPoint<EnumProcessModulesFn>(library, "EnumProcessModules");
+        psapiBinding.getModuleFileNameExA =
+            entryPoint<GetModuleFileNameExAFn>(library, "GetModuleFileNameExA");
+    }
+    return psapiBinding;
+}
+
+// Tool help lives in the already loaded kernel32.dll; it is looked up once.
+ToolHelpBinding toolHelp() {
+    std::lock_guard lock(bindingMutex);
+    if (!toolHelpBinding.bound) {
+        toolHelpBinding.bound = true;
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        if (kernel != nullptr) {
+            toolHelpBinding.kernel = kernel;
+            toolHelpBinding.createSnapshot =
+                entryPoint<CreateToolhelp32SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+            toolHelpBinding.first = entryPoint<Process32Fn>(kernel, "Process32First");
+            toolHelpBinding.next = entryPoint<Process32Fn>(kernel, "Process32Next");
+        }
+    }
+    return toolHelpBinding;
+}
+
+// Closes the handle on every path out of the scope that holds it.
+class OwnedHandle {
+  public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+    }
+
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+// The characters before the first zero byte, or all of them when there is none.
+std::string textOfBuffer(const char* buffer, std::size_t size) {
+    const void* zero = std::memchr(buffer, 0, size);
+    return std::string(buffer, zero ? static_cast<const char*>(zero) - buffer : size);
+}
+
+// The path of the process's first module, its executable image; empty when either
+// step fails.
+std::optional<std::string> imagePath(const PsapiBinding& binding, HANDLE process) {
+    if (binding.enumProcessModules == nullptr || binding.getModuleFileNameExA == nullptr) {
+        return std::nullopt;
+    }
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!binding.enumProcessModules(process, &module, sizeof module, &needed)) {
+        return std::nullopt;
+    }
+    char buffer[kPathBufferSize];
+    if (binding.getModuleFileNameExA(process, module, buffer, kPathBufferSize) == 0) {
+        return std::nullopt;
+    }
+    return textOfBuffer(buffer, kPathBufferSize);
+}
+
+std::vector<ProcessEntry> listByProcessStatus() {
+    std::vector<ProcessEntry> entries;
+    const PsapiBinding binding = psapi();
+    if (binding.enumProcesses == nullptr) {
+        return entries;
+    }
+    const auto ids =
+        collectProcessIds([&](unsigned long* ids, unsigned long bytes, unsigned long* written) {
+            return binding.enumProcesses(ids, bytes, written) != FALSE;
+        });
+    // Every identifier is visited: nothing stops at a match.
+    for (const ProcessId id : ids) {
+        OwnedHandle process(OpenProcess(kQueryAccess, FALSE, id));
+        if (!process.valid()) {
+            continue;
+        }
+        if (auto path = imagePath(binding, process.get())) {
+            entries.push_back({id, std::move(*path)});
+        }
+    }
+    return entries;
+}
+
+// Walks one snapshot, handing each entry to `visit` until it returns false.
+template <typename Visit>
+void walkSnapshot(Visit visit) {
+    const ToolHelpBinding binding = toolHelp();
+    if (binding.kernel == nullptr || binding.createSnapshot == nullptr) {
+        return;
+    }
+    OwnedHandle snapshot(binding.createSnapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.valid() || binding.first == nullptr) {
+        return;
+    }
+    PROCESSENTRY32 record{};
+    record.dwSize = kProcessEntrySize;
+    if (!binding.first(snapshot.get(), &record)) {
+        return;
+    }
+    do {
+        if (!visit(record)) {
+            return;
+        }
+    } while (binding.next != nullptr && binding.next(snapshot.get(), &record));
+}
+
+std::vector<ProcessEntry> listBySnapshot() {
+    std::vector<ProcessEntry> entries;
+    walkSnapshot([&](const PROCESSENTRY32& record) {
+        entries.push_back({record.th32ProcessID, textOfBuffer(record.szExeFile, kExeFileSize)});
+        return true;
+    });
+    return entries;
+}
+
+// Whether the process behind `process` still runs the executable `entry` names.
+bool stillNames(WindowsListingRoad road, HANDLE process, const ProcessEntry& entry) {
+    if (road == WindowsListingRoad::ProcessStatus) {
+        const auto path = imagePath(psapi(), process);
+        return path && *path == entry.executable;
+    }
+    bool same = false;
+    walkSnapshot([&](const PROCESSENTRY32& record) {
+        if (record.th32ProcessID != entry.id) {
+            return true;
+        }
+        same = textOfBuffer(record.szExeFile, kExeFileSize) == entry.executable;
+        return false;
+    });
+    return same;
+}
+
+std::string systemMessage(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length != 0 ? std::string(text, length) : std::string();
+    LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "Error " + std::to_string(code) : message;
+}
+
+// The shell's answers of 32 or less: some are its own codes, the rest system errors.
+std::string shellRefusal(INT_PTR result) {
+    switch (result) {
+        case 0:
+            return "The system is out of memory or resources.";
+        case SE_ERR_ACCESSDENIED:
+            return "Access is denied.";
+        case SE_ERR_ASSOCINCOMPLETE:
+        case SE_ERR_NOASSOC:
+            return "No program is associated with this file.";
+        case SE_ERR_DDEBUSY:
+        case SE_ERR_DDEFAIL:
+        case SE_ERR_DDETIMEOUT:
+            return "The DDE transaction failed.";
+        case SE_ERR_DLLNOTFOUND:
+            return "A required library was not found.";
+        case SE_ERR_SHARE:
+            return "A sharing violation occurred.";
+        default:
+            return systemMessage(static_cast<DWORD>(result));
+    }
+}
+
+}  // namespace
+
+WindowsListingRoad currentListingRoad() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = kVersionRecordSize;
+    if (!GetVersionExA(&version)) {
+        return WindowsListingRoad::None;
+    }
+    switch (version.dwPlatformId) {
+        case VER_PLATFORM_WIN32_WINDOWS:
+            return WindowsListingRoad::Snapshot;
+        case VER_PLATFORM_WIN32_NT:
+            return WindowsListingRoad::ProcessStatus;
+        default:
+            return WindowsListingRoad::None;
+    }
+}
+
+std::vector<ProcessId> collectProcessIds(const ProcessIdEnumeration& enumerate) {
+    std::vector<unsigned long> buffer(kFirstIdCapacity);
+    for (;;) {
+        const auto bytes = static_cast<unsigned long>(buffer.size() * sizeof(unsigned long));
+        unsigned long written = 0;
+        if (!enumerate(buffer.data(), bytes, &written)) {
+            return {};
+        }
+        // A full buffer may have cut the list short; only a call with room to spare is
+        // known to be whole.
+        if (written < bytes || buffer.size() >= kMaxIdCapacity) {
+            const std::size_t count = std::min<std::size_t>(written, bytes) / sizeof(unsigned long);
+            return std::vector<ProcessId>(buffer.begin(), buffer.begin() + count);
+        }
+        buffer.assign(buffer.size() * 2, 0);
+    }
+}
+
+WindowsProcessPlatform::WindowsProcessPlatform(std::optional<WindowsListingRoad> road)
+    : fixedRoad_(road) {}
+
+WindowsListingRoad WindowsProcessPlatform::road() const {
+    return fixedRoad_ ? *fixedRoad_ : currentListingRoad();
+}
+
+PathSyntax WindowsProcessPlatform::pathSyntax() const {
+    return PathSyntax::Windows;
+}
+
+std::vector<ProcessEntry> WindowsProcessPlatform::listProcesses() {
+    switch (road()) {
+        case WindowsListingRoad::ProcessStatus:
+            return listByProcessStatus();
+        case WindowsListingRoad::Snapshot:
+            return listBySnapshot();
+        case WindowsListingRoad::None:
+            break;
+    }
+    return {};
+}
+
+TerminateResult WindowsProcessPlatform::terminate(const ProcessEntry& entry) {
+    const WindowsListingRoad listing = road();
+    if (listing == WindowsListingRoad::None) {
+        return TerminateResult::Vanished;
+    }
+    OwnedHandle process(OpenProcess(kAllAccess, FALSE, entry.id));
+    if (!process.valid()) {
+        // An identifier that names no process any more is refused as a bad parameter.
+        return GetLastError() == ERROR_INVALID_PARAMETER ? TerminateResult::Vanished
+                                                         : TerminateResult::Refused;
+    }
+    // The open handle keeps the identifier from passing to another process from here on.
+    if (!stillNames(listing, process.get(), entry)) {
+        return TerminateResult::Vanished;
+    }
+    if (TerminateProcess(process.get(), 0)) {
+        return TerminateResult::Terminated;
+    }
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) {
+        return TerminateResult::Vanished;
+    }
+    return TerminateResult::Refused;
+}
+
+void WindowsProcessPlatform::launch(const std::string& program, const std::string& parameters,
+                                    bool shown) {
+    const HINSTANCE result = ShellExecuteA(nullptr, "open", program.c_str(), parameters.c_str(),
+                                           nullptr, shown ? SW_SHOW : SW_HIDE);
+    const auto code = reinterpret_cast<INT_PTR>(result);
+    if (code <= 32) {
+        throw LaunchError(shellRefusal(code));
+    }
+}
+
+std::unique_ptr<ProcessPlatform> createProcessPlatform() {
+    return std::make_unique<WindowsProcessPlatform>();
+}
+
+}  // namespace veltrona::process

@@ -1,0 +1,169 @@
+// Whole-file reads and the crash-safe replacement on Windows, on real files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "WindowsTestSupport.h"
+#include "config/FileAccess.h"
+
+namespace veltrona::config {
+namespace {
+
+using testing::TempFolder;
+
+std::string contentOf(const std::filesystem::path& path) {
+    const auto result = readWholeFile(path);
+    EXPECT_EQ(result.status, FileReadResult::Status::Ok) << result.reason;
+    return result.content;
+}
+
+std::size_t entriesIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+// Opens the file the way an editor or a scanner does that lets others read and write
+// but not delete or rename it.
+HANDLE holdOpen(const std::filesystem::path& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+TEST(WindowsReadWholeFile, TellsMissingFromReadable) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    const std::string bytes("AE=ARCHIVE\r\n\0\xE4\r\nlast", 20);
+    { std::ofstream(file, std::ios::binary) << bytes; }
+    struct Row {
+        const char* name;
+        std::filesystem::path path;
+        FileReadResult::Status status;
+    };
+    const Row rows[] = {
+        {"file", file, FileReadResult::Status::Ok},
+        {"other letter case", folder.path() / L"server.ini", FileReadResult::Status::Ok},
+        {"missing file", folder.path() / L"Custom.ini", FileReadResult::Status::Missing},
+        {"missing folder", folder.path() / L"no" / L"Custom.ini", FileReadResult::Status::Missing},
+        {"folder", folder.path(), FileReadResult::Status::Missing},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto result = readWholeFile(row.path);
+        EXPECT_EQ(result.status, row.status) << result.reason;
+        if (row.status == FileReadResult::Status::Ok) {
+            EXPECT_EQ(result.content, bytes);
+        }
+    }
+}
+
+TEST(WindowsReplaceFile, CreatesAndReplacesLeavingNothingBehind) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    replaceFile(file, "first\r\n");
+    EXPECT_EQ(contentOf(file), "first\r\n");
+    replaceFile(file, std::string("x\0y", 3));
+    EXPECT_EQ(contentOf(file), std::string("x\0y", 3));
+    replaceFile(file, "");
+    EXPECT_EQ(contentOf(file), "");
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+TEST(WindowsReplaceFile, KeepsTheAttributesOfTheFileItReplaces) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    replaceFile(file, "old");
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    replaceFile(file, "new");
+    EXPECT_EQ(contentOf(file), "new");
+    EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST(WindowsReplaceFile, WaitsForAProgramThatHoldsTheFileForAMoment) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    replaceFile(file, "old");
+    HANDLE held = holdOpen(file);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Without a retry the rename fails while the file is held; make sure it does here.
+    const auto probe = folder.path() / L"probe.tmp";
+    { std::ofstream(probe) << "probe"; }
+    const bool blocked = !MoveFileExW(probe.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING);
+    DeleteFileW(probe.c_str());
+    if (!blocked) {
+        CloseHandle(held);
+        GTEST_SKIP() << "this system renames over a file that another program holds open";
+    }
+    std::thread release([held] {
+        Sleep(400);
+        CloseHandle(held);
+    });
+    replaceFile(file, "new");
+    release.join();
+    EXPECT_EQ(contentOf(file), "new");
+    EXPECT_EQ(entriesIn(folder.path()), 1u);
+}
+
+TEST(WindowsReplaceFile, ReportsFailureAndKeepsTheOldFileWhole) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    replaceFile(file, "old");
+
+    struct Row {
+        const char* name;
+        std::filesystem::path path;
+        std::function<void()> arrange;
+        std::function<void()> undo;
+    };
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const Row rows[] = {
+        {"read-only file", file, [&] { SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY); },
+         [&] { SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL); }},
+        {"held for longer than the retry", file, [&] { held = holdOpen(file); },
+         [&] { CloseHandle(held); }},
+        {"missing folder", folder.path() / L"gone" / L"Server.INI", [] {}, [] {}},
+        {"folder in the way", folder.path(), [] {}, [] {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.arrange();
+        try {
+            replaceFile(row.path, "new");
+            ADD_FAILURE() << "no FileError";
+        } catch (const FileError& error) {
+            const std::string prefix =
+                "Datei \"" + row.path.string() + "\" kann nicht erstellt werden. ";
+            const std::string text = error.what();
+            EXPECT_EQ(text.substr(0, prefix.size()), prefix);
+            EXPECT_GT(text.size(), prefix.size()) << "no reason";
+            EXPECT_NE(text.back(), '.') << "the error box adds the period";
+        }
+        row.undo();
+        EXPECT_EQ(contentOf(file), "old");
+        EXPECT_EQ(entriesIn(folder.path()), 1u) << "a temporary file was left behind";
+    }
+}
+
+TEST(WindowsReplaceFile, ReplacesTheTargetOfASymbolicLink) {
+    TempFolder folder;
+    const auto target = folder.path() / L"Real.INI";
+    const auto link = folder.path() / L"Server.INI";
+    replaceFile(target, "old");
+    // Some systems answer success without making a link (Wine 8 among them).
+    const bool made = CreateSymbolicLinkW(link.c_str(), target.c_str(), 0);
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (!made || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    replaceFile(link, "new");
+    EXPECT_EQ(contentOf(target), "new");
+    EXPECT_TRUE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(entriesIn(folder.path()), 2u);
+}
+
+}  // namespace
+}  // namespace veltrona::config
