@@ -100,6 +100,21 @@ TEST_F(StatusLog, TimeStampFollowsTheRegionalSettings) {
     EXPECT_EQ(statusLines(), QStringList({"9:05:07 PM Server läuft nicht"}));
 }
 
+TEST_F(StatusLog, RegionalSettingsAreReadAgainWhenTheLocaleChanges) {
+    TimeFormat current{};
+    form = std::make_unique<TServerAdminForm>(
+        FormServices{processes, dialogs, clock, [&] { return current; }, programFolder});
+    form->pollingTimer()->stop();
+    form->FormCreate();
+    current = TimeFormat{true, false, false, ":", "AM", "PM"};
+    QEvent change(QEvent::LocaleChange);
+    QApplication::sendEvent(form.get(), &change);
+    serverRuns(true);
+    form->Timer1Timer();
+    EXPECT_EQ(statusLines(),
+              QStringList({"09:05:07 Server läuft nicht", "9:05:07 AM Server gestartet"}));
+}
+
 TEST_F(StatusLog, PollingRunsOnTheRealTimer) {
     build();
     form->FormCreate();
