@@ -215,20 +215,20 @@ TEST_F(WindowsProcessTest, BothRoadsListThisProgram) {
     }
 }
 
-TEST_F(WindowsProcessTest, ListingClosesEveryHandleItOpens) {
+TEST_F(WindowsProcessTest, ListingAndTerminationCloseEveryHandleTheyOpen) {
     for (const RoadRow& row : kRoads) {
         SCOPED_TRACE(row.name);
         WindowsProcessPlatform platform(row.road);
         platform.listProcesses();  // binds the libraries once
-        DWORD before = 0;
-        DWORD after = 0;
-        ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+        const unsigned before = testing::ownHandleCount();
         ASSERT_GT(before, 0u) << "the system counts no handles";
         for (int i = 0; i < 25; ++i) {
             platform.listProcesses();
+            // Opened with all rights, found to be another program, left alone.
+            EXPECT_EQ(platform.terminate({GetCurrentProcessId(), "Other.exe"}),
+                      TerminateResult::Vanished);
         }
-        ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(testing::ownHandleCount(), before);
     }
 }
 

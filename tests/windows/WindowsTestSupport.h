@@ -27,6 +27,9 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+// The number of handles this process holds open.
+unsigned ownHandleCount();
+
 // Polls `condition` until it holds or `timeout` has passed; returns its last answer.
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));
