@@ -9,8 +9,8 @@ QString AnsiCodec::decode(std::string_view bytes) const {
 
 std::string AnsiCodec::encode(const QString& text) const {
     const QByteArray utf8 = text.toUtf8();
-    return config::fromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                            encoding_);
+    return config::fromUtf8(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), encoding_);
 }
 
 }  // namespace veltrona::app

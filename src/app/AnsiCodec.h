@@ -11,7 +11,7 @@ namespace veltrona::app {
 // Converts between the 8-bit text of one file and the window's Unicode text. Each file
 // keeps the code page it was read in, so its bytes survive a read and a write.
 class AnsiCodec {
-public:
+  public:
     explicit AnsiCodec(config::TextEncoding encoding = config::TextEncoding::Utf8)
         : encoding_(encoding) {}
 
@@ -25,7 +25,7 @@ public:
 
     config::TextEncoding encoding() const { return encoding_; }
 
-private:
+  private:
     config::TextEncoding encoding_;
 };
 

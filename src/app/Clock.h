@@ -6,14 +6,14 @@ namespace veltrona::app {
 
 // Where the window reads the time of day for its status lines; tests fix it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimeOfDay now() const = 0;
 };
 
 // The local time of day of the system clock.
 class SystemClock : public Clock {
-public:
+  public:
     TimeOfDay now() const override;
 };
 

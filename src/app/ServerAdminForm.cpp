@@ -2,8 +2,8 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QTimer>
 #include <QTextBlock>
+#include <QTimer>
 #include <exception>
 
 #include "config/FileAccess.h"
@@ -42,7 +42,9 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string toUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+std::string toUtf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 // The form is laid out for 8-point "MS Sans Serif". Where the system lacks it, a sans
 // serif of about the same width stands in, so the captions fit the form's geometry.
@@ -58,7 +60,9 @@ void useStandInFonts() {
 }  // namespace
 
 TServerAdminForm::TServerAdminForm(FormServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), ui_(std::make_unique<Ui::TServerAdminForm>()) {
+    : QWidget(parent),
+      services_(std::move(services)),
+      ui_(std::make_unique<Ui::TServerAdminForm>()) {
     useStandInFonts();
     ui_->setupUi(this);
     // A fixed dialog frame: title and close box, no minimise or maximise box.
@@ -120,8 +124,8 @@ void TServerAdminForm::sizeLabelsToText() {
         }
         const QSize size = label->sizeHint();
         const QRect old = label->geometry();
-        const int left = (label->alignment() & Qt::AlignRight) ? old.right() + 1 - size.width()
-                                                               : old.left();
+        const int left =
+            (label->alignment() & Qt::AlignRight) ? old.right() + 1 - size.width() : old.left();
         label->setGeometry(left, old.top(), size.width(), size.height());
     }
 }
@@ -256,13 +260,16 @@ QString TServerAdminForm::statusLine(int catalogueIndex) const {
     return fromUtf8(stamp) + " " + catalogueMessage(catalogueIndex);
 }
 
-void TServerAdminForm::appendStatus(const QString& line) { ui_->SStatus->appendPlainText(line); }
+void TServerAdminForm::appendStatus(const QString& line) {
+    ui_->SStatus->appendPlainText(line);
+}
 
 void TServerAdminForm::FormShow() {}
 
 void TServerAdminForm::Timer1Timer() {
     guarded([&] {
-        const bool firstLook = process::isProcessRunning(services_.processes, serverExecutableName_);
+        const bool firstLook =
+            process::isProcessRunning(services_.processes, serverExecutableName_);
         if (firstLook == serverRunning_) {
             return;
         }
@@ -359,9 +366,9 @@ bool TServerAdminForm::FormClose() {
         s.parameters = codec.encode(ui_->Edit4->text());
         s.adminPassword = adminPassword_;
 
-        const fs::path path = settingsPath_ ? *settingsPath_
-                                            : config::findIgnoringCase(services_.programFolder,
-                                                                       "Server.ini");
+        const fs::path path = settingsPath_
+                                  ? *settingsPath_
+                                  : config::findIgnoringCase(services_.programFolder, "Server.ini");
         config::replaceFile(path, config::writeSettings(s));
     });
 }

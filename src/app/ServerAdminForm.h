@@ -37,7 +37,7 @@ struct FormServices {
 class TServerAdminForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr const char* kServerExecutableName = "ZarvoServer.exe";
     static constexpr int kCatalogueSize = 9;
 
@@ -57,19 +57,19 @@ public:
     bool serverStateFlag() const { return serverRunning_; }
     QTimer* pollingTimer() const { return timer_; }
 
-public slots:
+  public slots:
     void FormShow();
     void Timer1Timer();
     void Button1Click();
     void Button2Click();
     void CheckBox2Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;  // FormClose
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     // Runs a handler; an error that escapes it is shown in the error box.
     template <typename Handler>
     bool guarded(Handler&& handler);

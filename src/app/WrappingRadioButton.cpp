@@ -11,13 +11,14 @@ void WrappingRadioButton::paintEvent(QPaintEvent*) {
     initStyleOption(&option);
 
     // The indicator stays at the top left, level with the first line of the caption.
-    const int indicatorWidth = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, this);
+    const int indicatorWidth =
+        style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, this);
     const int indicatorHeight =
         style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, &option, this);
     const int lineHeight = fontMetrics().height();
     QStyleOptionButton indicator = option;
-    indicator.rect = QRect(0, qMax(0, (lineHeight - indicatorHeight) / 2), indicatorWidth,
-                           indicatorHeight);
+    indicator.rect =
+        QRect(0, qMax(0, (lineHeight - indicatorHeight) / 2), indicatorWidth, indicatorHeight);
     painter.drawPrimitive(QStyle::PE_IndicatorRadioButton, indicator);
 
     const int spacing = style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, this);

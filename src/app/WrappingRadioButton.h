@@ -9,10 +9,10 @@ namespace veltrona::app {
 class WrappingRadioButton : public QRadioButton {
     Q_OBJECT
 
-public:
+  public:
     explicit WrappingRadioButton(QWidget* parent = nullptr) : QRadioButton(parent) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };

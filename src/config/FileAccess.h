@@ -9,7 +9,7 @@ namespace veltrona::config {
 
 // An error about a file, with the text the user sees (UTF-8).
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -9,14 +9,14 @@ namespace veltrona::config {
 
 // What the start button reads at the moment of the click.
 struct LaunchInput {
-    bool verbose = false;                     // CheckBox1
-    std::string dhcpFlag;                     // "" or "-dhl "
+    bool verbose = false;  // CheckBox1
+    std::string dhcpFlag;  // "" or "-dhl "
     TransferSyntax transferSyntax = TransferSyntax::None;
-    std::optional<std::string> profilePath;   // the program folder's "setup.cfg", when it exists
-    std::string parameters;                   // Edit4
-    std::string imageFolder;                  // Edit3
-    std::string aeTitle;                      // Edit1
-    std::string port;                         // Edit2
+    std::optional<std::string> profilePath;  // the program folder's "setup.cfg", when it exists
+    std::string parameters;                  // Edit4
+    std::string imageFolder;                 // Edit3
+    std::string aeTitle;                     // Edit1
+    std::string port;                        // Edit2
 };
 
 // The option text: the transfer-syntax code, or the server profile in its place, then

@@ -35,6 +35,8 @@ struct ServerSettings {
 };
 
 // The DHCP flag as the launch passes it on: empty, or "-dhl " with its trailing blank.
-inline std::string dhcpFlag(const ServerSettings& s) { return s.noDhcp ? "-dhl " : ""; }
+inline std::string dhcpFlag(const ServerSettings& s) {
+    return s.noDhcp ? "-dhl " : "";
+}
 
 }  // namespace veltrona::config

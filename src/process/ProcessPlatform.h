@@ -32,13 +32,13 @@ enum class TerminateResult {
 // The launch was refused: executable missing or not executable, or the system could
 // not start a process. The text is the system's reason.
 class LaunchError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // The operating system's processes, as the tool needs them. One implementation per OS.
 class ProcessPlatform {
-public:
+  public:
     virtual ~ProcessPlatform() = default;
 
     virtual PathSyntax pathSyntax() const = 0;

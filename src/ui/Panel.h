@@ -11,13 +11,13 @@ class Panel : public QFrame {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
 
-public:
+  public:
     explicit Panel(QWidget* parent = nullptr) : QFrame(parent) {}
 
     QString caption() const { return caption_; }
     void setCaption(const QString& caption) { caption_ = caption; }
 
-private:
+  private:
     QString caption_;
 };
 

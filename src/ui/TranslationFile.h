@@ -9,7 +9,7 @@ namespace veltrona::ui {
 // An INI-style translation file held in memory: sections in file order, each with its
 // lines in file order. Values are 8-bit text in the file's code page, kept as bytes.
 class TranslationFile {
-public:
+  public:
     struct Section {
         std::string name;
         std::vector<std::string> entries;  // "key=value", or a line without "=" kept unchanged
@@ -28,7 +28,7 @@ public:
 
     const std::vector<Section>& sections() const { return sections_; }
 
-private:
+  private:
     std::vector<Section> sections_;
 };
 

@@ -7,7 +7,7 @@ namespace veltrona::ui {
 // Every modal dialog the window shows goes through here, so tests can answer them
 // without a dialog ever opening.
 class UserDialogs {
-public:
+  public:
     virtual ~UserDialogs() = default;
 
     // The information box: caption "Information", one OK button, no icon, topmost.

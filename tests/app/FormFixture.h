@@ -33,7 +33,7 @@ namespace veltrona::app::testing {
 // A process table the test sets; every listing answers from it, or from the queued
 // answers first when a test scripts a sequence of looks.
 class ScriptedProcesses : public process::ProcessPlatform {
-public:
+  public:
     std::vector<process::ProcessEntry> running;
     std::deque<std::vector<process::ProcessEntry>> queuedListings;
     std::vector<process::ProcessEntry> terminated;
@@ -83,7 +83,7 @@ public:
 
 // Records what the window would show, and answers the password prompt as told.
 class RecordingDialogs : public ui::UserDialogs {
-public:
+  public:
     QStringList infos;
     QStringList errors;
     int stopFailures = 0;
@@ -117,7 +117,7 @@ public:
         runWhileOpen();
     }
 
-private:
+  private:
     void runWhileOpen() {
         if (whileOpen) {
             whileOpen();
@@ -126,17 +126,19 @@ private:
 };
 
 class FixedClock : public Clock {
-public:
+  public:
     TimeOfDay time{9, 5, 7};
     TimeOfDay now() const override { return time; }
 };
 
-inline TimeFormat germanTimeFormat() { return TimeFormat{}; }
+inline TimeFormat germanTimeFormat() {
+    return TimeFormat{};
+}
 
 // A temporary install: <root>/bin/ is the program folder, <root>/Custom.ini the
 // translation file above it.
 class FormTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir root;
     std::filesystem::path programFolder;
     ScriptedProcesses processes;
@@ -162,7 +164,9 @@ protected:
         content << in.rdbuf();
         return content.str();
     }
-    void writeSettings(const std::string& bytes) { writeBytes(programFolder / "Server.INI", bytes); }
+    void writeSettings(const std::string& bytes) {
+        writeBytes(programFolder / "Server.INI", bytes);
+    }
     void writeTranslation(const std::string& bytes) {
         writeBytes(programFolder.parent_path().parent_path() / "Custom.ini", bytes);
     }

@@ -9,7 +9,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class Gate : public FormTest {
-protected:
+  protected:
     const std::string file_ =
         "#Server Settings\r\n\r\n-aet = MAIN\r\nPort = 104\r\nAdminPassword= Se cr=et \r\n";
 

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 using process::ProcessEntry;
 
 class ServerLifecycle : public FormTest {
-protected:
+  protected:
     std::unique_ptr<process::ProcessPlatform> platform = process::createProcessPlatform();
     fs::path argsFile;
 
@@ -89,10 +89,9 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
     EXPECT_TRUE(dialogs.infos.isEmpty());
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
-    EXPECT_EQ(*arguments,
-              std::vector<std::string>({"-dw", "-dhl", "+xs", "-v", "-od",
-                                        images.substr(0, images.size() - 1), "-aet", "ARCHIVE",
-                                        "11112"}));
+    EXPECT_EQ(*arguments, std::vector<std::string>({"-dw", "-dhl", "+xs", "-v", "-od",
+                                                    images.substr(0, images.size() - 1), "-aet",
+                                                    "ARCHIVE", "11112"}));
     ASSERT_TRUE(tickUntilFlagIs(true));
     EXPECT_EQ(statusLines(),
               QStringList({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
@@ -112,7 +111,8 @@ TEST_F(ServerLifecycle, SecondStartBeforeATickLaunchesAgain) {
 
 TEST_F(ServerLifecycle, StopTerminatesEveryServerWhereverItLiesAndTheNextTickLogsIt) {
     writeSettings("-aet = A\r\nPort = 104\r\n-od = /tmp/\r\n");
-    const fs::path elsewhere = programFolder.parent_path().parent_path() / "other" / "ZarvoServer.exe";
+    const fs::path elsewhere =
+        programFolder.parent_path().parent_path() / "other" / "ZarvoServer.exe";
     installServer(elsewhere);
     createWithRealProcesses();
     form->Button2Click();
@@ -160,8 +160,9 @@ TEST_F(ServerLifecycle, TypedShellSyntaxReachesTheServerAsPlainArguments) {
     form->Button2Click();
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
-    EXPECT_EQ(std::vector<std::string>(arguments->begin() + 1, arguments->begin() + 8),
-              std::vector<std::string>({";", "touch", planted.string(), "$(id)", "`id`", "|", "cat"}));
+    EXPECT_EQ(
+        std::vector<std::string>(arguments->begin() + 1, arguments->begin() + 8),
+        std::vector<std::string>({";", "touch", planted.string(), "$(id)", "`id`", "|", "cat"}));
     EXPECT_FALSE(fs::exists(planted));
 }
 

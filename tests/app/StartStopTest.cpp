@@ -90,8 +90,8 @@ TEST_F(StartStop, StopTerminatesEveryExactMatchWhereverItLies) {
 }
 
 TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
-    processes.running = {{10, "/a/ZarvoServer.exe"}, {11, "/b/ZarvoServer.exe"},
-                         {12, "/c/ZarvoServer.exe"}};
+    processes.running = {
+        {10, "/a/ZarvoServer.exe"}, {11, "/b/ZarvoServer.exe"}, {12, "/c/ZarvoServer.exe"}};
     processes.refuse = {10, 12};
     create();
     form->Button1Click();

@@ -12,7 +12,8 @@ namespace fs = std::filesystem;
 using Startup = FormTest;
 
 const std::string kEmptyFolderFile =
-    "#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = \r\n";
+    "#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = "
+    "\r\n";
 
 TEST_F(Startup, EmptyFolderOpensEmptyAndCloseCreatesTheEightLineFile) {
     create();
@@ -144,7 +145,8 @@ TEST_F(Startup, Windows1252FileSurvivesByteForByte) {
     // "Röntgen" and "Überweiser" in Windows-1252: not valid UTF-8.
     const std::string file =
         "#Server Settings\r\n\r\n-aet = R\xF6NTGEN\r\nPort = 104\r\nFIFOMax = 0\r\nFIFOMin = 0\r\n"
-        "-od = D:\\R\xF6ntgen\\\r\n-db = D:\\\xDC" "berweiser\r\n";
+        "-od = D:\\R\xF6ntgen\\\r\n-db = D:\\\xDC"
+        "berweiser\r\n";
     writeSettings(file);
     create();
     EXPECT_EQ(text("Edit3"), "D:\\Röntgen\\");

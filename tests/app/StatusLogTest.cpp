@@ -8,7 +8,7 @@ using StatusLog = FormTest;
 using process::ProcessEntry;
 
 const std::vector<ProcessEntry> kWithServer = {{1, "/sbin/init"},
-                                                {77, "/opt/zarvo/ZarvoServer.exe"}};
+                                               {77, "/opt/zarvo/ZarvoServer.exe"}};
 const std::vector<ProcessEntry> kWithoutServer = {{1, "/sbin/init"}};
 
 TEST_F(StatusLog, StartUpLineSaysWhetherTheServerRuns) {
@@ -44,8 +44,9 @@ TEST_F(StatusLog, TicksLogEachChangeOnceAndNothingElse) {
     clock.time = {14, 30, 0};
     form->Timer1Timer();
     EXPECT_FALSE(form->serverStateFlag());
-    EXPECT_EQ(statusLines(), QStringList({"09:05:07 Server läuft nicht", "14:00:01 Server gestartet",
-                                          "14:30:00 Server gestoppt"}));
+    EXPECT_EQ(statusLines(),
+              QStringList({"09:05:07 Server läuft nicht", "14:00:01 Server gestartet",
+                           "14:30:00 Server gestoppt"}));
 }
 
 TEST_F(StatusLog, TheSecondLookAloneDecides) {
@@ -92,8 +93,8 @@ TEST_F(StatusLog, TranslatedAndEmptyCatalogueLinesAreUsedWhenTheLineIsMade) {
 
 TEST_F(StatusLog, TimeStampFollowsTheRegionalSettings) {
     form = std::make_unique<TServerAdminForm>(FormServices{
-        processes, dialogs, clock,
-        [] { return TimeFormat{true, false, false, ":", "AM", "PM"}; }, programFolder});
+        processes, dialogs, clock, [] { return TimeFormat{true, false, false, ":", "AM", "PM"}; },
+        programFolder});
     form->pollingTimer()->stop();
     clock.time = {21, 5, 7};
     form->FormCreate();

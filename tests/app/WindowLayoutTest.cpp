@@ -65,8 +65,8 @@ TEST_F(Layout, InitialStateIsEmptyUncheckedAndPartlyDisabled) {
         EXPECT_EQ(control<QSpinBox>(spin)->minimum(), INT_MIN) << spin;
         EXPECT_EQ(control<QSpinBox>(spin)->maximum(), INT_MAX) << spin;
     }
-    for (const char* button : {"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4",
-                               "RadioButton5"}) {
+    for (const char* button :
+         {"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"}) {
         EXPECT_FALSE(control<QRadioButton>(button)->isChecked()) << button;
     }
     EXPECT_FALSE(control<QCheckBox>("CheckBox1")->isChecked());
@@ -92,15 +92,10 @@ TEST_F(Layout, CatalogueHoldsNineWholeLinesAndStaysHidden) {
     build();
     form->show();
     EXPECT_FALSE(control<QWidget>("ServerMessage")->isVisible());
-    const QStringList expected = {"Server gestartet",
-                                  "Server gestoppt",
-                                  "Server läuft",
-                                  "Server läuft nicht",
-                                  "Server läuft bereits",
-                                  "Server konnte nicht gestartet werden",
-                                  "Login required",
-                                  "Enter password:",
-                                  "Wrong password entered!"};
+    const QStringList expected = {
+        "Server gestartet",   "Server gestoppt",      "Server läuft",
+        "Server läuft nicht", "Server läuft bereits", "Server konnte nicht gestartet werden",
+        "Login required",     "Enter password:",      "Wrong password entered!"};
     for (int i = 0; i < expected.size(); ++i) {
         // Whole logical lines, however narrow the memo wraps them on screen.
         EXPECT_EQ(form->catalogueMessage(i), expected[i]) << i;

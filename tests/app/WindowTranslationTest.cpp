@@ -57,7 +57,8 @@ TEST_F(Translation, CatalogueLinesReachTheDialogs) {
 
 TEST_F(Translation, Windows1252FileShowsUmlauts) {
     writeTranslation(
-        "[ServerAdminForm]\r\nServerAdminForm.Button1.Caption=Server anhalten (\xFC\xE4\xF6\xDF)\r\n");
+        "[ServerAdminForm]\r\nServerAdminForm.Button1.Caption=Server anhalten "
+        "(\xFC\xE4\xF6\xDF)\r\n");
     create();
     EXPECT_EQ(control<QPushButton>("Button1")->text(), "Server anhalten (üäöß)");
 }
@@ -81,8 +82,8 @@ TEST_F(Translation, UnreadableFileIsReportedAndStartUpGoesOnWithBuiltInTexts) {
         ASSERT_EQ(::seteuid(0), 0);
     }
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].startsWith(
-        QString("Datei %1 kann nicht geöffnet werden. ").arg(QString::fromStdString(custom.string()))))
+    EXPECT_TRUE(dialogs.errors[0].startsWith(QString("Datei %1 kann nicht geöffnet werden. ")
+                                                 .arg(QString::fromStdString(custom.string()))))
         << dialogs.errors[0].toStdString();
     EXPECT_EQ(form->windowTitle(), "Zarvo Server Einstellungen");
     EXPECT_EQ(text("Edit2"), "104");
