@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything and runs every test:
+#   0. the sources against .clang-format
 #   1. the unit and window suites (offscreen Qt), warnings as errors
 #   2. the same suites under AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. the Windows build (mingw-w64) with its suites under Wine
@@ -64,6 +65,11 @@ sanitize() {
         ctest --preset sanitize -j2 --output-on-failure --timeout 600
 }
 
+format() {
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+}
+
+step format format
 step native native
 step sanitize sanitize
 [ -f scripts/windows-tests.sh ] && step windows bash scripts/windows-tests.sh build-windows
