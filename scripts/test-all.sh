@@ -18,8 +18,9 @@ failed_steps=()
 
 skipped() { [[ " ${VELTRONA_SKIP:-} " == *" $1 "* ]]; }
 
-# Adds a ctest run's own counts to the totals.
-count_ctest() {
+# Adds a step's own counts to the totals: ctest's summary, or the "N passed, M failed"
+# line that the acceptance and fuzz scripts end with. Returns 1 when the log has neither.
+count_results() {
     local log=$1 line
     line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
     if [ -n "$line" ]; then
@@ -28,7 +29,15 @@ count_ctest() {
         total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
         passed=$((passed + total - bad))
         failed=$((failed + bad))
+        return 0
     fi
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        passed=$((passed + $(cut -d' ' -f1 <<<"$line")))
+        failed=$((failed + $(cut -d' ' -f3 <<<"$line")))
+        return 0
+    fi
+    return 1
 }
 
 step() {
@@ -41,14 +50,22 @@ step() {
     echo "=== $name"
     local log
     log=$(mktemp)
+    local ok=1
     if "$@" 2>&1 | tee "$log"; then
         echo "=== $name: ok"
     else
+        ok=0
         echo "=== $name: FAILED"
         failed_steps+=("$name")
-        grep -qE 'tests? failed out of' "$log" || failed=$((failed + 1))
     fi
-    count_ctest "$log"
+    # A step without counts of its own (the format check, a broken build) counts as one.
+    if ! count_results "$log"; then
+        if [ $ok -eq 1 ]; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+        fi
+    fi
     rm -f "$log"
 }
 
@@ -79,6 +96,9 @@ step sanitize sanitize
 echo
 if [ ${#failed_steps[@]} -gt 0 ]; then
     echo "Failed steps: ${failed_steps[*]}"
+fi
+if [ ${#failed_steps[@]} -gt 0 ] && [ $failed -eq 0 ]; then
+    failed=${#failed_steps[@]}
 fi
 echo "total: $passed passed, $failed failed"
 [ ${#failed_steps[@]} -eq 0 ]
