@@ -174,21 +174,10 @@ void TServerAdminForm::readSettingsFile() {
     }
     ui_->Edit3->setText(codec.decode(s.imageFolder));
     ui_->edDatabase->setText(codec.decode(s.database));
-    switch (s.transferSyntax) {
-        case TransferSyntax::Uncompressed:
-            ui_->RadioButton2->setChecked(true);
-            break;
-        case TransferSyntax::JpegLossless:
-            ui_->RadioButton3->setChecked(true);
-            break;
-        case TransferSyntax::JpegLossy:
-            ui_->RadioButton4->setChecked(true);
-            break;
-        case TransferSyntax::ImplicitVR:
-            ui_->RadioButton5->setChecked(true);
-            break;
-        case TransferSyntax::None:
-            break;
+    for (const auto& [syntax, button] : transferSyntaxButtons()) {
+        if (syntax == s.transferSyntax) {
+            button->setChecked(true);
+        }
     }
     adminPassword_ = s.adminPassword;
     ui_->Edit4->setText(codec.decode(s.parameters));
@@ -213,8 +202,7 @@ void TServerAdminForm::applySetupProfile() {
     if (!setupProfile()) {
         return;
     }
-    for (QRadioButton* button :
-         {ui_->RadioButton2, ui_->RadioButton3, ui_->RadioButton4, ui_->RadioButton5}) {
+    for (const auto& [syntax, button] : transferSyntaxButtons()) {
         button->setEnabled(false);
     }
     appendStatus("Server setup controlled by config file \"setup.cfg\"");
@@ -303,15 +291,7 @@ void TServerAdminForm::Button2Click() {
             config::LaunchInput input;
             input.verbose = ui_->CheckBox1->isChecked();  // read once: head and visibility
             input.dhcpFlag = noDhcp_ ? "-dhl " : "";
-            if (ui_->RadioButton2->isChecked()) {
-                input.transferSyntax = TransferSyntax::Uncompressed;
-            } else if (ui_->RadioButton3->isChecked()) {
-                input.transferSyntax = TransferSyntax::JpegLossless;
-            } else if (ui_->RadioButton4->isChecked()) {
-                input.transferSyntax = TransferSyntax::JpegLossy;
-            } else if (ui_->RadioButton5->isChecked()) {
-                input.transferSyntax = TransferSyntax::ImplicitVR;
-            }
+            input.transferSyntax = checkedTransferSyntax();
             if (const auto profile = setupProfile()) {
                 input.profilePath = profile->string();
             }
@@ -331,6 +311,24 @@ void TServerAdminForm::Button2Click() {
             services_.dialogs.showInfo(catalogueMessage(kServerStartFailed));
         }
     });
+}
+
+std::array<std::pair<TransferSyntax, QRadioButton*>, 4> TServerAdminForm::transferSyntaxButtons()
+    const {
+    return {{{TransferSyntax::Uncompressed, ui_->RadioButton2},
+             {TransferSyntax::JpegLossless, ui_->RadioButton3},
+             {TransferSyntax::JpegLossy, ui_->RadioButton4},
+             {TransferSyntax::ImplicitVR, ui_->RadioButton5}}};
+}
+
+TransferSyntax TServerAdminForm::checkedTransferSyntax() const {
+    // The buttons are one exclusive group: at most one is checked.
+    for (const auto& [syntax, button] : transferSyntaxButtons()) {
+        if (button->isChecked()) {
+            return syntax;
+        }
+    }
+    return TransferSyntax::None;
 }
 
 void TServerAdminForm::CheckBox2Click() {
@@ -353,15 +351,7 @@ bool TServerAdminForm::FormClose() {
         s.regNewOnView = ui_->RadioButton1->isChecked();
         s.imageFolder = codec.encode(ui_->Edit3->text());
         s.database = codec.encode(ui_->edDatabase->text());
-        if (ui_->RadioButton2->isChecked()) {
-            s.transferSyntax = TransferSyntax::Uncompressed;
-        } else if (ui_->RadioButton4->isChecked()) {
-            s.transferSyntax = TransferSyntax::JpegLossy;
-        } else if (ui_->RadioButton3->isChecked()) {
-            s.transferSyntax = TransferSyntax::JpegLossless;
-        } else if (ui_->RadioButton5->isChecked()) {
-            s.transferSyntax = TransferSyntax::ImplicitVR;
-        }
+        s.transferSyntax = checkedTransferSyntax();
         s.noDhcp = noDhcp_;
         s.parameters = codec.encode(ui_->Edit4->text());
         s.adminPassword = adminPassword_;

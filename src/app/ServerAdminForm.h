@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -10,11 +11,13 @@
 #include "AnsiCodec.h"
 #include "Clock.h"
 #include "TimeFormat.h"
+#include "config/ServerSettings.h"
 #include "process/ProcessPlatform.h"
 #include "ui/TranslationFile.h"
 #include "ui/UserDialogs.h"
 
 class QCloseEvent;
+class QRadioButton;
 class QTimer;
 
 namespace Ui {
@@ -83,6 +86,10 @@ class TServerAdminForm : public QWidget {
     void startupStatus();
     void passwordGate();
     bool FormClose();
+
+    // The four exclusive transfer-syntax buttons, each with the syntax it stands for.
+    std::array<std::pair<config::TransferSyntax, QRadioButton*>, 4> transferSyntaxButtons() const;
+    config::TransferSyntax checkedTransferSyntax() const;
 
     void appendStatus(const QString& line);
     QString statusLine(int catalogueIndex) const;
