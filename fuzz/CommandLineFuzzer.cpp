@@ -15,6 +15,7 @@
 namespace {
 
 using veltrona::fuzz::escaped;
+using veltrona::fuzz::escapedList;
 
 std::vector<std::string> splitAtBlanks(std::string_view text) {
     std::vector<std::string> words;
@@ -38,20 +39,12 @@ std::vector<std::string> splitAtBlanks(std::string_view text) {
     return words;
 }
 
-std::string joined(const std::vector<std::string>& arguments) {
-    std::string out;
-    for (const std::string& argument : arguments) {
-        out += escaped(argument) + " ";
-    }
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view line(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string> arguments = veltrona::config::splitWindowsArguments(line);
-    const std::string report = escaped(line) + " -> " + joined(arguments);
+    const std::string report = escaped(line) + " -> " + escapedList(arguments);
 
     std::array<bool, 256> present{};
     for (const char c : line) {

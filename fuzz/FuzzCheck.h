@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace veltrona::fuzz {
 
@@ -25,6 +26,15 @@ inline std::string escaped(std::string_view text) {
         }
     }
     return out + "\"";
+}
+
+// Each argument escaped, followed by a blank: an argument list as a report shows it.
+inline std::string escapedList(const std::vector<std::string>& arguments) {
+    std::string out;
+    for (const std::string& argument : arguments) {
+        out += escaped(argument) + " ";
+    }
+    return out;
 }
 
 // A property that failed: report it and abort, which libFuzzer records as a crash and

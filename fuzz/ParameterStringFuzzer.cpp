@@ -19,6 +19,7 @@ namespace {
 using veltrona::config::LaunchInput;
 using veltrona::config::TransferSyntax;
 using veltrona::fuzz::escaped;
+using veltrona::fuzz::escapedList;
 
 std::string without(std::string text, std::string_view banned) {
     std::erase_if(text, [banned](char c) { return banned.find(c) != std::string_view::npos; });
@@ -54,14 +55,6 @@ const char* codeOf(TransferSyntax syntax) {
             break;
     }
     return nullptr;
-}
-
-std::string joined(const std::vector<std::string>& arguments) {
-    std::string out;
-    for (const std::string& argument : arguments) {
-        out += escaped(argument) + " ";
-    }
-    return out;
 }
 
 }  // namespace
@@ -116,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string parameters = veltrona::config::buildParameterString(input);
     const std::vector<std::string> arguments = veltrona::config::splitWindowsArguments(parameters);
     FUZZ_CHECK(parameters.starts_with(' '), escaped(parameters));
-    FUZZ_CHECK(arguments == expected, escaped(parameters) + "\n gives    " + joined(arguments) +
-                                          "\n expected " + joined(expected));
+    FUZZ_CHECK(arguments == expected, escaped(parameters) + "\n gives    " +
+                                          escapedList(arguments) + "\n expected " +
+                                          escapedList(expected));
     return 0;
 }

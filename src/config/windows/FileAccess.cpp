@@ -161,15 +161,17 @@ class TemporaryFile {
 
 FileReadResult readWholeFile(const std::filesystem::path& path) {
     FileReadResult result;
+    // A file that is not there is Missing; any other failure is reported with its reason.
+    const auto failed = [&result](DWORD code) {
+        if (!isMissing(code)) {
+            result.status = FileReadResult::Status::Failed;
+            result.reason = systemMessage(code);
+        }
+        return result;
+    };
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        if (isMissing(code)) {
-            return result;
-        }
-        result.status = FileReadResult::Status::Failed;
-        result.reason = systemMessage(code);
-        return result;
+        return failed(GetLastError());
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return result;
@@ -178,13 +180,7 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) {
-        const DWORD code = GetLastError();
-        if (isMissing(code)) {
-            return result;
-        }
-        result.status = FileReadResult::Status::Failed;
-        result.reason = systemMessage(code);
-        return result;
+        return failed(GetLastError());
     }
     std::string content;
     char buffer[64 * 1024];
