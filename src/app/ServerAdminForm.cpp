@@ -46,18 +46,21 @@ std::string toUtf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// The form is laid out for 8-point "MS Sans Serif". Where the system lacks it, a sans
-// serif of about the same width stands in, so the captions fit the form's geometry.
+}  // namespace
+
 void useStandInFonts() {
     static const bool once = [] {
-        QFont::insertSubstitutions("MS Sans Serif",
+        QFont::insertSubstitutions(kWindowFontFamily,
                                    {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans"});
         return true;
     }();
     (void)once;
 }
 
-}  // namespace
+QFont windowFont() {
+    useStandInFonts();
+    return QFont(kWindowFontFamily, 8);
+}
 
 TServerAdminForm::TServerAdminForm(FormServices services, QWidget* parent)
     : QWidget(parent),

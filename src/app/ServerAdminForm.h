@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 #include <array>
 #include <filesystem>
@@ -25,6 +26,14 @@ class TServerAdminForm;
 }
 
 namespace veltrona::app {
+
+// The tool's dialogs and its window are laid out for 8-point "MS Sans Serif". Where the
+// system lacks that face, a sans serif of about the same width stands in, so captions fit
+// the fixed geometry. useStandInFonts() installs that substitution (once; the window does
+// it itself); windowFont() is the font for the application's other dialogs.
+inline constexpr const char* kWindowFontFamily = "MS Sans Serif";
+void useStandInFonts();
+QFont windowFont();
 
 // What the window reaches the outside world through. Tests replace every part.
 struct FormServices {

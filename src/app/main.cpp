@@ -9,6 +9,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     // The title of the task-bar entry and the caption of every error box.
     QApplication::setApplicationName("Veltrona Administration");
+    // Message boxes and the password prompt use the window's font, as the window does.
+    QApplication::setFont(veltrona::app::windowFont());
 
     std::filesystem::path programFolder =
         std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
