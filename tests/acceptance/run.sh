@@ -104,6 +104,22 @@ dismiss() {
     wait_until 20 window_gone "$1"
 }
 
+# answer_prompt WINDOW TEXT: types TEXT into the password prompt and confirms with Enter.
+answer_prompt() {
+    activate "$1"
+    type_text "$2"
+    press_keys Return
+}
+
+# close_expecting_settings WINDOW FILE: asks the window manager to close WINDOW, waits for
+# the tool to end and compares the settings file with FILE.
+close_expecting_settings() {
+    request_close "$1"
+    wait_tool_exit 30 || fail "the tool did not end after the close request" || return
+    cmp -s "$PROGRAM/Server.INI" "$2" ||
+        fail "settings after the close: $(tr '\r\n' '|' <"$PROGRAM/Server.INI")"
+}
+
 # ---- scenarios ---------------------------------------------------------------------------
 
 # Empty folder: the window opens at its fixed size, and the close creates "Server.ini".
@@ -155,10 +171,7 @@ scenario_start_stop() {
     sleep 2 # lets the status log show the stop in the screenshot; nothing is judged by it
     screenshot "$window" "$artifacts/2-start-stop.png"
     tool_alive || fail "the tool ended on its own" || return
-    request_close "$window"
-    wait_tool_exit 30 || fail "the tool did not end after the close request" || return
-    cmp -s "$PROGRAM/Server.INI" "$fixtures/full/Server.after-port-edit.ini" ||
-        fail "settings after the close: $(tr '\r\n' '|' <"$PROGRAM/Server.INI")"
+    close_expecting_settings "$window" "$fixtures/full/Server.after-port-edit.ini"
 }
 
 # A wrong password: the prompt stands alone, the information box follows, the tool ends by
@@ -171,9 +184,7 @@ scenario_wrong_password() {
     prompt=$(wait_window "Login required" 60) || fail "no \"Login required\" prompt" || return
     ! window_by_title "$main_title" >/dev/null || fail "the main window shows behind the prompt" || return
     screenshot "$prompt" "$artifacts/3-password-prompt.png"
-    activate "$prompt"
-    type_text "sesam=offen 7"
-    press_keys Return
+    answer_prompt "$prompt" "sesam=offen 7"
     info=$(wait_window Information 30) || fail "no \"Information\" box after the wrong entry" || return
     screenshot "$info" "$artifacts/3-wrong-password.png"
     dismiss "$info" || fail "the information box did not close" || return
@@ -188,14 +199,9 @@ scenario_right_password() {
     launch_tool "$PROGRAM"
     local prompt window
     prompt=$(wait_window "Login required" 60) || fail "no \"Login required\" prompt" || return
-    activate "$prompt"
-    type_text "Sesam=offen 7"
-    press_keys Return
+    answer_prompt "$prompt" "Sesam=offen 7"
     window=$(wait_window "$main_title" 30) || fail "the main window did not open" || return
-    request_close "$window"
-    wait_tool_exit 30 || fail "the tool did not end after the close request" || return
-    cmp -s "$PROGRAM/Server.INI" "$fixtures/password/Server.INI" ||
-        fail "settings after the close: $(tr '\r\n' '|' <"$PROGRAM/Server.INI")"
+    close_expecting_settings "$window" "$fixtures/password/Server.INI"
 }
 
 # Custom.ini above the program folder translates the window caption and the catalogue line
@@ -206,9 +212,7 @@ scenario_translation() {
     launch_tool "$PROGRAM"
     local prompt window
     prompt=$(wait_window "Anmeldung erforderlich" 60) || fail "the prompt's caption is not translated" || return
-    activate "$prompt"
-    type_text "Sesam=offen 7"
-    press_keys Return
+    answer_prompt "$prompt" "Sesam=offen 7"
     window=$(wait_window "Zarvo Server Settings" 30) || fail "no window titled \"Zarvo Server Settings\"" || return
     ! window_by_title "$main_title" >/dev/null || fail "a window still carries the German title" || return
     screenshot "$window" "$artifacts/4-translated.png"
