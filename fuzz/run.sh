@@ -4,7 +4,8 @@
 # fuzz/regressions/<target>/, where every later run replays them.
 #   bash fuzz/run.sh 60      # as CI runs it
 #   bash fuzz/run.sh 3600    # an hour per target
-# Prints the inputs executed per target and ends with "N passed, M failed".
+# Prints the inputs executed per target and ends with "N passed, M failed"; a target that
+# executed no input fails.
 set -uo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -61,7 +62,12 @@ for target in "${targets[@]}"; do
         executed=$(grep -oE 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -oE '[0-9]+$' | tail -n 1)
         [ -n "$executed" ] || executed=$(grep -oE '^#[0-9]+[[:space:]]+DONE' "$log" | grep -oE '[0-9]+' | tail -n 1)
         echo "$target: ${executed:-?} inputs executed in ${seconds}s, kept regressions ${#kept[@]}"
-        if [ $status -ne 0 ]; then
+        if [ $status -eq 0 ] && [ "${executed:-0}" -eq 0 ]; then
+            # A run that executed nothing (a binary that never started fuzzing) proves nothing.
+            echo "$target: FAILED, no input was executed"
+            tail -n 20 "$log"
+            ok=0
+        elif [ $status -ne 0 ]; then
             echo "$target: FAILED"
             grep -E 'property violated|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error' "$log" | head -n 5
             for artifact in "$artifacts"*; do
@@ -80,4 +86,4 @@ for target in "${targets[@]}"; do
 done
 
 echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+[ $failed -eq 0 ] && [ $passed -gt 0 ]

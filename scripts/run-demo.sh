@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs what the tool needs, builds it, lays out a demo program folder and opens the
-# tool on it. The demo folder is build/demo/Veltrona/: the tool, the stand-in server and a
-# settings file, as an administrator would have them.
+# tool on it. The demo folder is build-demo/demo/Veltrona/: the tool, the stand-in server and
+# a settings file, as an administrator would have them. The demo has a build folder of its
+# own, so that its options (no tests, an optimised build) never leak into the test command's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages $VELTRONA_BUILD_PACKAGES
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRONA_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j2 --target VeltronaAdmin ZarvoServer
+build=build-demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRONA_BUILD_GUI=ON \
+    -DVELTRONA_BUILD_TESTS=OFF -DVELTRONA_BUILD_BENCHMARKS=OFF -DVELTRONA_BUILD_FUZZERS=OFF >/dev/null
+cmake --build "$build" -j2 --target VeltronaAdmin ZarvoServer
 
-demo=build/demo/Veltrona
+demo=$build/demo/Veltrona
 mkdir -p "$demo"
-cp build/bin/VeltronaAdmin build/bin/ZarvoServer.exe "$demo/"
+cp "$build/bin/VeltronaAdmin" "$build/bin/ZarvoServer.exe" "$demo/"
 if [ ! -e "$demo/Server.INI" ]; then
     cp scripts/demo/Server.INI "$demo/Server.INI"
 fi

@@ -6,7 +6,9 @@
 #   3. the Windows build (mingw-w64) with its suites under Wine
 #   4. the acceptance runs: the real binary under Xvfb with a window manager
 #   5. bounded fuzzing of the file readers and the command line
-# VELTRONA_SKIP="sanitize windows ..." leaves steps out for a quicker local run.
+# Each step reports how many tests it ran; a step that ran none fails. The last line is
+# "total: N passed, M failed". VELTRONA_SKIP="sanitize windows ..." leaves steps out for a
+# quicker local run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -19,7 +21,8 @@ failed_steps=()
 skipped() { [[ " ${VELTRONA_SKIP:-} " == *" $1 "* ]]; }
 
 # Adds a step's own counts to the totals: ctest's summary, or the "N passed, M failed"
-# line that the acceptance and fuzz scripts end with. Returns 1 when the log has neither.
+# line that the format check and the acceptance and fuzz scripts end with. Returns 1 when
+# the log has neither, or when its count says that no test ran at all.
 count_results() {
     local log=$1 line
     line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
@@ -27,14 +30,19 @@ count_results() {
         local bad total
         bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
         total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+        [ "$total" -gt 0 ] || return 1
         passed=$((passed + total - bad))
         failed=$((failed + bad))
         return 0
     fi
     line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
     if [ -n "$line" ]; then
-        passed=$((passed + $(cut -d' ' -f1 <<<"$line")))
-        failed=$((failed + $(cut -d' ' -f3 <<<"$line")))
+        local good bad
+        good=$(cut -d' ' -f1 <<<"$line")
+        bad=$(cut -d' ' -f3 <<<"$line")
+        [ $((good + bad)) -gt 0 ] || return 1
+        passed=$((passed + good))
+        failed=$((failed + bad))
         return 0
     fi
     return 1
@@ -58,32 +66,56 @@ step() {
         echo "=== $name: FAILED"
         failed_steps+=("$name")
     fi
-    # A step without counts of its own (the format check, a broken build) counts as one.
+    # A step that ran no test proves nothing: without a count (a broken build, no tests
+    # found) it fails, however it ended.
     if ! count_results "$log"; then
+        failed=$((failed + 1))
         if [ $ok -eq 1 ]; then
-            passed=$((passed + 1))
-        else
-            failed=$((failed + 1))
+            echo "=== $name: FAILED (it reported no test run)"
+            failed_steps+=("$name")
         fi
     fi
     rm -f "$log"
 }
 
+# Every option the step relies on is given, so that a cache left in the build folder by
+# another command (the demo builds without tests) cannot change what runs.
 native() {
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRONA_WERROR=ON \
-        -DVELTRONA_BUILD_BENCHMARKS=ON >/dev/null &&
+        -DVELTRONA_BUILD_GUI=ON -DVELTRONA_BUILD_TESTS=ON -DVELTRONA_BUILD_BENCHMARKS=ON \
+        -DVELTRONA_BUILD_FUZZERS=OFF >/dev/null &&
         cmake --build build -j2 &&
-        ctest --test-dir build -j2 --output-on-failure --timeout 300
+        ctest --test-dir build -j2 --output-on-failure --timeout 300 --no-tests=error
 }
 
 sanitize() {
-    cmake --preset sanitize >/dev/null &&
+    cmake --preset sanitize -DVELTRONA_BUILD_GUI=ON -DVELTRONA_BUILD_TESTS=ON \
+        -DVELTRONA_BUILD_BENCHMARKS=OFF -DVELTRONA_BUILD_FUZZERS=OFF >/dev/null &&
         cmake --build --preset sanitize -j2 &&
-        ctest --preset sanitize -j2 --output-on-failure --timeout 600
+        ctest --preset sanitize -j2 --output-on-failure --timeout 600 --no-tests=error
 }
 
+# Checks every C++ source against .clang-format and counts the files: a file that needs
+# reformatting is a failure, and no file at all, or a checker that did not run, is one too.
 format() {
-    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    local files out status bad
+    mapfile -t files < <(git ls-files '*.cpp' '*.h')
+    if [ ${#files[@]} -eq 0 ]; then
+        echo "format: no sources found"
+        echo "0 passed, 1 failed"
+        return 1
+    fi
+    out=$(clang-format --dry-run --Werror "${files[@]}" 2>&1)
+    status=$?
+    [ -z "$out" ] || printf '%s\n' "$out"
+    bad=$(grep -oE '^[^:]+:[0-9]+:[0-9]+: (error|warning):' <<<"$out" | cut -d: -f1 | sort -u | wc -l)
+    echo "format: ${#files[@]} files checked"
+    if [ $status -ne 0 ] && [ "$bad" -eq 0 ]; then
+        echo "0 passed, 1 failed"
+        return 1
+    fi
+    echo "$((${#files[@]} - bad)) passed, $bad failed"
+    [ "$bad" -eq 0 ]
 }
 
 step format format

@@ -71,4 +71,4 @@ cmake --build "$build" -j"$jobs"
 
 # --- tests ----------------------------------------------------------------------------
 log "running the test suites under Wine"
-ctest --test-dir "$build" --output-on-failure --timeout 600
+ctest --test-dir "$build" --output-on-failure --timeout 600 --no-tests=error
