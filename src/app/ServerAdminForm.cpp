@@ -1,19 +1,16 @@
 #include "ServerAdminForm.h"
 
-#include <QCloseEvent>
-#include <QLabel>
-#include <QTextBlock>
-#include <QTimer>
+#include <array>
 #include <exception>
+#include <utility>
 
+#include "ServerAdminFormDescription.h"
 #include "config/FileAccess.h"
-#include "config/LaunchCommand.h"
+#include "config/IntegerConversion.h"
 #include "config/SettingsFile.h"
-#include "config/TextLines.h"
 #include "process/ServerDetection.h"
 #include "ui/FormTranslator.h"
 #include "ui/SecretCompare.h"
-#include "ui_ServerAdminForm.h"
 
 namespace veltrona::app {
 
@@ -21,9 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using config::TransferSyntax;
-
-// The prompt takes at most this many typed characters, so no longer password can pass.
-constexpr qsizetype kMaxPasswordLength = 255;
 
 // Catalogue indices.
 enum Message {
@@ -38,60 +32,33 @@ enum Message {
     kWrongPassword = 8,
 };
 
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+constexpr const char* kCatalogueMemo = "ServerMessage";
+constexpr const char* kStatusMemo = "SStatus";
 
-std::string toUtf8(const QString& text) {
-    return text.toUtf8().toStdString();
+// The four exclusive transfer-syntax buttons, each with the syntax it stands for.
+constexpr std::array<std::pair<TransferSyntax, const char*>, 4> kTransferSyntaxButtons{{
+    {TransferSyntax::Uncompressed, "RadioButton2"},
+    {TransferSyntax::JpegLossless, "RadioButton3"},
+    {TransferSyntax::JpegLossy, "RadioButton4"},
+    {TransferSyntax::ImplicitVR, "RadioButton5"},
+}};
+
+// The first `count` characters of UTF-8 text.
+std::string firstCharacters(const std::string& utf8, std::size_t count) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80;
+        if (startsCharacter && characters++ == count) {
+            return utf8.substr(0, i);
+        }
+    }
+    return utf8;
 }
 
 }  // namespace
 
-void useStandInFonts() {
-    static const bool once = [] {
-        QFont::insertSubstitutions(kWindowFontFamily,
-                                   {"Liberation Sans", "Arimo", "Arial", "Nimbus Sans"});
-        return true;
-    }();
-    (void)once;
-}
-
-QFont windowFont() {
-    useStandInFonts();
-    return QFont(kWindowFontFamily, 8);
-}
-
-TServerAdminForm::TServerAdminForm(FormServices services, QWidget* parent)
-    : QWidget(parent),
-      services_(std::move(services)),
-      ui_(std::make_unique<Ui::TServerAdminForm>()) {
-    useStandInFonts();
-    ui_->setupUi(this);
-    // A fixed dialog frame: title and close box, no minimise or maximise box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(485, 432);
-    move(429, 174);  // the designed screen position; the form sets only the size
-    sizeLabelsToText();
-
-    connect(ui_->Button1, &QPushButton::clicked, this, &TServerAdminForm::Button1Click);
-    connect(ui_->Button2, &QPushButton::clicked, this, &TServerAdminForm::Button2Click);
-    // Checking the box from code runs the handler just as a click does.
-    connect(ui_->CheckBox2, &QCheckBox::toggled, this, &TServerAdminForm::CheckBox2Click);
-
-    // The poll is armed with the form, before FormCreate runs. A tick that falls due
-    // while one is still pending is merged into it.
-    timer_ = new QTimer(this);
-    timer_->setObjectName("Timer1");
-    timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &TServerAdminForm::Timer1Timer);
-    timer_->start();
-
-    timeFormat_ = services_.readTimeFormat();
-}
-
-TServerAdminForm::~TServerAdminForm() = default;
+TServerAdminForm::TServerAdminForm(ui::FormView& view, FormServices services)
+    : view_(view), services_(std::move(services)), timeFormat_(services_.readTimeFormat()) {}
 
 template <typename Handler>
 bool TServerAdminForm::guarded(Handler&& handler) {
@@ -99,12 +66,12 @@ bool TServerAdminForm::guarded(Handler&& handler) {
         handler();
         return true;
     } catch (const std::exception& error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(error.what());
     }
     return false;
 }
 
-void TServerAdminForm::reportError(const QString& message) {
+void TServerAdminForm::reportError(const std::string& message) {
     services_.dialogs.showError(message + ".");
 }
 
@@ -119,20 +86,6 @@ void TServerAdminForm::FormCreate() {
     passwordGate();
 }
 
-void TServerAdminForm::sizeLabelsToText() {
-    // Labels fit their text; a right-aligned one keeps its right edge where the form put it.
-    for (QLabel* label : findChildren<QLabel*>()) {
-        if (label->wordWrap()) {
-            continue;
-        }
-        const QSize size = label->sizeHint();
-        const QRect old = label->geometry();
-        const int left =
-            (label->alignment() & Qt::AlignRight) ? old.right() + 1 - size.width() : old.left();
-        label->setGeometry(left, old.top(), size.width(), size.height());
-    }
-}
-
 void TServerAdminForm::openTranslation() {
     const fs::path path = config::findIgnoringCase(services_.programFolder, "../Custom.ini");
     const config::FileReadResult file = config::readWholeFile(path);
@@ -144,76 +97,59 @@ void TServerAdminForm::openTranslation() {
                                 file.reason);
     }
     translationFile_ = ui::TranslationFile::parse(file.content);
-    const AnsiCodec codec = AnsiCodec::detect(file.content);
-    ui::translateForms({this}, *translationFile_,
-                       [&codec](std::string_view bytes) { return codec.decode(bytes); });
-    sizeLabelsToText();
+    const config::CodePage codePage = config::CodePage::ofFile(file.content);
+    ui::translateForms({{&serverAdminFormSpec(), &view_}}, *translationFile_,
+                       [&codePage](std::string_view bytes) { return codePage.toUtf8(bytes); });
 }
 
 void TServerAdminForm::readSettingsFile() {
-    const fs::path path = config::findIgnoringCase(services_.programFolder, "Server.INI");
-    const config::FileReadResult file = config::readWholeFile(path);
-    if (file.status != config::FileReadResult::Status::Missing) {
-        settingsPath_ = path;  // written back to the same file, whatever its letter case
-    }
-    if (file.status != config::FileReadResult::Status::Ok) {
-        return;  // an unreadable settings file leaves the controls as they are
-    }
-    settingsCodec_ = AnsiCodec::detect(file.content);
-    const config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
-    const config::ServerSettings& s = read.settings;
-    const AnsiCodec& codec = settingsCodec_;
+    settingsFile_ = readSettingsDocument(services_.programFolder);
+    const config::CodePage& codePage = settingsFile_.codePage;
+    const config::ServerSettings& s = settingsFile_.settings;
+    const auto show = [&](const char* control, const std::string& bytes) {
+        view_.setText(control, codePage.toUtf8(bytes));
+    };
 
-    ui_->Edit1->setText(codec.decode(s.aeTitle));
-    ui_->Edit2->setText(codec.decode(s.port));
-    ui_->SpinEdit1->setValue(s.fifoMax);
-    ui_->SpinEdit3->setValue(s.fifoMin);
-    if (s.maxDaysLocalChecked) {
-        ui_->CheckBox2->setChecked(true);
+    show("Edit1", s.aeTitle);
+    show("Edit2", s.port);
+    view_.setText("SpinEdit1", std::to_string(s.fifoMax));
+    view_.setText("SpinEdit3", std::to_string(s.fifoMin));
+    if (s.maxDaysLocalChecked && !view_.isChecked("CheckBox2")) {
+        view_.setChecked("CheckBox2", true);
+        CheckBox2Click();  // checking from code runs the handler just as a click does
     }
-    ui_->SpinEdit2->setValue(s.maxDaysLocal);
+    view_.setText("SpinEdit2", std::to_string(s.maxDaysLocal));
     if (s.regNewOnView) {
-        ui_->RadioButton1->setChecked(true);
+        view_.setChecked("RadioButton1", true);
     }
-    ui_->Edit3->setText(codec.decode(s.imageFolder));
-    ui_->edDatabase->setText(codec.decode(s.database));
-    for (const auto& [syntax, button] : transferSyntaxButtons()) {
-        if (syntax == s.transferSyntax) {
-            button->setChecked(true);
-        }
+    show("Edit3", s.imageFolder);
+    show("edDatabase", s.database);
+    if (s.transferSyntax != TransferSyntax::None) {
+        checkTransferSyntax(s.transferSyntax);
     }
     adminPassword_ = s.adminPassword;
-    ui_->Edit4->setText(codec.decode(s.parameters));
+    show("Edit4", s.parameters);
     noDhcp_ = s.noDhcp;
 
     // Each bad number is reported on its own; the settings around it are already in place.
-    for (const std::string& value : read.invalidIntegers) {
-        reportError(fromUtf8(config::invalidIntegerMessage(toUtf8(codec.decode(value)))));
+    for (const std::string& value : settingsFile_.invalidIntegers) {
+        reportError(config::invalidIntegerMessage(codePage.toUtf8(value)));
     }
-}
-
-std::optional<fs::path> TServerAdminForm::setupProfile() const {
-    const fs::path path = config::findIgnoringCase(services_.programFolder, "Setup.cfg");
-    std::error_code error;
-    if (fs::is_regular_file(path, error)) {
-        return path;
-    }
-    return std::nullopt;
 }
 
 void TServerAdminForm::applySetupProfile() {
-    if (!setupProfile()) {
+    if (!findSetupProfile(services_.programFolder)) {
         return;
     }
-    for (const auto& [syntax, button] : transferSyntaxButtons()) {
-        button->setEnabled(false);
+    for (const auto& [syntax, button] : kTransferSyntaxButtons) {
+        view_.setEnabled(button, false);
     }
     appendStatus("Server setup controlled by config file \"setup.cfg\"");
 }
 
 void TServerAdminForm::defaultDatabase() {
-    if (ui_->edDatabase->text().isEmpty()) {
-        ui_->edDatabase->setText(ui_->Edit3->text());
+    if (view_.text("edDatabase").empty()) {
+        view_.setText("edDatabase", view_.text("Edit3"));
     }
 }
 
@@ -229,11 +165,12 @@ void TServerAdminForm::passwordGate() {
     // The gate fails closed: whatever goes wrong in it ends the program.
     bool passed = false;
     guarded([&] {
-        QString entered;
+        std::string entered;
         services_.dialogs.passwordQuery(catalogueMessage(kLoginCaption),
                                         catalogueMessage(kLoginPrompt), entered);
-        entered.truncate(kMaxPasswordLength);
-        passed = ui::equalsConstantTime(adminPassword_, settingsCodec_.encode(entered));
+        entered = firstCharacters(entered, kMaxPasswordLength);
+        passed = ui::equalsConstantTime(adminPassword_,
+                                        settingsFile_.codePage.fromUtf8(entered));
         if (!passed) {
             services_.dialogs.showInfo(catalogueMessage(kWrongPassword));
         }
@@ -241,18 +178,20 @@ void TServerAdminForm::passwordGate() {
     endRequested_ = !passed;
 }
 
-QString TServerAdminForm::catalogueMessage(int index) const {
-    const QTextBlock block = ui_->ServerMessage->document()->findBlockByNumber(index);
-    return block.isValid() ? block.text() : QString();
+std::string TServerAdminForm::catalogueMessage(int index) const {
+    if (index < 0 || index >= view_.lineCount(kCatalogueMemo)) {
+        return {};
+    }
+    return view_.line(kCatalogueMemo, index);
 }
 
-QString TServerAdminForm::statusLine(int catalogueIndex) const {
-    const std::string stamp = formatTimeStamp(timeFormat_, services_.clock.now());
-    return fromUtf8(stamp) + " " + catalogueMessage(catalogueIndex);
+std::string TServerAdminForm::statusLine(int catalogueIndex) const {
+    return formatTimeStamp(timeFormat_, services_.clock.now()) + " " +
+           catalogueMessage(catalogueIndex);
 }
 
-void TServerAdminForm::appendStatus(const QString& line) {
-    ui_->SStatus->appendPlainText(line);
+void TServerAdminForm::appendStatus(const std::string& line) {
+    view_.appendLine(kStatusMemo, line);
 }
 
 void TServerAdminForm::FormShow() {}
@@ -291,21 +230,9 @@ void TServerAdminForm::Button2Click() {
         }
         bool launched = false;
         try {
-            config::LaunchInput input;
-            input.verbose = ui_->CheckBox1->isChecked();  // read once: head and visibility
-            input.dhcpFlag = noDhcp_ ? "-dhl " : "";
-            input.transferSyntax = checkedTransferSyntax();
-            if (const auto profile = setupProfile()) {
-                input.profilePath = profile->string();
-            }
-            // The command line is in the system code page, UTF-8 here.
-            input.parameters = toUtf8(ui_->Edit4->text());
-            input.imageFolder = toUtf8(ui_->Edit3->text());
-            input.aeTitle = toUtf8(ui_->Edit1->text());
-            input.port = toUtf8(ui_->Edit2->text());
-            const fs::path program = services_.programFolder / serverExecutableName_;
-            services_.processes.launch(program.string(), config::buildParameterString(input),
-                                       input.verbose);
+            const ServerLaunch launch = makeServerLaunch(
+                shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
+            services_.processes.launch(launch.program, launch.parameters, launch.shown);
             launched = true;
         } catch (const std::exception&) {
             // Any failure of the launch, a refused one included, is the one message below.
@@ -316,75 +243,65 @@ void TServerAdminForm::Button2Click() {
     });
 }
 
-std::array<std::pair<TransferSyntax, QRadioButton*>, 4> TServerAdminForm::transferSyntaxButtons()
-    const {
-    return {{{TransferSyntax::Uncompressed, ui_->RadioButton2},
-             {TransferSyntax::JpegLossless, ui_->RadioButton3},
-             {TransferSyntax::JpegLossy, ui_->RadioButton4},
-             {TransferSyntax::ImplicitVR, ui_->RadioButton5}}};
-}
-
 TransferSyntax TServerAdminForm::checkedTransferSyntax() const {
     // The buttons are one exclusive group: at most one is checked.
-    for (const auto& [syntax, button] : transferSyntaxButtons()) {
-        if (button->isChecked()) {
+    for (const auto& [syntax, button] : kTransferSyntaxButtons) {
+        if (view_.isChecked(button)) {
             return syntax;
         }
     }
     return TransferSyntax::None;
 }
 
+void TServerAdminForm::checkTransferSyntax(TransferSyntax chosen) {
+    // Checking one button of the group unchecks the other three.
+    for (const auto& [syntax, button] : kTransferSyntaxButtons) {
+        view_.setChecked(button, syntax == chosen);
+    }
+}
+
 void TServerAdminForm::CheckBox2Click() {
-    const bool checked = ui_->CheckBox2->isChecked();
-    ui_->Label3->setEnabled(checked);
-    ui_->Label7->setEnabled(checked);
-    ui_->SpinEdit2->setEnabled(checked);
+    guarded([&] {
+        const bool checked = view_.isChecked("CheckBox2");
+        view_.setEnabled("Label3", checked);
+        view_.setEnabled("Label7", checked);
+        view_.setEnabled("SpinEdit2", checked);
+    });
+}
+
+std::int32_t TServerAdminForm::spinEditValue(const char* name) const {
+    // A spin edit's text that is no integer (emptied, or typed over) counts as 0.
+    return config::parseInteger(view_.text(name)).value_or(0);
+}
+
+config::ServerSettings TServerAdminForm::shownSettings() const {
+    config::ServerSettings s;
+    s.aeTitle = view_.text("Edit1");
+    s.port = view_.text("Edit2");
+    s.fifoMax = spinEditValue("SpinEdit1");
+    s.fifoMin = spinEditValue("SpinEdit3");
+    s.maxDaysLocalChecked = view_.isChecked("CheckBox2");
+    s.maxDaysLocal = spinEditValue("SpinEdit2");
+    s.regNewOnView = view_.isChecked("RadioButton1");
+    s.imageFolder = view_.text("Edit3");
+    s.database = view_.text("edDatabase");
+    s.transferSyntax = checkedTransferSyntax();
+    s.parameters = view_.text("Edit4");
+    s.noDhcp = noDhcp_;
+    return s;
 }
 
 bool TServerAdminForm::FormClose() {
     return guarded([&] {
-        config::ServerSettings s;
-        const AnsiCodec& codec = settingsCodec_;
-        s.aeTitle = codec.encode(ui_->Edit1->text());
-        s.port = codec.encode(ui_->Edit2->text());
-        s.fifoMax = ui_->SpinEdit1->value();
-        s.fifoMin = ui_->SpinEdit3->value();
-        s.maxDaysLocalChecked = ui_->CheckBox2->isChecked();
-        s.maxDaysLocal = ui_->SpinEdit2->value();
-        s.regNewOnView = ui_->RadioButton1->isChecked();
-        s.imageFolder = codec.encode(ui_->Edit3->text());
-        s.database = codec.encode(ui_->edDatabase->text());
-        s.transferSyntax = checkedTransferSyntax();
-        s.noDhcp = noDhcp_;
-        s.parameters = codec.encode(ui_->Edit4->text());
+        config::ServerSettings s =
+            convertTexts(shownSettings(), config::CodePage::utf8(), settingsFile_.codePage);
         s.adminPassword = adminPassword_;
-
-        const fs::path path = settingsPath_
-                                  ? *settingsPath_
-                                  : config::findIgnoringCase(services_.programFolder, "Server.ini");
-        config::replaceFile(path, config::writeSettings(s));
+        writeSettingsDocument(settingsFile_, s, services_.programFolder);
     });
 }
 
-void TServerAdminForm::closeEvent(QCloseEvent* event) {
-    // A settings file that cannot be written keeps the window open; the next close tries again.
-    if (FormClose()) {
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void TServerAdminForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    FormShow();
-}
-
-void TServerAdminForm::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LocaleChange) {
-        timeFormat_ = services_.readTimeFormat();
-    }
-    QWidget::changeEvent(event);
+void TServerAdminForm::regionalSettingsChanged() {
+    timeFormat_ = services_.readTimeFormat();
 }
 
 }  // namespace veltrona::app

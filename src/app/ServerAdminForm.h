@@ -1,41 +1,22 @@
 #pragma once
 
-#include <QFont>
-#include <QWidget>
-#include <array>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "AnsiCodec.h"
 #include "Clock.h"
+#include "ServerControl.h"
 #include "TimeFormat.h"
 #include "config/ServerSettings.h"
 #include "process/ProcessPlatform.h"
+#include "ui/FormView.h"
 #include "ui/TranslationFile.h"
 #include "ui/UserDialogs.h"
 
-class QCloseEvent;
-class QRadioButton;
-class QTimer;
-
-namespace Ui {
-class TServerAdminForm;
-}
-
 namespace veltrona::app {
 
-// The tool's dialogs and its window are laid out for 8-point "MS Sans Serif". Where the
-// system lacks that face, a sans serif of about the same width stands in, so captions fit
-// the fixed geometry. useStandInFonts() installs that substitution (once; the window does
-// it itself); windowFont() is the font for the application's other dialogs.
-inline constexpr const char* kWindowFontFamily = "MS Sans Serif";
-void useStandInFonts();
-QFont windowFont();
-
-// What the window reaches the outside world through. Tests replace every part.
+// What the form reaches the outside world through. Tests replace every part.
 struct FormServices {
     process::ProcessPlatform& processes;
     ui::UserDialogs& dialogs;
@@ -44,18 +25,18 @@ struct FormServices {
     std::filesystem::path programFolder;         // the folder of the tool and the server
 };
 
-// The administration window: settings in its controls, start and stop buttons, and the
-// status log fed by a once-a-second poll of the server's process.
-class TServerAdminForm : public QWidget {
-    Q_OBJECT
-
+// The administration window's behaviour, whatever toolkit shows it: settings in its
+// controls, start and stop buttons, and the status log fed by a once-a-second poll of the
+// server's process. A window builds its controls from serverAdminFormSpec(), arms a
+// 1000 ms timer that calls Timer1Timer, routes clicks to the handlers below, calls
+// FormCreate before it is first shown and FormClose when asked to close.
+class TServerAdminForm {
   public:
-    static constexpr const char* kServerExecutableName = "ZarvoServer.exe";
     static constexpr int kCatalogueSize = 9;
+    // The prompt takes at most this many characters, so no longer password can pass.
+    static constexpr std::size_t kMaxPasswordLength = 255;
 
-    // Builds the controls from the form and arms the polling timer; FormCreate then fills them.
-    explicit TServerAdminForm(FormServices services, QWidget* parent = nullptr);
-    ~TServerAdminForm() override;
+    TServerAdminForm(ui::FormView& view, FormServices services);
 
     // The start-up sequence. An error in one step is reported and the later steps still
     // run, so the password gate is never skipped. Afterwards endRequested() tells whether
@@ -63,60 +44,56 @@ class TServerAdminForm : public QWidget {
     void FormCreate();
     bool endRequested() const { return endRequested_; }
 
-    // Message `index` (0..8) of the catalogue, as the window currently holds it.
-    QString catalogueMessage(int index) const;
-
-    bool serverStateFlag() const { return serverRunning_; }
-    QTimer* pollingTimer() const { return timer_; }
-
-  public slots:
     void FormShow();
     void Timer1Timer();
     void Button1Click();
     void Button2Click();
+    // Enables Label3, Label7 and SpinEdit2 when CheckBox2 is checked, disables them otherwise.
     void CheckBox2Click();
+    // Writes the settings file. False when that failed (the error is shown): the window
+    // then stays open, and the next close tries again.
+    bool FormClose();
 
-  protected:
-    void closeEvent(QCloseEvent* event) override;  // FormClose
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    // The system announced new regional settings: later time stamps follow them.
+    void regionalSettingsChanged();
+
+    // Message `index` (0..8) of the catalogue, as the window currently holds it (UTF-8).
+    std::string catalogueMessage(int index) const;
+    bool serverStateFlag() const { return serverRunning_; }
 
   private:
     // Runs a handler; an error that escapes it is shown in the error box.
     template <typename Handler>
     bool guarded(Handler&& handler);
-    void reportError(const QString& message);
+    void reportError(const std::string& message);
 
-    void sizeLabelsToText();
     void openTranslation();
     void readSettingsFile();
     void applySetupProfile();
     void defaultDatabase();
     void startupStatus();
     void passwordGate();
-    bool FormClose();
 
-    // The four exclusive transfer-syntax buttons, each with the syntax it stands for.
-    std::array<std::pair<config::TransferSyntax, QRadioButton*>, 4> transferSyntaxButtons() const;
     config::TransferSyntax checkedTransferSyntax() const;
+    void checkTransferSyntax(config::TransferSyntax syntax);
+    std::int32_t spinEditValue(const char* name) const;
+    // The settings as the window holds them, texts in UTF-8.
+    config::ServerSettings shownSettings() const;
 
-    void appendStatus(const QString& line);
-    QString statusLine(int catalogueIndex) const;
-    std::optional<std::filesystem::path> setupProfile() const;
+    void appendStatus(const std::string& line);
+    std::string statusLine(int catalogueIndex) const;
 
+    ui::FormView& view_;
     FormServices services_;
-    std::unique_ptr<Ui::TServerAdminForm> ui_;
-    QTimer* timer_ = nullptr;
 
     // Values shared between the handlers.
-    std::string adminPassword_;
+    std::string adminPassword_;  // bytes in the settings file's code page
     bool noDhcp_ = false;
     std::string serverExecutableName_;
     bool serverRunning_ = false;
     std::optional<ui::TranslationFile> translationFile_;
 
-    std::optional<std::filesystem::path> settingsPath_;  // the file that was read, if any
-    AnsiCodec settingsCodec_;
+    SettingsDocument settingsFile_;  // where the settings came from, and their code page
     TimeFormat timeFormat_;
     bool endRequested_ = false;
 };

@@ -1,29 +1,37 @@
 #pragma once
 
-#include <QString>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "FormDescription.h"
+#include "FormView.h"
 #include "TranslationFile.h"
-
-class QObject;
-class QWidget;
 
 namespace veltrona::ui {
 
-// Turns 8-bit text from the translation file into display text.
-using TextDecoder = std::function<QString(std::string_view)>;
+// Turns 8-bit text from the translation file into UTF-8 display text.
+using TextDecoder = std::function<std::string(std::string_view)>;
 
-// Translates each window of the list (null entries are skipped) from `file`: the window
-// caption, then for every component the window owns, in order, its ".Caption" and ".Hint"
-// (non-empty values only) and its memo ".lines[i]" (any value but "fsdef").
-void translateForms(const std::vector<QWidget*>& windows, const TranslationFile& file,
+// A window to translate: its description (names and kinds of what it owns) and its
+// controls. A null view is skipped.
+struct TranslatableForm {
+    const FormSpec* form = nullptr;
+    FormView* view = nullptr;
+};
+
+// Translates each window of the list from `file`, in the section named after the window:
+// the window caption, then for every component the window owns, in the form's order, its
+// ".Caption" and ".Hint" (non-empty values only) and, for a memo, its ".lines[i]" for the
+// lines it holds (any value but "fsdef", an empty one included).
+void translateForms(const std::vector<TranslatableForm>& windows, const TranslationFile& file,
                     const TextDecoder& decode);
 
 // Sets the component's text property "Caption" or "Hint" (letter case ignored) to
 // `value`, when `value` is not empty and the component's kind has that property.
 // Returns whether a property was set.
-bool setTextProperty(QObject* component, std::string_view property, const QString& value);
+bool setTextProperty(FormView& view, const ControlSpec& component, std::string_view property,
+                     std::string_view value);
 
 }  // namespace veltrona::ui

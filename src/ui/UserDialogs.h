@@ -1,25 +1,26 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace veltrona::ui {
 
 // Every modal dialog the window shows goes through here, so tests can answer them
-// without a dialog ever opening.
+// without a dialog ever opening. Texts are UTF-8.
 class UserDialogs {
   public:
     virtual ~UserDialogs() = default;
 
     // The information box: caption "Information", one OK button, no icon, topmost.
-    virtual void showInfo(const QString& text) = 0;
+    virtual void showInfo(const std::string& text) = 0;
 
     // The masked password prompt. True only through OK, and then `value` holds the
     // field's text; otherwise `value` is untouched.
-    virtual bool passwordQuery(const QString& caption, const QString& prompt, QString& value) = 0;
+    virtual bool passwordQuery(const std::string& caption, const std::string& prompt,
+                               std::string& value) = 0;
 
     // The toolkit's error box: application title as caption, stop icon, OK. `message`
     // is shown as given (the caller has appended the period).
-    virtual void showError(const QString& message) = 0;
+    virtual void showError(const std::string& message) = 0;
 
     // The stop failure: caption "Information", information icon, the fixed text
     // "Server cannot be stopped, access denied", OK.

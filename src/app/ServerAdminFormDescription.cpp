@@ -1,0 +1,131 @@
+#include "ServerAdminFormDescription.h"
+
+#include <array>
+
+namespace veltrona::app {
+
+namespace {
+
+using ui::Align;
+using ui::Bevel;
+using ui::ControlKind;
+using ui::ControlSpec;
+
+// The message catalogue: one message per line of the hidden memo, addressed by index.
+constexpr const char* kCatalogue =
+    "Server gestartet\n"
+    "Server gestoppt\n"
+    "Server läuft\n"
+    "Server läuft nicht\n"
+    "Server läuft bereits\n"
+    "Server konnte nicht gestartet werden\n"
+    "Login required\n"
+    "Enter password:\n"
+    "Wrong password entered!";
+
+ControlSpec control(std::string_view name, ControlKind kind, std::string_view parent, int left,
+                    int top, int width, int height, std::string_view caption, int tabOrder) {
+    ControlSpec spec;
+    spec.name = name;
+    spec.kind = kind;
+    spec.parent = parent;
+    spec.left = left;
+    spec.top = top;
+    spec.width = width;
+    spec.height = height;
+    spec.caption = caption;
+    spec.tabOrder = tabOrder;
+    return spec;
+}
+
+template <typename Change>
+ControlSpec with(ControlSpec spec, Change change) {
+    change(spec);
+    return spec;
+}
+
+constexpr auto kRight = [](ControlSpec& c) { c.align = Align::Right; };
+constexpr auto kDisabled = [](ControlSpec& c) { c.enabled = false; };
+constexpr auto kLowered = [](ControlSpec& c) { c.bevel = Bevel::Lowered; };
+
+using K = ControlKind;
+constexpr std::string_view kWindow;
+constexpr std::string_view kNoCaption;
+constexpr int kNoTab = -1;
+
+const std::array<ControlSpec, 39> kControls{{
+    with(control("Label1", K::Label, kWindow, 232, 8, 78, 13, "Server Status", kNoTab),
+         [](ControlSpec& c) { c.bold = true; }),
+    control("SStatus", K::Memo, kWindow, 248, 24, 209, 65, kNoCaption, 6),
+    control("Button1", K::PushButton, kWindow, 48, 24, 169, 25, "Zarvo Server stoppen", 0),
+    control("Button2", K::PushButton, kWindow, 48, 64, 169, 25, "Zarvo Server starten", 1),
+    control("GroupBox2", K::GroupBox, kWindow, 248, 104, 209, 281, "Dicom Einstellungen", 2),
+    with(control("Label5", K::Label, "GroupBox2", 12, 68, 30, 13, "PORT", kNoTab), kRight),
+    with(control("Label4", K::Label, "GroupBox2", 20, 32, 21, 13, "AET", kNoTab), kRight),
+    with(control("Label6", K::Label, "GroupBox2", 32, 108, 10, 13, "IB", kNoTab), kRight),
+    control("Label11", K::Label, "GroupBox2", 16, 240, 101, 13, "Additional parameters", kNoTab),
+    with(control("lbDatabase", K::Label, "GroupBox2", 28, 140, 15, 13, "DB", kNoTab), kRight),
+    control("RadioButton4", K::RadioButton, "GroupBox2", 16, 184, 137, 17, "Prefer JPeg Lossy", 5),
+    control("RadioButton3", K::RadioButton, "GroupBox2", 16, 200, 153, 17, "Prefer JPeg Lossless",
+            6),
+    control("RadioButton2", K::RadioButton, "GroupBox2", 16, 168, 113, 17, "Uncompressed", 4),
+    control("Edit2", K::Edit, "GroupBox2", 48, 68, 121, 21, kNoCaption, 1),
+    control("Edit1", K::Edit, "GroupBox2", 48, 32, 121, 21, kNoCaption, 0),
+    control("Edit3", K::Edit, "GroupBox2", 48, 104, 121, 21, kNoCaption, 2),
+    control("RadioButton5", K::RadioButton, "GroupBox2", 16, 216, 161, 17,
+            "Compatibility mode (ImplicitVR)", 7),
+    control("Edit4", K::Edit, "GroupBox2", 16, 256, 161, 21, kNoCaption, 8),
+    control("edDatabase", K::Edit, "GroupBox2", 48, 136, 121, 21, kNoCaption, 3),
+    control("GroupBox3", K::GroupBox, kWindow, 32, 104, 201, 281, "Überlaufmanagement", 3),
+    with(control("Label12", K::Label, "GroupBox3", 8, 240, 164, 26,
+                 "All changes require a restart of the server!", kNoTab),
+         [](ControlSpec& c) {
+             c.align = Align::Center;
+             c.wordWrap = true;
+         }),
+    with(control("Panel2", K::Panel, "GroupBox3", 8, 56, 185, 97, kNoCaption, 0), kLowered),
+    control("Label7", K::Label, "Panel2", 98, 22, 50, 13, "Tage lokal", kNoTab),
+    control("Label3", K::Label, "Panel2", 8, 22, 38, 13, "Maximal", kNoTab),
+    control("SpinEdit2", K::SpinEdit, "Panel2", 56, 19, 41, 22, "0", 0),
+    with(control("RadioButton1", K::RadioButton, "Panel2", 8, 48, 161, 41,
+                 "bei Betrachtung Registrierung erneuern", 1),
+         [](ControlSpec& c) {
+             c.enabled = false;
+             c.wordWrap = true;
+         }),
+    control("CheckBox2", K::CheckBox, "GroupBox3", 8, 32, 177, 17, "nach Registrierungszeitpunkt",
+            1),
+    with(control("Panel3", K::Panel, "GroupBox3", 8, 160, 185, 73, kNoCaption, 2), kLowered),
+    control("Label2", K::Label, "Panel3", 128, 14, 30, 13, "MByte", kNoTab),
+    control("Label8", K::Label, "Panel3", 8, 16, 20, 13, "Max", kNoTab),
+    control("Label9", K::Label, "Panel3", 128, 38, 30, 13, "MByte", kNoTab),
+    control("Label10", K::Label, "Panel3", 8, 40, 17, 13, "Min", kNoTab),
+    with(control("SpinEdit1", K::SpinEdit, "Panel3", 48, 11, 73, 22, "0", 0), kDisabled),
+    with(control("SpinEdit3", K::SpinEdit, "Panel3", 48, 35, 73, 22, "0", 1), kDisabled),
+    with(control("ServerMessage", K::Memo, kWindow, 240, 72, 185, 97, kCatalogue, 4),
+         [](ControlSpec& c) { c.visible = false; }),
+    with(control("Panel1", K::Panel, kWindow, 32, 392, 425, 33, kNoCaption, 5),
+         [](ControlSpec& c) { c.bevel = Bevel::Raised; }),
+    control("CheckBox1", K::CheckBox, "Panel1", 16, 8, 97, 17, "Verbose mode", 0),
+    control("Timer1", K::Timer, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab),
+    control("XPManifest1", K::Manifest, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab),
+}};
+
+}  // namespace
+
+const ui::FormSpec& serverAdminFormSpec() {
+    static const ui::FormSpec form{
+        .name = "ServerAdminForm",
+        .caption = "Zarvo Server Einstellungen",
+        .left = 429,
+        .top = 174,
+        .clientWidth = 485,
+        .clientHeight = 432,
+        .fontFamily = "MS Sans Serif",
+        .fontPointSize = 8,
+        .controls = kControls,
+    };
+    return form;
+}
+
+}  // namespace veltrona::app

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "ui/FormDescription.h"
+
+namespace veltrona::app {
+
+// The administration window as it is designed: every control with its name, kind,
+// parent, position, size, caption, tab order and initial state. Both window toolkits
+// build the window from this one table.
+const ui::FormSpec& serverAdminFormSpec();
+
+}  // namespace veltrona::app

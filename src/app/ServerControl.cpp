@@ -1,0 +1,100 @@
+#include "ServerControl.h"
+
+#include "config/FileAccess.h"
+#include "config/LaunchCommand.h"
+#include "config/SettingsFile.h"
+#include "config/TextLines.h"
+
+namespace veltrona::app {
+
+namespace fs = std::filesystem;
+
+SettingsDocument readSettingsDocument(const fs::path& programFolder) {
+    SettingsDocument document;
+    const fs::path path = config::findIgnoringCase(programFolder, "Server.INI");
+    const config::FileReadResult file = config::readWholeFile(path);
+    if (file.status != config::FileReadResult::Status::Missing) {
+        document.path = path;  // written back to the same file, whatever its letter case
+    }
+    if (file.status != config::FileReadResult::Status::Ok) {
+        return document;
+    }
+    document.codePage = config::CodePage::ofFile(file.content);
+    config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
+    document.settings = std::move(read.settings);
+    document.invalidIntegers = std::move(read.invalidIntegers);
+    return document;
+}
+
+fs::path settingsWritePath(const SettingsDocument& document, const fs::path& programFolder) {
+    return document.path ? *document.path : config::findIgnoringCase(programFolder, "Server.ini");
+}
+
+void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
+                           const fs::path& programFolder) {
+    config::replaceFile(settingsWritePath(document, programFolder),
+                        config::writeSettings(settings));
+}
+
+config::ServerSettings convertTexts(const config::ServerSettings& settings,
+                                    const config::CodePage& from, const config::CodePage& to) {
+    if (from == to) {
+        return settings;
+    }
+    const auto convert = [&](const std::string& text) { return to.fromUtf8(from.toUtf8(text)); };
+    config::ServerSettings converted = settings;
+    converted.aeTitle = convert(settings.aeTitle);
+    converted.port = convert(settings.port);
+    converted.imageFolder = convert(settings.imageFolder);
+    converted.database = convert(settings.database);
+    converted.parameters = convert(settings.parameters);
+    return converted;
+}
+
+void defaultDatabase(config::ServerSettings& settings) {
+    if (settings.database.empty()) {
+        settings.database = settings.imageFolder;
+    }
+}
+
+std::optional<fs::path> findSetupProfile(const fs::path& programFolder) {
+    const fs::path path = config::findIgnoringCase(programFolder, "Setup.cfg");
+    std::error_code error;
+    if (fs::is_regular_file(path, error)) {
+        return path;
+    }
+    return std::nullopt;
+}
+
+ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
+                              const fs::path& programFolder) {
+    const config::CodePage system = config::CodePage::system();
+    const auto encode = [&](const std::string& utf8) { return system.fromUtf8(utf8); };
+
+    config::LaunchInput input;
+    input.verbose = verbose;  // one reading decides both the head and the visibility
+    input.dhcpFlag = config::dhcpFlag(shown);
+    input.transferSyntax = shown.transferSyntax;
+    if (const auto profile = findSetupProfile(programFolder)) {
+        // The profile is named "setup.cfg" after the program folder. Where file names
+        // keep their letter case and the file is spelt otherwise, its real name is used,
+        // so the server can open it.
+        std::error_code error;
+        const fs::path spelt = programFolder / "setup.cfg";
+        const bool sameFile = fs::equivalent(spelt, *profile, error);
+        input.profilePath =
+            programFolder.string() + (sameFile ? "setup.cfg" : profile->filename().string());
+    }
+    input.parameters = encode(shown.parameters);
+    input.imageFolder = encode(shown.imageFolder);
+    input.aeTitle = encode(shown.aeTitle);
+    input.port = encode(shown.port);
+
+    ServerLaunch launch;
+    launch.program = (programFolder / kServerExecutableName).string();
+    launch.parameters = config::buildParameterString(input);
+    launch.shown = verbose;
+    return launch;
+}
+
+}  // namespace veltrona::app

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/CodePage.h"
+#include "config/ServerSettings.h"
+#include "process/ProcessPlatform.h"
+
+namespace veltrona::app {
+
+// What the window and VeltronaCtl share about the server and its files, so that both
+// read, write and launch exactly alike.
+
+inline constexpr const char* kServerExecutableName = "ZarvoServer.exe";
+
+// The settings file as the tool reads it at start-up.
+struct SettingsDocument {
+    std::optional<std::filesystem::path> path;  // the file found, in whatever letter case
+    config::CodePage codePage = config::CodePage::system();  // the code page of its text
+    config::ServerSettings settings;  // texts are bytes in `codePage`
+    // "FIFOMax" and "FIFOMin" values that are no integer, trimmed, as the file has them.
+    std::vector<std::string> invalidIntegers;
+};
+
+// Reads "Server.INI" (any letter case) from the program folder. A missing, locked or
+// unreadable file is no error: it gives the settings of an empty window, and `path` is
+// still set when a file exists, so the next write goes to it.
+SettingsDocument readSettingsDocument(const std::filesystem::path& programFolder);
+
+// Where the settings are written: the file that was read, else "Server.ini".
+std::filesystem::path settingsWritePath(const SettingsDocument& document,
+                                        const std::filesystem::path& programFolder);
+
+// Writes `settings` (texts in the document's code page) atomically to the settings file.
+// Throws config::FileError `Datei "<path>" kann nicht erstellt werden. <reason>`.
+void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
+                           const std::filesystem::path& programFolder);
+
+// The texts of `settings` converted from one code page to another; numbers, flags and the
+// admin password (compared as bytes, never shown) stay as they are.
+config::ServerSettings convertTexts(const config::ServerSettings& settings, const config::CodePage& from,
+                                    const config::CodePage& to);
+
+// An empty database takes the image folder, as the window does after reading the file.
+void defaultDatabase(config::ServerSettings& settings);
+
+// "Setup.cfg" (any letter case) in the program folder, when it is a regular file.
+std::optional<std::filesystem::path> findSetupProfile(const std::filesystem::path& programFolder);
+
+// How the server is started: the program folder's "ZarvoServer.exe" with the parameter
+// string, shown in verbose mode and hidden otherwise.
+struct ServerLaunch {
+    std::string program;     // in the system code page
+    std::string parameters;  // in the system code page
+    bool shown = false;
+};
+
+// The launch from settings whose texts are UTF-8, as the window shows them; the server
+// profile, when the program folder has one, replaces the transfer syntax.
+ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
+                              const std::filesystem::path& programFolder);
+
+}  // namespace veltrona::app
