@@ -71,7 +71,27 @@ ParsedArguments parseServerArguments(const std::vector<std::string>& arguments) 
         i += 3;
     }
     while (at(i) && *at(i) != "-od") {
-        options.additional.push_back(*at(i));
+        const std::string& argument = *at(i);
+        options.additional.push_back(argument);
+        if (isTransferSyntax(argument)) {
+            options.transferSyntax = argument;
+            options.profileFile.clear();
+            options.profileName.clear();
+        } else if (argument == "-xf") {
+            if (!at(i + 2) || *at(i + 1) == "-od" || *at(i + 2) == "-od") {
+                return rejected("\"-xf\" needs a profile file and a profile name");
+            }
+            options.transferSyntax.clear();
+            options.profileFile = *at(i + 1);
+            options.profileName = *at(i + 2);
+            options.additional.push_back(options.profileFile);
+            options.additional.push_back(options.profileName);
+            i += 2;
+        } else if (argument == "-d") {
+            options.debug = true;
+        } else if (argument == "-dhl") {
+            options.dhcp = true;
+        }
         ++i;
     }
     if (!at(i)) {
@@ -107,14 +127,20 @@ std::string serverUsage() {
     return "Usage: ZarvoServer.exe [-d] -dw [-dhl] [+x= | +xs | +xy | +xi | -xf FILE PROFILE]\n"
            "                       [ADDITIONAL...] -od FOLDER -aet [AETITLE] [PORT]\n"
            "\n"
-           "Stand-in for the DICOM storage server: checks its command line, then runs\n"
-           "until it is terminated. It does not answer DICOM requests.\n"
+           "Stand-in for the DICOM storage server: answers associations called AETITLE\n"
+           "on PORT, answers C-ECHO and stores each C-STORE as a file in FOLDER, until it\n"
+           "is terminated. Built without DICOM support, it only checks its command line.\n"
            "\n"
-           "  -d        debug output (verbose mode)\n"
+           "  -d        verbose mode: associations are logged to standard output\n"
            "  -dw       required\n"
            "  -dhl      DHCP mode\n"
-           "  +x= +xs +xy +xi   preferred transfer syntax\n"
+           "  +x=       prefer explicit VR little endian (uncompressed)\n"
+           "  +xs       prefer JPEG lossless\n"
+           "  +xy       prefer JPEG baseline (lossy)\n"
+           "  +xi       implicit VR little endian only\n"
            "  -xf FILE PROFILE  server profile instead of a transfer syntax\n"
+           "  ADDITIONAL        further options; a transfer syntax or profile given again\n"
+           "                    here replaces the one before\n"
            "  -od FOLDER        image folder\n"
            "  -aet AETITLE PORT AE title and TCP port (1..65535)\n"
            "\n"

@@ -13,7 +13,10 @@ struct ServerOptions {
     std::string transferSyntax;  // "+x=", "+xs", "+xy", "+xi" or empty
     std::string profileFile;     // "-xf FILE PROFILE"; both empty without a profile
     std::string profileName;
-    std::vector<std::string> additional;  // everything between the options and "-od"
+    // Everything between the options and "-od", as given. A transfer syntax, "-xf FILE
+    // PROFILE", "-d" or "-dhl" among them takes effect as well; of several transfer
+    // syntaxes and profiles the last one counts.
+    std::vector<std::string> additional;
     std::string imageFolder;
     std::string aeTitle;      // words joined by one blank; empty when none was given
     std::optional<int> port;  // absent when the settings held no port

@@ -1,5 +1,5 @@
 // Stand-in for the DICOM storage server the administration tool manages: it accepts the
-// command line the tool builds, can record it for tests, and runs until it is killed.
+// command line the tool builds, can record it for tests, and serves until it is killed.
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,17 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "RunServer.h"
 #include "ServerArguments.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
-
-using veltrona::standin::ServerOptions;
 
 // Written to a temporary name first and renamed, so a reader never sees half a record.
 bool recordArguments(const char* path, const std::vector<std::string>& arguments) {
@@ -36,20 +29,6 @@ bool recordArguments(const char* path, const std::vector<std::string>& arguments
     std::error_code error;
     std::filesystem::rename(temporary, target, error);
     return !error;
-}
-
-void pauseOneSecond() {
-#ifdef _WIN32
-    Sleep(1000);
-#else
-    sleep(1);
-#endif
-}
-
-void announce(const ServerOptions& options) {
-    std::cout << "ZarvoServer stand-in: AE title \"" << options.aeTitle << "\", port "
-              << (options.port ? std::to_string(*options.port) : std::string("(none)"))
-              << ", images in \"" << options.imageFolder << "\"" << std::endl;
 }
 
 }  // namespace
@@ -77,8 +56,5 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    announce(*parsed.options);
-    for (;;) {
-        pauseOneSecond();
-    }
+    return veltrona::standin::runServer(*parsed.options);
 }

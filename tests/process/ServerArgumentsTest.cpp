@@ -68,11 +68,40 @@ TEST(ServerArguments, AcceptsWhatTheToolSends) {
                     makeOptions("x", "MY AE", 1)});
     {
         auto o = makeOptions("x", "A", 65535);
-        o.additional = {";", "touch", "/tmp/x", "$(id)", "+xi"};
+        o.additional = {";", "touch", "/tmp/x", "$(id)"};
+        rows.push_back({"shell text is plain additional parameters",
+                        {"-dw", ";", "touch", "/tmp/x", "$(id)", "-od", "x", "-aet", "A", "65535"},
+                        o});
+    }
+    // Options given again among the additional parameters: the last one counts.
+    {
+        auto o = makeOptions("images", "ARCHIVE MAIN", 104);
+        o.transferSyntax = "+xi";
+        o.additional = {"-v", "+xi"};
         rows.push_back(
-            {"shell text and a second syntax are plain additional parameters",
-             {"-dw", ";", "touch", "/tmp/x", "$(id)", "+xi", "-od", "x", "-aet", "A", "65535"},
+            {"a second syntax replaces the first",
+             {"-dw", "+xs", "-v", "+xi", "-od", "images", "-aet", "ARCHIVE", "MAIN", "104"},
              o});
+    }
+    {
+        auto o = makeOptions("x", "A", 104);
+        o.transferSyntax = "+x=";
+        o.debug = true;
+        o.dhcp = true;
+        o.additional = {"+xy", "-d", "-dhl", "+x="};
+        rows.push_back({"flags and the last of several syntaxes",
+                        {"-dw", "-xf", "s.cfg", "default", "+xy", "-d", "-dhl", "+x=", "-od", "x",
+                         "-aet", "A", "104"},
+                        o});
+    }
+    {
+        auto o = makeOptions("x", "A", 104);
+        o.profileFile = "other.cfg";
+        o.profileName = "p";
+        o.additional = {"-xf", "other.cfg", "p"};
+        rows.push_back({"a profile replaces the syntax",
+                        {"-dw", "+xs", "-xf", "other.cfg", "p", "-od", "x", "-aet", "A", "104"},
+                        o});
     }
     for (const char* syntax : {"+x=", "+xs", "+xy", "+xi"}) {
         auto o = makeOptions("f", "T", 104);
@@ -98,10 +127,13 @@ TEST(ServerArguments, RejectsWhatDoesNotFit) {
         {"-xf without values", {"-dw", "-xf", "-od", "x", "-aet", "A", "104"}},
         {"-xf with one value", {"-dw", "-xf", "setup.cfg", "-od", "x", "-aet", "A", "104"}},
         {"-xf at the end", {"-dw", "-xf", "a"}},
+        {"-xf repeated without values", {"-dw", "+xs", "-xf", "a", "-od", "x", "-aet", "A", "1"}},
         {"port zero", {"-dw", "-od", "x", "-aet", "A", "0"}},
         {"port too large", {"-dw", "-od", "x", "-aet", "A", "65536"}},
         {"port huge", {"-dw", "-od", "x", "-aet", "A", "99999999999999999999"}},
         {"port not a number", {"-dw", "-od", "x", "-aet", "A", "104x"}},
+        {"port not a number after a title of two words",
+         {"-dw", "-od", "x", "-aet", "ARCHIVE", "MAIN", "1O4"}},
         {"port negative", {"-dw", "-od", "x", "-aet", "A", "-104"}},
         {"lone port zero", {"-dw", "-od", "x", "-aet", "0"}},
     };

@@ -1,0 +1,28 @@
+// src/dicom/DicomEcho.h
+#pragma once
+#include <chrono>
+#include <string>
+namespace veltrona::dicom {
+struct EchoResult {
+    enum class Status {
+        Answered,     // the association was accepted and the C-ECHO answered with success
+        Rejected,     // the peer speaks DICOM but refused the association (e.g. unknown called AE
+                      // title)
+        Unreachable,  // nothing listens there: connection refused, host unknown
+        TimedOut,     // no DICOM answer within the timeout
+        NotDicom,     // something answered, but not DICOM (e.g. an HTTP server)
+        Unavailable,  // this build has no DICOM network support
+    };
+    Status status = Status::Unavailable;
+    double milliseconds = 0;  // round-trip time of the whole echo (association, C-ECHO, release)
+    std::string detail;       // one line, English, why it failed (empty when answered)
+};
+// One C-ECHO from `callingAeTitle` to `calledAeTitle` at host:port. Never hangs past `timeout`
+// (connection, association and the DIMSE exchange are all bounded), never throws.
+EchoResult echo(const std::string& host, int port, const std::string& calledAeTitle,
+                const std::string& callingAeTitle, std::chrono::milliseconds timeout);
+// The same for sending one stored DICOM file (C-STORE); used by tests and the demo README.
+EchoResult store(const std::string& host, int port, const std::string& calledAeTitle,
+                 const std::string& callingAeTitle, const std::string& dicomFile,
+                 std::chrono::milliseconds timeout);
+}  // namespace veltrona::dicom

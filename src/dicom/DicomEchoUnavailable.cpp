@@ -1,0 +1,26 @@
+// The DICOM client where the build has no DICOM network toolkit: every request answers so.
+
+#include "dicom/DicomEcho.h"
+
+namespace veltrona::dicom {
+
+namespace {
+
+EchoResult unavailable() {
+    return {EchoResult::Status::Unavailable, 0, "this build has no DICOM network support"};
+}
+
+}  // namespace
+
+EchoResult echo(const std::string& /*host*/, int /*port*/, const std::string& /*calledAeTitle*/,
+                const std::string& /*callingAeTitle*/, std::chrono::milliseconds /*timeout*/) {
+    return unavailable();
+}
+
+EchoResult store(const std::string& /*host*/, int /*port*/, const std::string& /*calledAeTitle*/,
+                 const std::string& /*callingAeTitle*/, const std::string& /*dicomFile*/,
+                 std::chrono::milliseconds /*timeout*/) {
+    return unavailable();
+}
+
+}  // namespace veltrona::dicom
