@@ -260,6 +260,18 @@ void TServerAdminForm::checkTransferSyntax(TransferSyntax chosen) {
     }
 }
 
+void TServerAdminForm::RadioButtonClick(std::string_view button) {
+    guarded([&] {
+        for (const auto& [syntax, name] : kTransferSyntaxButtons) {
+            if (button == name) {
+                checkTransferSyntax(syntax);
+                return;
+            }
+        }
+        view_.setChecked(button, true);  // a button alone in its parent
+    });
+}
+
 void TServerAdminForm::CheckBox2Click() {
     guarded([&] {
         const bool checked = view_.isChecked("CheckBox2");

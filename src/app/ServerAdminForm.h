@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Clock.h"
 #include "ServerControl.h"
@@ -48,6 +49,8 @@ class TServerAdminForm {
     void Timer1Timer();
     void Button1Click();
     void Button2Click();
+    // A radio button was clicked: it is checked, and the others of its group are unchecked.
+    void RadioButtonClick(std::string_view button);
     // Enables Label3, Label7 and SpinEdit2 when CheckBox2 is checked, disables them otherwise.
     void CheckBox2Click();
     // Writes the settings file. False when that failed (the error is shown): the window

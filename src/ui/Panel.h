@@ -5,8 +5,8 @@
 
 namespace veltrona::ui {
 
-// A bevelled panel that groups controls. It carries a caption like the other captioned
-// controls, so the translation file can set it, though the panels of this window show none.
+// A bevelled panel that groups controls. Its caption, empty as designed, is drawn centred
+// when the translation file gives it one.
 class Panel : public QFrame {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
@@ -15,7 +15,10 @@ class Panel : public QFrame {
     explicit Panel(QWidget* parent = nullptr) : QFrame(parent) {}
 
     QString caption() const { return caption_; }
-    void setCaption(const QString& caption) { caption_ = caption; }
+    void setCaption(const QString& caption);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     QString caption_;

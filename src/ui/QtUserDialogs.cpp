@@ -10,6 +10,10 @@ namespace veltrona::ui {
 
 namespace {
 
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 void showMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.exec();
@@ -17,16 +21,22 @@ void showMessageBox(QMessageBox::Icon icon, const QString& caption, const QStrin
 
 }  // namespace
 
-void QtUserDialogs::showInfo(const QString& text) {
-    ui::showInfo(text);
+void QtUserDialogs::showInfo(const std::string& text) {
+    ui::showInfo(fromUtf8(text));
 }
 
-bool QtUserDialogs::passwordQuery(const QString& caption, const QString& prompt, QString& value) {
-    return ui::passwordQuery(caption, prompt, value);
+bool QtUserDialogs::passwordQuery(const std::string& caption, const std::string& prompt,
+                                  std::string& value) {
+    QString entered = fromUtf8(value);
+    if (!ui::passwordQuery(fromUtf8(caption), fromUtf8(prompt), entered)) {
+        return false;
+    }
+    value = entered.toUtf8().toStdString();
+    return true;
 }
 
-void QtUserDialogs::showError(const QString& message) {
-    showMessageBox(QMessageBox::Critical, QApplication::applicationName(), message);
+void QtUserDialogs::showError(const std::string& message) {
+    showMessageBox(QMessageBox::Critical, QApplication::applicationName(), fromUtf8(message));
 }
 
 void QtUserDialogs::showStopFailure() {

@@ -4,12 +4,13 @@
 
 namespace veltrona::ui {
 
-// The dialogs as the running tool shows them, on screen and modal.
+// The dialogs as the Qt window shows them, on screen and modal.
 class QtUserDialogs : public UserDialogs {
   public:
-    void showInfo(const QString& text) override;
-    bool passwordQuery(const QString& caption, const QString& prompt, QString& value) override;
-    void showError(const QString& message) override;
+    void showInfo(const std::string& text) override;
+    bool passwordQuery(const std::string& caption, const std::string& prompt,
+                       std::string& value) override;
+    void showError(const std::string& message) override;
     void showStopFailure() override;
 };
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "ServerAdminForm.h"
+#include "QtAdminWindow.h"
 #include "process/ProcessPlatform.h"
 #include "ui/UserDialogs.h"
 
@@ -95,21 +95,22 @@ class RecordingDialogs : public ui::UserDialogs {
     std::optional<QString> passwordAnswer;  // nullopt: the prompt is cancelled
     std::function<void()> whileOpen;        // runs inside every dialog, like a nested loop
 
-    void showInfo(const QString& text) override {
-        infos << text;
+    void showInfo(const std::string& text) override {
+        infos << QString::fromStdString(text);
         runWhileOpen();
     }
-    bool passwordQuery(const QString& caption, const QString& prompt, QString& value) override {
-        prompts.push_back({caption, prompt});
+    bool passwordQuery(const std::string& caption, const std::string& prompt,
+                       std::string& value) override {
+        prompts.push_back({QString::fromStdString(caption), QString::fromStdString(prompt)});
         runWhileOpen();
         if (!passwordAnswer) {
             return false;
         }
-        value = *passwordAnswer;
+        value = passwordAnswer->toStdString();
         return true;
     }
-    void showError(const QString& message) override {
-        errors << message;
+    void showError(const std::string& message) override {
+        errors << QString::fromStdString(message);
         runWhileOpen();
     }
     void showStopFailure() override {
@@ -144,7 +145,7 @@ class FormTest : public ::testing::Test {
     ScriptedProcesses processes;
     RecordingDialogs dialogs;
     FixedClock clock;
-    std::unique_ptr<TServerAdminForm> form;
+    std::unique_ptr<QtAdminWindow> form;
 
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
@@ -172,20 +173,20 @@ class FormTest : public ::testing::Test {
     }
 
     // Builds the window (which arms its timer); the test starts the sequence itself.
-    TServerAdminForm& build() {
-        form = std::make_unique<TServerAdminForm>(
+    QtAdminWindow& build() {
+        form = std::make_unique<QtAdminWindow>(
             FormServices{processes, dialogs, clock, germanTimeFormat, programFolder});
         form->pollingTimer()->stop();  // ticks are driven by the tests
         return *form;
     }
-    TServerAdminForm& create() {
-        build().FormCreate();
+    QtAdminWindow& create() {
+        build().form().FormCreate();
         return *form;
     }
 
     template <typename T>
     T* control(const char* name) const {
-        T* widget = form->findChild<T*>(name);
+        T* widget = qobject_cast<T*>(form->control(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }

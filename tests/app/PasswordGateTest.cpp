@@ -23,7 +23,7 @@ TEST_F(Gate, RightPasswordOpensTheWindowWithTheStatusLineAlreadyLogged) {
     dialogs.passwordAnswer = "Se cr=et";
     dialogs.whileOpen = [&] { EXPECT_EQ(statusLines().size(), 1); };
     create();
-    EXPECT_FALSE(form->endRequested());
+    EXPECT_FALSE(form->form().endRequested());
     ASSERT_EQ(dialogs.prompts.size(), 1u);
     EXPECT_EQ(dialogs.prompts[0].caption, "Login required");
     EXPECT_EQ(dialogs.prompts[0].prompt, "Enter password:");
@@ -50,7 +50,7 @@ TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
         dialogs = RecordingDialogs();
         dialogs.passwordAnswer = row.answer;
         create();
-        EXPECT_TRUE(form->endRequested());
+        EXPECT_TRUE(form->form().endRequested());
         EXPECT_EQ(dialogs.infos, QStringList({"Wrong password entered!"}));
         form.reset();  // the program ends without closing the window
         EXPECT_EQ(readBytes(path), file_);
@@ -65,7 +65,7 @@ TEST_F(Gate, NoPasswordOrABlankOneAsksNothing) {
         dialogs = RecordingDialogs();
         create();
         EXPECT_TRUE(dialogs.prompts.empty()) << line;
-        EXPECT_FALSE(form->endRequested()) << line;
+        EXPECT_FALSE(form->form().endRequested()) << line;
         form.reset();
     }
 }
@@ -75,7 +75,22 @@ TEST_F(Gate, PasswordLongerThanThePromptTakesCanNeverPass) {
     writeSettings("AdminPassword=" + longPassword + "\r\n");
     dialogs.passwordAnswer = QString::fromStdString(longPassword);
     create();
-    EXPECT_TRUE(form->endRequested());
+    EXPECT_TRUE(form->form().endRequested());
+}
+
+TEST_F(Gate, EntryIsCutAtTheLengthThePromptTakes) {
+    const std::string stored(255, 'p');
+    writeSettings("AdminPassword=" + stored + "\r\n");
+    dialogs.passwordAnswer = QString::fromStdString(stored + "q");
+    create();
+    EXPECT_FALSE(form->form().endRequested());
+}
+
+TEST_F(Gate, TheLaterOfTwoPasswordLinesIsAskedFor) {
+    writeSettings("AdminPassword=first\r\nAdminPassword=second\r\n");
+    dialogs.passwordAnswer = "second";
+    create();
+    EXPECT_FALSE(form->form().endRequested());
 }
 
 TEST_F(Gate, StartUpErrorsBeforeTheGateNeverSkipIt) {
@@ -85,7 +100,7 @@ TEST_F(Gate, StartUpErrorsBeforeTheGateNeverSkipIt) {
     create();
     EXPECT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.prompts.size(), 1u);
-    EXPECT_TRUE(form->endRequested());
+    EXPECT_TRUE(form->form().endRequested());
 }
 
 TEST_F(Gate, TranslatedCatalogueLinesShowInThePromptAndTheRefusal) {
@@ -106,12 +121,12 @@ TEST_F(Gate, TicksRunWhileThePromptIsOpen) {
     dialogs.passwordAnswer = "Se cr=et";
     dialogs.whileOpen = [&] {
         serverRuns(true);
-        form->Timer1Timer();
+        form->form().Timer1Timer();
     };
     create();
     EXPECT_EQ(statusLines(),
               QStringList({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
-    EXPECT_TRUE(form->serverStateFlag());
+    EXPECT_TRUE(form->form().serverStateFlag());
 }
 
 }  // namespace

@@ -54,11 +54,11 @@ class ServerLifecycle : public FormTest {
     }
     std::size_t serversRunning() const { return serversUnder(root.path().toStdString()).size(); }
 
-    TServerAdminForm& createWithRealProcesses() {
-        form = std::make_unique<TServerAdminForm>(
+    QtAdminWindow& createWithRealProcesses() {
+        form = std::make_unique<QtAdminWindow>(
             FormServices{*platform, dialogs, clock, germanTimeFormat, programFolder});
         form->pollingTimer()->stop();
-        form->FormCreate();
+        form->form().FormCreate();
         return *form;
     }
 
@@ -66,8 +66,8 @@ class ServerLifecycle : public FormTest {
     bool tickUntilFlagIs(bool running) {
         return QTest::qWaitFor(
             [&] {
-                form->Timer1Timer();
-                return form->serverStateFlag() == running;
+                form->form().Timer1Timer();
+                return form->form().serverStateFlag() == running;
             },
             10000);
     }
@@ -85,7 +85,7 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
     writeSettings("-aet = ARCHIVE\r\nPort = 11112\r\n-od = " + images +
                   "\r\n+xs    # JPeg lossless\r\n-dhl   # No DHCP available\r\nparameter=-v\r\n");
     createWithRealProcesses();
-    form->Button2Click();
+    form->form().Button2Click();
     EXPECT_TRUE(dialogs.infos.isEmpty());
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
@@ -96,7 +96,7 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
     EXPECT_EQ(statusLines(),
               QStringList({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
 
-    form->Button2Click();
+    form->form().Button2Click();
     EXPECT_EQ(dialogs.infos, QStringList({"Server läuft bereits"}));
     EXPECT_EQ(serversRunning(), 1u);
 }
@@ -104,8 +104,8 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
 TEST_F(ServerLifecycle, SecondStartBeforeATickLaunchesAgain) {
     writeSettings("-aet = A\r\nPort = 104\r\n-od = /tmp/\r\n");
     createWithRealProcesses();
-    form->Button2Click();
-    form->Button2Click();
+    form->form().Button2Click();
+    form->form().Button2Click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 2; }, 10000));
 }
 
@@ -115,12 +115,12 @@ TEST_F(ServerLifecycle, StopTerminatesEveryServerWhereverItLiesAndTheNextTickLog
         programFolder.parent_path().parent_path() / "other" / "ZarvoServer.exe";
     installServer(elsewhere);
     createWithRealProcesses();
-    form->Button2Click();
+    form->form().Button2Click();
     platform->launch(elsewhere.string(), " -dw -od \"/tmp\" -aet B 105", false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 2; }, 10000));
     ASSERT_TRUE(tickUntilFlagIs(true));
 
-    form->Button1Click();
+    form->form().Button1Click();
     EXPECT_TRUE(dialogs.infos.isEmpty());
     EXPECT_EQ(dialogs.stopFailures, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 0; }, 10000));
@@ -134,8 +134,8 @@ TEST_F(ServerLifecycle, ACaseVariantIsSeenRunningButNeverTerminated) {
     platform->launch(variant.string(), " -dw -od \"/tmp\" -aet V 104", false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 1; }, 10000));
     createWithRealProcesses();
-    EXPECT_TRUE(form->serverStateFlag());
-    form->Button1Click();
+    EXPECT_TRUE(form->form().serverStateFlag());
+    form->form().Button1Click();
     QTest::qWait(200);
     EXPECT_EQ(serversRunning(), 1u);
     EXPECT_TRUE(dialogs.infos.isEmpty());
@@ -145,7 +145,7 @@ TEST_F(ServerLifecycle, ACaseVariantIsSeenRunningButNeverTerminated) {
 TEST_F(ServerLifecycle, MissingServerCannotBeStarted) {
     fs::remove(programFolder / "ZarvoServer.exe");
     createWithRealProcesses();
-    form->Button2Click();
+    form->form().Button2Click();
     EXPECT_EQ(dialogs.infos, QStringList({"Server konnte nicht gestartet werden"}));
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
@@ -157,7 +157,7 @@ TEST_F(ServerLifecycle, TypedShellSyntaxReachesTheServerAsPlainArguments) {
     writeSettings("-aet = A\r\nPort = 104\r\n-od = /tmp/\r\nparameter=; touch " + planted.string() +
                   " $(id) `id` | cat\r\n");
     createWithRealProcesses();
-    form->Button2Click();
+    form->form().Button2Click();
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
     EXPECT_EQ(
@@ -169,7 +169,7 @@ TEST_F(ServerLifecycle, TypedShellSyntaxReachesTheServerAsPlainArguments) {
 TEST_F(ServerLifecycle, ClosingTheToolLeavesTheServerRunning) {
     writeSettings("-aet = A\r\nPort = 104\r\n-od = /tmp/\r\n");
     createWithRealProcesses();
-    form->Button2Click();
+    form->form().Button2Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 1; }, 10000))
         << serversRunning() << " running; " << dialogs.infos.join("|").toStdString();
     EXPECT_TRUE(form->close());

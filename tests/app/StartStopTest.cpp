@@ -11,14 +11,14 @@ TEST_F(StartStop, StartBuildsTheParameterStringFromTheControls) {
         "-aet = ARCHIVE\r\nPort = 104\r\n-od = /srv/images/\r\n+xs    # JPeg lossless\r\n"
         "-dhl   # No DHCP available\r\n");
     create();
-    form->Button2Click();
+    form->form().Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_EQ(processes.launches[0].program, (programFolder / "ZarvoServer.exe").string());
     EXPECT_EQ(processes.launches[0].parameters,
               " -dw -dhl +xs -od \"/srv/images\"  -aet ARCHIVE 104");
     EXPECT_FALSE(processes.launches[0].shown);
     // Starting changes neither the flag nor the log; the next tick reports it.
-    EXPECT_FALSE(form->serverStateFlag());
+    EXPECT_FALSE(form->form().serverStateFlag());
     EXPECT_EQ(statusLines().size(), 1);
 }
 
@@ -30,7 +30,7 @@ TEST_F(StartStop, VerboseProfileAndEditedValuesAreReadAtTheClick) {
     control<QLineEdit>("Edit2")->setText("11112");
     control<QLineEdit>("Edit3")->setText("/data/");
     control<QLineEdit>("Edit4")->setText("-v");
-    form->Button2Click();
+    form->form().Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_EQ(processes.launches[0].parameters,
               " -d -dw  -xf \"" + (programFolder / "Setup.cfg").string() +
@@ -40,8 +40,8 @@ TEST_F(StartStop, VerboseProfileAndEditedValuesAreReadAtTheClick) {
 
 TEST_F(StartStop, TwoClicksBeforeATickLaunchTwice) {
     create();
-    form->Button2Click();
-    form->Button2Click();
+    form->form().Button2Click();
+    form->form().Button2Click();
     EXPECT_EQ(processes.launches.size(), 2u);
     EXPECT_TRUE(dialogs.infos.isEmpty());
 }
@@ -49,14 +49,14 @@ TEST_F(StartStop, TwoClicksBeforeATickLaunchTwice) {
 TEST_F(StartStop, StartWhileRunningOrRefusedSaysSo) {
     serverRuns(true);
     create();
-    form->Button2Click();
+    form->form().Button2Click();
     EXPECT_EQ(dialogs.infos, QStringList({"Server läuft bereits"}));
     EXPECT_TRUE(processes.launches.empty());
 
     serverRuns(false);
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     processes.refuseLaunch = true;
-    form->Button2Click();
+    form->form().Button2Click();
     EXPECT_EQ(dialogs.infos.last(), "Server konnte nicht gestartet werden");
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
@@ -65,7 +65,7 @@ TEST_F(StartStop, StopWhileNotRunningListsNothing) {
     create();
     serverRuns(true);  // running, but no tick has seen it yet
     const int listings = processes.listings;
-    form->Button1Click();
+    form->form().Button1Click();
     EXPECT_EQ(dialogs.infos, QStringList({"Server läuft nicht"}));
     EXPECT_EQ(processes.listings, listings);
     EXPECT_TRUE(processes.terminated.empty());
@@ -78,14 +78,14 @@ TEST_F(StartStop, StopTerminatesEveryExactMatchWhereverItLies) {
                          {12, "/opt/zarvo/ZARVOSERVER.EXE"},
                          {13, "/opt/zarvo/ZarvoServer.exe.old"}};
     create();
-    ASSERT_TRUE(form->serverStateFlag());
-    form->Button1Click();
+    ASSERT_TRUE(form->form().serverStateFlag());
+    form->form().Button1Click();
     ASSERT_EQ(processes.terminated.size(), 2u);
     EXPECT_EQ(processes.terminated[0].id, 10u);
     EXPECT_EQ(processes.terminated[1].id, 11u);
     EXPECT_TRUE(dialogs.infos.isEmpty());
     EXPECT_EQ(dialogs.stopFailures, 0);
-    EXPECT_TRUE(form->serverStateFlag());  // the next tick clears it
+    EXPECT_TRUE(form->form().serverStateFlag());  // the next tick clears it
     EXPECT_EQ(statusLines().size(), 1);
 }
 
@@ -94,7 +94,7 @@ TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
         {10, "/a/ZarvoServer.exe"}, {11, "/b/ZarvoServer.exe"}, {12, "/c/ZarvoServer.exe"}};
     processes.refuse = {10, 12};
     create();
-    form->Button1Click();
+    form->form().Button1Click();
     EXPECT_EQ(dialogs.stopFailures, 2);
     ASSERT_EQ(processes.terminated.size(), 1u);
     EXPECT_EQ(processes.terminated[0].id, 11u);
@@ -103,8 +103,8 @@ TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
 TEST_F(StartStop, OnlyACaseVariantRunningMeansNothingHappens) {
     processes.running = {{12, "/opt/zarvo/zarvoserver.exe"}};
     create();
-    ASSERT_TRUE(form->serverStateFlag());
-    form->Button1Click();
+    ASSERT_TRUE(form->form().serverStateFlag());
+    form->form().Button1Click();
     EXPECT_TRUE(processes.terminated.empty());
     EXPECT_TRUE(dialogs.infos.isEmpty());
     EXPECT_EQ(dialogs.stopFailures, 0);

@@ -1,9 +1,11 @@
 // Start-up from the program folder's files, and the settings file written at close.
 #include <sys/stat.h>
 
+#include <QProcess>
 #include <QTest>
 
 #include "FormFixture.h"
+#include "SpinEdit.h"
 
 namespace veltrona::app::testing {
 namespace {
@@ -17,7 +19,7 @@ const std::string kEmptyFolderFile =
 
 TEST_F(Startup, EmptyFolderOpensEmptyAndCloseCreatesTheEightLineFile) {
     create();
-    EXPECT_FALSE(form->endRequested());
+    EXPECT_FALSE(form->form().endRequested());
     EXPECT_EQ(statusLines(), QStringList({"09:05:07 Server läuft nicht"}));
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_TRUE(form->close());
@@ -64,7 +66,7 @@ TEST_F(Startup, SetupProfileDisablesTheTransferSyntaxAndLogsANoticeFirst) {
     }
     // The checked one stays checked, so the next close still writes it.
     EXPECT_TRUE(control<QRadioButton>("RadioButton3")->isChecked());
-    EXPECT_TRUE(form->serverStateFlag());
+    EXPECT_TRUE(form->form().serverStateFlag());
 }
 
 TEST_F(Startup, AFolderNamedSetupCfgIsNoProfile) {
@@ -98,7 +100,7 @@ TEST_F(Startup, BadFifoNumberIsReportedAndTheLinesAfterItStillLoad) {
     // The rest of start-up ran: the status line, and the gate that comes last.
     EXPECT_EQ(statusLines().size(), 1);
     ASSERT_EQ(dialogs.prompts.size(), 1u);
-    EXPECT_FALSE(form->endRequested());
+    EXPECT_FALSE(form->form().endRequested());
 }
 
 TEST_F(Startup, UnwritableSettingsKeepTheWindowOpenUntilAWriteSucceeds) {
@@ -164,6 +166,53 @@ TEST_F(Startup, Utf8FileStaysUtf8) {
     EXPECT_EQ(text("Edit3"), "/srv/Röntgen/");
     EXPECT_TRUE(form->close());
     EXPECT_EQ(readBytes(programFolder / "Server.INI"), file);
+}
+
+TEST_F(Startup, LongValuesComeBackWhole) {
+    // Far beyond the 32,767 characters a Qt edit holds by default.
+    const std::string longFolder = "/srv/" + std::string(40000, 'x') + "/";
+    const std::string file = "#Server Settings\r\n\r\n-aet = A\r\nPort = 104\r\nFIFOMax = 0\r\n"
+                             "FIFOMin = 0\r\n-od = " +
+                             longFolder + "\r\n-db = /db\r\nparameter=" + longFolder + "\r\n";
+    writeSettings(file);
+    create();
+    form->form().Button2Click();
+    ASSERT_EQ(processes.launches.size(), 1u);
+    EXPECT_NE(processes.launches[0].parameters.find(longFolder.substr(0, longFolder.size() - 1) +
+                                                    "\""),
+              std::string::npos);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(readBytes(programFolder / "Server.INI"), file);
+}
+
+TEST_F(Startup, SpinEditTextThatIsNoNumberIsWrittenAsZero) {
+    writeSettings("FIFOMax = 500\r\nMaxDaysLocal = 30\r\n");
+    create();
+    for (const char* typed : {"", "12abc"}) {
+        QLineEdit* days = control<SpinEdit>("SpinEdit2")->edit();
+        days->selectAll();
+        QTest::keyClick(days, Qt::Key_Backspace);
+        QTest::keyClicks(days, typed);
+        EXPECT_TRUE(form->close());
+        EXPECT_NE(readBytes(programFolder / "Server.INI").find("MaxDaysLocal = 0\r\n"),
+                  std::string::npos)
+            << typed;
+    }
+}
+
+TEST_F(Startup, TheToolkitTakesNoCommandLineOptions) {
+    // Were the toolkit to read its options, "-platform" would name a platform that does not
+    // exist and the program would end at once.
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    tool.setProcessEnvironment(environment);
+    tool.start(QString(VELTRONA_PROGRAM_DIR) + "/VeltronaAdmin",
+               {"-platform", "no-such-platform", "-reverse"});
+    ASSERT_TRUE(tool.waitForStarted());
+    EXPECT_FALSE(tool.waitForFinished(2000)) << tool.readAllStandardError().toStdString();
+    tool.kill();
+    tool.waitForFinished();
 }
 
 }  // namespace

@@ -15,35 +15,35 @@ TEST_F(StatusLog, StartUpLineSaysWhetherTheServerRuns) {
     serverRuns(true);
     create();
     EXPECT_EQ(statusLines(), QStringList({"09:05:07 Server läuft"}));
-    EXPECT_TRUE(form->serverStateFlag());
+    EXPECT_TRUE(form->form().serverStateFlag());
 }
 
 TEST_F(StatusLog, DetectionIgnoresAsciiCaseButNotOtherNames) {
     serverRuns(true, "/opt/zarvo/ZARVOSERVER.EXE");
     create();
-    EXPECT_TRUE(form->serverStateFlag());
+    EXPECT_TRUE(form->form().serverStateFlag());
     form.reset();
     serverRuns(true, "/opt/zarvo/ZarvoServer.exe.bak");
     create();
-    EXPECT_FALSE(form->serverStateFlag());
+    EXPECT_FALSE(form->form().serverStateFlag());
 }
 
 TEST_F(StatusLog, TicksLogEachChangeOnceAndNothingElse) {
     serverRuns(false);
     create();
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(statusLines().size(), 1);  // nothing changed, nothing logged
 
     serverRuns(true);
     clock.time = {14, 0, 1};
-    form->Timer1Timer();
-    form->Timer1Timer();
-    EXPECT_TRUE(form->serverStateFlag());
+    form->form().Timer1Timer();
+    form->form().Timer1Timer();
+    EXPECT_TRUE(form->form().serverStateFlag());
 
     serverRuns(false);
     clock.time = {14, 30, 0};
-    form->Timer1Timer();
-    EXPECT_FALSE(form->serverStateFlag());
+    form->form().Timer1Timer();
+    EXPECT_FALSE(form->form().serverStateFlag());
     EXPECT_EQ(statusLines(),
               QStringList({"09:05:07 Server läuft nicht", "14:00:01 Server gestartet",
                            "14:30:00 Server gestoppt"}));
@@ -52,9 +52,9 @@ TEST_F(StatusLog, TicksLogEachChangeOnceAndNothingElse) {
 TEST_F(StatusLog, TheSecondLookAloneDecides) {
     create();  // flag false
     processes.queuedListings = {kWithServer, kWithoutServer};
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     // The flag did not change, yet the second look's answer is logged.
-    EXPECT_FALSE(form->serverStateFlag());
+    EXPECT_FALSE(form->form().serverStateFlag());
     EXPECT_EQ(statusLines().last(), "09:05:07 Server gestoppt");
     EXPECT_EQ(processes.listings, 3);  // start-up, then two looks
 }
@@ -63,7 +63,7 @@ TEST_F(StatusLog, AStartAndStopBetweenTwoTicksLeavesNothing) {
     create();
     serverRuns(true);
     serverRuns(false);
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(statusLines().size(), 1);
 }
 
@@ -71,12 +71,12 @@ TEST_F(StatusLog, AnErrorInATickIsShownAndTheFlagKeepsItsValue) {
     serverRuns(true);
     create();
     processes.failListing = true;
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(dialogs.errors, QStringList({"listing broke."}));
-    EXPECT_TRUE(form->serverStateFlag());
+    EXPECT_TRUE(form->form().serverStateFlag());
     processes.failListing = false;
     serverRuns(false);
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(statusLines().last(), "09:05:07 Server gestoppt");
 }
 
@@ -87,41 +87,41 @@ TEST_F(StatusLog, TranslatedAndEmptyCatalogueLinesAreUsedWhenTheLineIsMade) {
         "ServerAdminForm.ServerMessage.Lines[0]=\r\n");
     create();
     serverRuns(true);
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(statusLines(), QStringList({"09:05:07 Dienst aus", "09:05:07 "}));
 }
 
 TEST_F(StatusLog, TimeStampFollowsTheRegionalSettings) {
-    form = std::make_unique<TServerAdminForm>(FormServices{
+    form = std::make_unique<QtAdminWindow>(FormServices{
         processes, dialogs, clock, [] { return TimeFormat{true, false, false, ":", "AM", "PM"}; },
         programFolder});
     form->pollingTimer()->stop();
     clock.time = {21, 5, 7};
-    form->FormCreate();
+    form->form().FormCreate();
     EXPECT_EQ(statusLines(), QStringList({"9:05:07 PM Server läuft nicht"}));
 }
 
 TEST_F(StatusLog, RegionalSettingsAreReadAgainWhenTheLocaleChanges) {
     TimeFormat current{};
-    form = std::make_unique<TServerAdminForm>(
+    form = std::make_unique<QtAdminWindow>(
         FormServices{processes, dialogs, clock, [&] { return current; }, programFolder});
     form->pollingTimer()->stop();
-    form->FormCreate();
+    form->form().FormCreate();
     current = TimeFormat{true, false, false, ":", "AM", "PM"};
     QEvent change(QEvent::LocaleChange);
     QApplication::sendEvent(form.get(), &change);
     serverRuns(true);
-    form->Timer1Timer();
+    form->form().Timer1Timer();
     EXPECT_EQ(statusLines(),
               QStringList({"09:05:07 Server läuft nicht", "9:05:07 AM Server gestartet"}));
 }
 
 TEST_F(StatusLog, PollingRunsOnTheRealTimer) {
     build();
-    form->FormCreate();
+    form->form().FormCreate();
     form->pollingTimer()->start();
     serverRuns(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->serverStateFlag(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->form().serverStateFlag(); }, 5000));
     EXPECT_EQ(statusLines().last(), "09:05:07 Server gestartet");
 }
 

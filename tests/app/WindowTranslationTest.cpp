@@ -35,11 +35,28 @@ TEST_F(Translation, CustomIniAboveTheProgramFolderReplacesTexts) {
     EXPECT_EQ(control<QGroupBox>("GroupBox3")->title(), "Overflow");
     EXPECT_EQ(control<QRadioButton>("RadioButton5")->text(), "\"Implicit VR\"");
     EXPECT_EQ(control<ui::Panel>("Panel1")->caption(), "Options");
-    EXPECT_EQ(control<QLineEdit>("Edit4")->toolTip(), "Passed on as typed");
+    // A hint is kept, but the window shows no hints.
+    EXPECT_EQ(form->hint("Edit4"), "Passed on as typed");
+    EXPECT_TRUE(control<QLineEdit>("Edit4")->toolTip().isEmpty());
     EXPECT_TRUE(text("Edit1").isEmpty());
     EXPECT_EQ(statusLines(), QStringList({"09:05:07 Server is not running"}));
-    EXPECT_EQ(form->catalogueMessage(4), "Server läuft bereits");
+    EXPECT_EQ(form->form().catalogueMessage(4), "Server läuft bereits");
     EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(Translation, APanelDrawsTheCaptionItIsGiven) {
+    create();
+    form->show();
+    auto* panel = control<ui::Panel>("Panel1");
+    // The middle of the panel, clear of its check box.
+    const QRect middle(panel->width() / 2 - 40, 4, 80, panel->height() - 8);
+    const QImage designed = panel->grab(middle).toImage();
+    form->setText("Panel1", "Options");
+    const QImage captioned = panel->grab(middle).toImage();
+    QImage blank = designed;
+    blank.fill(designed.pixel(0, 0));
+    EXPECT_EQ(designed, blank) << "an empty caption draws nothing";
+    EXPECT_NE(captioned, designed);
 }
 
 TEST_F(Translation, CatalogueLinesReachTheDialogs) {
@@ -48,10 +65,10 @@ TEST_F(Translation, CatalogueLinesReachTheDialogs) {
         "ServerAdminForm.ServerMessage.lines[3]=Not running\r\n"
         "ServerAdminForm.ServerMessage.lines[4]=Already running\r\n");
     create();
-    form->Button1Click();
+    form->form().Button1Click();
     serverRuns(true);
-    form->Timer1Timer();
-    form->Button2Click();
+    form->form().Timer1Timer();
+    form->form().Button2Click();
     EXPECT_EQ(dialogs.infos, QStringList({"Not running", "Already running"}));
 }
 
@@ -77,7 +94,7 @@ TEST_F(Translation, UnreadableFileIsReportedAndStartUpGoesOnWithBuiltInTexts) {
         ::chmod((programFolder / "Server.INI").c_str(), 0644);
         ASSERT_EQ(::seteuid(65534), 0);
     }
-    build().FormCreate();
+    build().form().FormCreate();
     if (asRoot) {
         ASSERT_EQ(::seteuid(0), 0);
     }

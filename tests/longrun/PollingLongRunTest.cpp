@@ -97,21 +97,21 @@ class LongRun : public FormTest {};
 
 TEST_F(LongRun, RealListingKeepsDescriptorsAndMemoryOverManyTicks) {
     const std::unique_ptr<process::ProcessPlatform> platform = process::createProcessPlatform();
-    form = std::make_unique<TServerAdminForm>(
+    form = std::make_unique<QtAdminWindow>(
         FormServices{*platform, dialogs, clock, germanTimeFormat, programFolder});
     form->pollingTimer()->stop();
-    form->FormCreate();
+    form->form().FormCreate();
 
     // Allocator pools, Qt's lazily built state and the page cache settle first.
     for (int i = 0; i < 1000; ++i) {
-        form->Timer1Timer();
+        form->form().Timer1Timer();
     }
     const int ticks = realTicks();
     const int fdsBefore = openDescriptors();
     const long rssBefore = residentKiB();
     const auto start = SteadyClock::now();
     for (int i = 0; i < ticks; ++i) {
-        form->Timer1Timer();
+        form->form().Timer1Timer();
     }
     const double elapsed = millisecondsSince(start);
     const int fdsAfter = openDescriptors();
@@ -154,8 +154,8 @@ TEST_F(LongRun, StatusLogOfHundredThousandLinesKeepsPollingRightAndWindowRespons
     EventCounter counter;
     ASSERT_TRUE(handlesPostedEvent(counter));
 
-    const QString started = form->catalogueMessage(0);
-    const QString stopped = form->catalogueMessage(1);
+    const QString started = QString::fromStdString(form->form().catalogueMessage(0));
+    const QString stopped = QString::fromStdString(form->form().catalogueMessage(1));
     auto* log = control<QPlainTextEdit>("SStatus");
     double firstSample = 0;
     double lastSample = 0;
@@ -169,8 +169,8 @@ TEST_F(LongRun, StatusLogOfHundredThousandLinesKeepsPollingRightAndWindowRespons
         const bool running = tick % 2 == 1;  // every tick sees a change
         serverRuns(running);
         clock.time = timeOfTick(tick);
-        form->Timer1Timer();
-        wrongFlags += form->serverStateFlag() != running ? 1 : 0;
+        form->form().Timer1Timer();
+        wrongFlags += form->form().serverStateFlag() != running ? 1 : 0;
         if (tick == kSample) {
             firstSample = millisecondsSince(sampleStart);
         }
@@ -212,9 +212,9 @@ TEST_F(LongRun, StatusLogOfHundredThousandLinesKeepsPollingRightAndWindowRespons
 
     // Still polling right on a full log: the server comes back and is seen once.
     serverRuns(true);
-    form->Timer1Timer();
-    form->Timer1Timer();
-    EXPECT_TRUE(form->serverStateFlag());
+    form->form().Timer1Timer();
+    form->form().Timer1Timer();
+    EXPECT_TRUE(form->form().serverStateFlag());
     EXPECT_EQ(log->document()->blockCount(), 2 + kTicks);
     EXPECT_TRUE(log->document()->lastBlock().text().endsWith(" " + started));
 }

@@ -67,7 +67,7 @@ TEST(QtUserDialogs, PasswordQueryAsksThroughThePrompt) {
         QTest::keyClick(field, Qt::Key_Return);
     });
     QtUserDialogs dialogs;
-    QString value;
+    std::string value;
     EXPECT_TRUE(dialogs.passwordQuery("Login required", "Enter password:", value));
     EXPECT_EQ(value, "pw");
 }

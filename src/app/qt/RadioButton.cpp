@@ -1,11 +1,23 @@
-#include "WrappingRadioButton.h"
+#include "RadioButton.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
 namespace veltrona::app {
 
-void WrappingRadioButton::paintEvent(QPaintEvent*) {
+RadioButton::RadioButton(bool wordWrap, QWidget* parent) : QRadioButton(parent), wordWrap_(wordWrap) {
+    setAutoExclusive(false);
+}
+
+bool RadioButton::hitButton(const QPoint& pos) const {
+    return wordWrap_ ? rect().contains(pos) : QRadioButton::hitButton(pos);
+}
+
+void RadioButton::paintEvent(QPaintEvent* event) {
+    if (!wordWrap_) {
+        QRadioButton::paintEvent(event);
+        return;
+    }
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRadioButton>
+
+namespace veltrona::app {
+
+// A radio button that leaves its siblings to the form: a click checks it and reports the
+// click, and the form unchecks the others of its group. Each button is its own tab stop,
+// so Tab visits every button of a group in turn. With `wordWrap`, a caption longer than
+// the button's width wraps onto further lines.
+class RadioButton : public QRadioButton {
+    Q_OBJECT
+
+  public:
+    explicit RadioButton(bool wordWrap, QWidget* parent = nullptr);
+
+  protected:
+    void nextCheckState() override { setChecked(true); }
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+  private:
+    bool wordWrap_;
+};
+
+}  // namespace veltrona::app

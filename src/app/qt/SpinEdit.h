@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QSpinBox>
+
+namespace veltrona::app {
+
+// A spin edit: an edit whose text the arrows step by 1 as a whole number, over the full
+// 32-bit range. The text may hold anything the user typed; the form reads it as it
+// stands and counts a text that is no integer as 0, so nothing here corrects it.
+class SpinEdit : public QSpinBox {
+    Q_OBJECT
+
+  public:
+    explicit SpinEdit(QWidget* parent = nullptr);
+
+    QLineEdit* edit() const { return lineEdit(); }
+
+  protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    int valueFromText(const QString& text) const override;
+};
+
+}  // namespace veltrona::app
