@@ -89,9 +89,6 @@ mkdir "$work/zip"
 zip_folder="$work/zip/$(basename "$archive" .zip)"
 check "the ZIP holds one program folder with exactly the programs" \
     test "$(ls "$zip_folder" 2>/dev/null | sort)" = "$(printf '%s\n' "${programs[@]}" | sort)"
-for program in "${programs[@]}"; do
-    check "$program needs no DLL beyond the system's" pe_needs_system_dlls_only "$zip_folder/$program"
-done
 if [[ " ${programs[*]} " == *" VeltronaAdmin.exe "* ]]; then
     # Program Files is written by administrators only; the tool asks for elevation instead
     # of being redirected to a per-user copy of its settings.
@@ -107,6 +104,9 @@ accept_start_x "$work" || {
     exit 1
 }
 require "fresh 64-bit Wine prefix" wine_new_prefix "$work/prefix"
+for program in "${programs[@]}"; do
+    check "$program needs no DLL beyond the system's" pe_needs_system_dlls_only "$zip_folder/$program"
+done
 folder=$(wine_unix_path "$install_dir")
 menu=$(wine_unix_path "$menu_dir")
 

@@ -4,7 +4,7 @@
 # tool finds among them, are its own: Wine's process list is the list of one prefix.
 
 # On top of lib.sh's X tools: Wine, its fonts, and the installer compiler.
-ACCEPT_PACKAGES="$ACCEPT_PACKAGES wine wine64 fonts-wine nsis file binutils-mingw-w64-x86-64"
+ACCEPT_PACKAGES="$ACCEPT_PACKAGES wine wine64 fonts-wine nsis binutils-mingw-w64-x86-64"
 
 # wine_new_prefix FOLDER: a fresh 64-bit prefix in FOLDER (which must not exist yet), made
 # the current one. Needs DISPLAY (lib.sh's accept_start_x) for the programs with windows.
@@ -52,19 +52,15 @@ pe_imports() {
     x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u
 }
 
-# Whether every DLL that a PE file imports comes with Windows itself.
+# Whether every DLL that a PE file imports comes with Windows itself: each one is in the
+# current prefix's system folder, where Wine puts its own builds of the system's DLLs. The
+# runtime DLLs of a compiler (libstdc++, libgcc, winpthread) are not among them.
 pe_needs_system_dlls_only() {
-    local dll
+    local dll system32="$WINEPREFIX/drive_c/windows/system32"
     for dll in $(pe_imports "$1"); do
-        case $dll in
-        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | \
-            shlwapi.dll | advapi32.dll | psapi.dll | ole32.dll | oleaut32.dll | uxtheme.dll | \
-            msvcrt.dll | ucrtbase.dll | api-ms-win-*.dll | ws2_32.dll | version.dll | \
-            imm32.dll | winmm.dll | dwmapi.dll | bcrypt.dll | ntdll.dll) ;;
-        *)
-            echo "$1 needs $dll" >&2
+        if [ -z "$(find "$system32" -maxdepth 1 -iname "$dll" -print -quit)" ]; then
+            echo "$(basename "$1") needs $dll" >&2
             return 1
-            ;;
-        esac
+        fi
     done
 }
