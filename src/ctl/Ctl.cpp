@@ -1,0 +1,85 @@
+#include "Ctl.h"
+
+#include <filesystem>
+
+#include "CtlCommand.h"
+#include "CtlOutput.h"
+#include "CtlPlatform.h"
+#include "EchoCommand.h"
+#include "SettingsCommand.h"
+#include "StartCommand.h"
+#include "StatusCommand.h"
+#include "StopCommand.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folder --folder names, absolute and ending with a separator, as the window holds
+// its own.
+fs::path namedFolder(const std::string& name) {
+    std::error_code error;
+    if (!fs::is_directory(name, error)) {
+        throw UsageError("--folder: \"" + name + "\" is not a folder");
+    }
+    return fs::absolute(name).lexically_normal() / "";
+}
+
+int run(const CtlCommand& command, const CtlContext& context) {
+    switch (command.kind) {
+        case CommandKind::Status:
+            return runStatus(context);
+        case CommandKind::Start:
+            return runStart(context, command.verbose, command.wait);
+        case CommandKind::Stop:
+            return runStop(context, command.wait);
+        case CommandKind::Settings:
+            return runSettings(context);
+        case CommandKind::SettingsSet:
+            return runSettingsSet(context, command.assignments);
+        case CommandKind::Echo:
+            return runEcho(context, {command.host, command.port, command.aeTitle, command.timeout});
+        case CommandKind::Help:
+        case CommandKind::Version:
+            break;
+    }
+    return kUsage;
+}
+
+}  // namespace
+
+int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& processes,
+           std::ostream& out, std::ostream& err) {
+    CtlCommand command;
+    fs::path folder;
+    try {
+        command = parseCommandLine(arguments);
+        if (command.kind == CommandKind::Help) {
+            out << helpText();
+            return kSuccess;
+        }
+        if (command.kind == CommandKind::Version) {
+            out << "VeltronaCtl " << VELTRONA_VERSION << "\n";
+            return kSuccess;
+        }
+        folder = command.folder ? namedFolder(*command.folder) : executableFolder();
+    } catch (const UsageError& error) {
+        err << error.what() << "\n" << usageText();
+        return kUsage;
+    } catch (const std::exception& error) {
+        err << error.what() << "\n";
+        return kFailure;
+    }
+
+    const CtlContext context{folder, command.json, processes, out, err};
+    try {
+        return run(command, context);
+    } catch (const std::exception& error) {
+        err << error.what() << "\n";
+        return kFailure;
+    }
+}
+
+}  // namespace veltrona::ctl

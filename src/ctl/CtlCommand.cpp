@@ -1,0 +1,204 @@
+#include "CtlCommand.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+namespace veltrona::ctl {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr double kLongestWait = 24 * 60 * 60;  // seconds
+
+struct CommandName {
+    const char* name;
+    CommandKind kind;
+    std::set<std::string> options;  // the options it takes besides --folder and --json
+};
+
+const std::vector<CommandName>& commands() {
+    static const std::vector<CommandName> table = {
+        {"status", CommandKind::Status, {}},
+        {"start", CommandKind::Start, {"--verbose", "--wait"}},
+        {"stop", CommandKind::Stop, {"--wait"}},
+        {"settings", CommandKind::Settings, {}},
+        {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
+    };
+    return table;
+}
+
+bool takesValue(const std::string& option) {
+    return option != "--verbose" && option != "--json" && option != "--help" &&
+           option != "--version";
+}
+
+// Seconds as a decimal number, "10" or "2.5", at least `least`.
+milliseconds parseSeconds(const std::string& option, const std::string& text, double least) {
+    double seconds = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(seconds) || seconds < least || seconds > kLongestWait) {
+        throw UsageError(option + ": \"" + text + "\" is not a number of seconds");
+    }
+    return milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
+}
+
+int parsePort(const std::string& text) {
+    int port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || port < 1 ||
+        port > 65535) {
+        throw UsageError("--port: \"" + text + "\" is not a port number (1 to 65535)");
+    }
+    return port;
+}
+
+void applyOption(CtlCommand& command, const std::string& option, const std::string& value) {
+    if (option == "--folder") {
+        if (value.empty()) {
+            throw UsageError("--folder: the folder name is empty");
+        }
+        command.folder = value;
+    } else if (option == "--json") {
+        command.json = true;
+    } else if (option == "--verbose") {
+        command.verbose = true;
+    } else if (option == "--wait") {
+        command.wait = parseSeconds(option, value, 0);
+    } else if (option == "--host") {
+        if (value.empty()) {
+            throw UsageError("--host: the host name is empty");
+        }
+        command.host = value;
+    } else if (option == "--port") {
+        command.port = parsePort(value);
+    } else if (option == "--aet") {
+        command.aeTitle = value;
+    } else if (option == "--timeout") {
+        command.timeout = parseSeconds(option, value, 0.001);
+    }
+}
+
+}  // namespace
+
+CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
+    CtlCommand command;
+    const CommandName* chosen = nullptr;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> words;  // what is not an option: the command and its operands
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!argument.starts_with("--")) {
+            words.push_back(argument);
+            if (words.size() == 1) {
+                for (const CommandName& candidate : commands()) {
+                    if (argument == candidate.name) {
+                        chosen = &candidate;
+                    }
+                }
+                if (chosen == nullptr) {
+                    throw UsageError("unknown command \"" + argument + "\"");
+                }
+            }
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string option = argument.substr(0, equals);
+        if (option == "--help") {
+            help = true;
+            continue;
+        }
+        if (option == "--version") {
+            version = true;
+            continue;
+        }
+        const bool global = option == "--folder" || option == "--json";
+        if (!global && (chosen == nullptr || !chosen->options.contains(option))) {
+            throw UsageError(chosen == nullptr || option == "--"
+                                 ? "unknown option \"" + option + "\""
+                                 : "\"" + std::string(chosen->name) + "\" takes no option \"" +
+                                       option + "\"");
+        }
+        std::string value;
+        if (equals != std::string::npos) {
+            if (!takesValue(option)) {
+                throw UsageError(option + " takes no value");
+            }
+            value = argument.substr(equals + 1);
+        } else if (takesValue(option)) {
+            if (i + 1 == arguments.size()) {
+                throw UsageError(option + " needs a value");
+            }
+            value = arguments[++i];
+        }
+        applyOption(command, option, value);
+    }
+
+    if (help || version) {
+        command.kind = help ? CommandKind::Help : CommandKind::Version;
+        return command;
+    }
+    if (chosen == nullptr) {
+        throw UsageError("no command given");
+    }
+    command.kind = chosen->kind;
+    if (command.kind == CommandKind::Settings && words.size() > 1) {
+        if (words[1] != "set") {
+            throw UsageError("unknown settings command \"" + words[1] + "\"");
+        }
+        if (words.size() == 2) {
+            throw UsageError("settings set: no NAME=VALUE given");
+        }
+        command.kind = CommandKind::SettingsSet;
+        command.assignments.assign(words.begin() + 2, words.end());
+    } else if (words.size() > 1) {
+        throw UsageError("unexpected argument \"" + words[1] + "\"");
+    }
+    return command;
+}
+
+std::string usageText() {
+    return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
+           "  status | start [--verbose] [--wait SECONDS] | stop [--wait SECONDS]\n"
+           "  settings | settings set NAME=VALUE... |"
+           " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "Try \"VeltronaCtl --help\".\n";
+}
+
+std::string helpText() {
+    return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND [OPTIONS]\n"
+           "\n"
+           "Controls the Zarvo DICOM storage server (ZarvoServer.exe) of a program folder, as\n"
+           "the window VeltronaAdmin does. The program folder is the folder of VeltronaCtl\n"
+           "itself, or DIR with --folder. --json answers with one JSON object.\n"
+           "\n"
+           "Commands:\n"
+           "  status                     whether the server runs (exit 0) or not (exit 3),\n"
+           "                             and who listens on its port\n"
+           "  start [--verbose] [--wait SECONDS]\n"
+           "                             start the server with the settings of Server.INI;\n"
+           "                             with --wait, wait until it runs\n"
+           "  stop [--wait SECONDS]      end every ZarvoServer.exe process\n"
+           "  settings                   show the settings, one NAME=VALUE per line\n"
+           "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
+           "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
+           "                             RegNewOnView -od -db TransferSyntax parameter -dhl\n"
+           "                             AdminPassword (letter case ignored, the leading \"-\"\n"
+           "                             may be left out). Flags take true or false,\n"
+           "                             MaxDaysLocal a number or off, TransferSyntax one of\n"
+           "                             none +x= +xs +xy +xi; an empty AdminPassword clears it\n"
+           "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
+           "                             and AE title from Server.INI, 5 seconds)\n"
+           "\n"
+           "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running.\n"
+           "  --help                     show this help\n"
+           "  --version                  show the version\n";
+}
+
+}  // namespace veltrona::ctl

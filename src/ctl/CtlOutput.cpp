@@ -1,0 +1,142 @@
+#include "CtlOutput.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "config/CodePage.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+std::string quoted(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+                    out += escape;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+void JsonObject::key(std::string_view name) {
+    if (!members_.empty()) {
+        members_ += ",";
+    }
+    members_ += quoted(name) + ":";
+}
+
+JsonObject& JsonObject::text(std::string_view name, std::string_view value) {
+    key(name);
+    members_ += quoted(value);
+    return *this;
+}
+
+JsonObject& JsonObject::integer(std::string_view name, std::int64_t value) {
+    key(name);
+    members_ += std::to_string(value);
+    return *this;
+}
+
+JsonObject& JsonObject::number(std::string_view name, double value) {
+    key(name);
+    if (!std::isfinite(value)) {
+        members_ += "null";
+        return *this;
+    }
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.3f", value);
+    members_ += digits;
+    return *this;
+}
+
+JsonObject& JsonObject::boolean(std::string_view name, bool value) {
+    key(name);
+    members_ += value ? "true" : "false";
+    return *this;
+}
+
+JsonObject& JsonObject::null(std::string_view name) {
+    key(name);
+    members_ += "null";
+    return *this;
+}
+
+JsonObject& JsonObject::object(std::string_view name, const JsonObject& value) {
+    key(name);
+    members_ += value.str();
+    return *this;
+}
+
+JsonObject& JsonObject::array(std::string_view name, const std::vector<JsonObject>& values) {
+    key(name);
+    members_ += "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        members_ += (i == 0 ? "" : ",") + values[i].str();
+    }
+    members_ += "]";
+    return *this;
+}
+
+JsonObject& JsonObject::append(const JsonObject& other) {
+    if (!members_.empty() && !other.members_.empty()) {
+        members_ += ",";
+    }
+    members_ += other.members_;
+    return *this;
+}
+
+std::string jsonText(std::string_view systemBytes) {
+    return config::CodePage::system().toUtf8(systemBytes);
+}
+
+JsonObject processJson(const process::ProcessEntry& entry) {
+    return JsonObject().integer("id", entry.id).text("executable", jsonText(entry.executable));
+}
+
+std::string describe(const process::ProcessEntry& entry) {
+    return "process " + std::to_string(entry.id) + " (" +
+           (entry.executable.empty() ? "executable unknown" : entry.executable) + ")";
+}
+
+std::string describe(const std::vector<process::ProcessEntry>& entries) {
+    std::string text;
+    for (const process::ProcessEntry& entry : entries) {
+        text += (text.empty() ? "" : ", ") + describe(entry);
+    }
+    return text;
+}
+
+std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& entries) {
+    std::vector<JsonObject> json;
+    for (const process::ProcessEntry& entry : entries) {
+        json.push_back(processJson(entry));
+    }
+    return json;
+}
+
+}  // namespace veltrona::ctl

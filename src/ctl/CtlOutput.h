@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "process/ProcessPlatform.h"
+
+namespace veltrona::ctl {
+
+// How VeltronaCtl ends, for scripts and service managers.
+enum ExitCode {
+    kSuccess = 0,
+    kFailure = 1,     // refused, failed, or not answered
+    kUsage = 2,       // the command line is wrong; nothing was done
+    kNotRunning = 3,  // status: the server does not run
+};
+
+// What every command works with: where the server lives, how to answer, and the
+// processes of this machine.
+struct CtlContext {
+    std::filesystem::path programFolder;  // ends with a separator
+    bool json = false;                    // answer with one JSON object on standard output
+    process::ProcessPlatform& processes;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// A JSON object, written as one line. Keys and texts are UTF-8.
+class JsonObject {
+  public:
+    JsonObject& text(std::string_view key, std::string_view value);
+    JsonObject& integer(std::string_view key, std::int64_t value);
+    JsonObject& number(std::string_view key, double value);
+    JsonObject& boolean(std::string_view key, bool value);
+    JsonObject& null(std::string_view key);
+    JsonObject& object(std::string_view key, const JsonObject& value);
+    JsonObject& array(std::string_view key, const std::vector<JsonObject>& values);
+    // The members of `other`, after those of this object.
+    JsonObject& append(const JsonObject& other);
+
+    std::string str() const { return "{" + members_ + "}"; }
+
+  private:
+    void key(std::string_view name);
+    std::string members_;
+};
+
+// UTF-8 for JSON from text in the system code page (paths, command-line values); bytes
+// that are no text there are replaced, so the JSON stays valid.
+std::string jsonText(std::string_view systemBytes);
+
+// A process as one JSON object: {"id": ..., "executable": ...}.
+JsonObject processJson(const process::ProcessEntry& entry);
+
+// A process in a message: "process 1234 (/opt/x/ZarvoServer.exe)".
+std::string describe(const process::ProcessEntry& entry);
+// Several, separated by commas; an executable the listing did not know is "unknown".
+std::string describe(const std::vector<process::ProcessEntry>& entries);
+std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& entries);
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "CtlOutput.h"
+
+namespace veltrona::ctl {
+
+// Where a C-ECHO goes; what is not given comes from Server.INI (port, AE title) or is
+// the local machine.
+struct EchoTarget {
+    std::optional<std::string> host;  // system code page
+    std::optional<int> port;
+    std::optional<std::string> aeTitle;  // system code page
+    std::chrono::milliseconds timeout{5000};
+};
+
+// The AE title VeltronaCtl calls from.
+inline constexpr const char* kCallingAeTitle = "VELTRONACTL";
+
+// A DICOM C-ECHO to the server; kSuccess when it answered, kFailure otherwise, with the
+// round-trip time or the reason.
+int runEcho(const CtlContext& context, const EchoTarget& target);
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CtlOutput.h"
+#include "ProcessSnapshot.h"
+
+namespace veltrona::ctl {
+
+// Who listens on the port of the settings.
+struct PortCheck {
+    std::string configured;               // the Port setting, UTF-8
+    std::optional<std::uint16_t> number;  // when the setting is a port number
+    bool listening = false;
+    // The holders found; an executable the listing does not know is empty.
+    std::vector<process::ProcessEntry> holders;
+    bool serverListens = false;  // one of the holders is a server process
+};
+
+// Looks up the configured port. `servers` are looked into first, the rest of the
+// listing after them; nothing is looked into when no socket listens on the port.
+PortCheck checkPort(const std::string& configured, const ProcessSnapshot& snapshot,
+                    const std::vector<process::ProcessEntry>& servers);
+
+JsonObject portJson(const PortCheck& check);
+
+}  // namespace veltrona::ctl

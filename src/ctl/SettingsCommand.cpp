@@ -1,0 +1,296 @@
+#include "SettingsCommand.h"
+
+#include <functional>
+
+#include "ProcessSnapshot.h"
+#include "WindowSettings.h"
+#include "config/FileAccess.h"
+#include "config/IntegerConversion.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+using config::CodePage;
+using config::ServerSettings;
+using config::TransferSyntax;
+
+// The window's prompt takes no longer password, so a longer one could never be entered.
+constexpr std::size_t kMaxPasswordCharacters = 255;
+
+// A setting refused on the command line; nothing is written.
+class SettingRefused : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Kind { Text, Integer, Flag, MaxDays, Syntax, Password };
+
+// One setting as VeltronaCtl names it: its key as the settings file spells it, how its
+// value is written on the command line, and where it lives in the settings.
+struct Setting {
+    const char* name;
+    Kind kind;
+    std::string ServerSettings::*text = nullptr;
+    std::int32_t ServerSettings::*integer = nullptr;
+    bool ServerSettings::*flag = nullptr;
+};
+
+const std::vector<Setting>& settingsTable() {
+    static const std::vector<Setting> table = {
+        {"-aet", Kind::Text, &ServerSettings::aeTitle},
+        {"Port", Kind::Text, &ServerSettings::port},
+        {"FIFOMax", Kind::Integer, nullptr, &ServerSettings::fifoMax},
+        {"FIFOMin", Kind::Integer, nullptr, &ServerSettings::fifoMin},
+        {"MaxDaysLocal", Kind::MaxDays},
+        {"RegNewOnView", Kind::Flag, nullptr, nullptr, &ServerSettings::regNewOnView},
+        {"-od", Kind::Text, &ServerSettings::imageFolder},
+        {"-db", Kind::Text, &ServerSettings::database},
+        {"TransferSyntax", Kind::Syntax},
+        {"parameter", Kind::Text, &ServerSettings::parameters},
+        {"-dhl", Kind::Flag, nullptr, nullptr, &ServerSettings::noDhcp},
+        {"AdminPassword", Kind::Password},
+    };
+    return table;
+}
+
+const std::vector<std::pair<TransferSyntax, const char*>> kSyntaxCodes = {
+    {TransferSyntax::None, "none"},        {TransferSyntax::Uncompressed, "+x="},
+    {TransferSyntax::JpegLossless, "+xs"}, {TransferSyntax::JpegLossy, "+xy"},
+    {TransferSyntax::ImplicitVR, "+xi"},
+};
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerAscii(x) == lowerAscii(y);
+           });
+}
+
+std::string_view withoutDash(std::string_view name) {
+    return name.starts_with('-') ? name.substr(1) : name;
+}
+
+const Setting* findSetting(std::string_view name) {
+    for (const Setting& setting : settingsTable()) {
+        if (equalsIgnoringCase(withoutDash(name), withoutDash(setting.name))) {
+            return &setting;
+        }
+    }
+    return nullptr;
+}
+
+// A value as the window shows it (UTF-8).
+std::string shownValue(const Setting& setting, const ServerSettings& s) {
+    switch (setting.kind) {
+        case Kind::Text:
+            return s.*setting.text;
+        case Kind::Integer:
+            return std::to_string(s.*setting.integer);
+        case Kind::MaxDays:
+            return s.maxDaysLocalChecked ? std::to_string(s.maxDaysLocal) : "off";
+        case Kind::Flag:
+            return s.*setting.flag ? "true" : "false";
+        case Kind::Syntax:
+            for (const auto& [syntax, code] : kSyntaxCodes) {
+                if (syntax == s.transferSyntax) {
+                    return code;
+                }
+            }
+            return "none";
+        case Kind::Password:
+            return s.adminPassword.empty() ? "not set" : "set";
+    }
+    return {};
+}
+
+JsonObject settingsJson(const ServerSettings& s) {
+    JsonObject json;
+    for (const Setting& setting : settingsTable()) {
+        if (setting.kind == Kind::Integer) {
+            json.integer(setting.name, s.*setting.integer);
+        } else if (setting.kind == Kind::MaxDays && s.maxDaysLocalChecked) {
+            json.integer(setting.name, s.maxDaysLocal);
+        } else if (setting.kind == Kind::Flag) {
+            json.boolean(setting.name, s.*setting.flag);
+        } else {
+            json.text(setting.name, shownValue(setting, s));
+        }
+    }
+    return json;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    return count;
+}
+
+std::int32_t integerValue(const Setting& setting, const std::string& value) {
+    const auto number = config::parseInteger(value);
+    if (!number) {
+        throw SettingRefused(std::string(setting.name) + ": \"" + value + "\" is not an integer");
+    }
+    return *number;
+}
+
+bool flagValue(const Setting& setting, const std::string& value) {
+    if (equalsIgnoringCase(value, "true")) {
+        return true;
+    }
+    if (equalsIgnoringCase(value, "false")) {
+        return false;
+    }
+    throw SettingRefused(std::string(setting.name) + ": \"" + value +
+                         "\" is neither true nor false");
+}
+
+// Applies one checked assignment to the settings as the window holds them. `value` is in
+// the system code page; texts reach the settings in UTF-8, the password in the file's
+// code page, as the window's prompt compares it.
+void apply(const Setting& setting, const std::string& value, ServerSettings& s,
+           const CodePage& fileCodePage, std::ostream& err) {
+    const std::string utf8 = CodePage::system().toUtf8(value);
+    const auto warnIfLossy = [&] {
+        if (fileCodePage.toUtf8(fileCodePage.fromUtf8(utf8)) != utf8) {
+            err << "warning: " << setting.name
+                << ": characters that the code page of Server.INI cannot hold are written "
+                   "as \"?\"\n";
+        }
+    };
+    switch (setting.kind) {
+        case Kind::Text:
+            warnIfLossy();
+            s.*setting.text = utf8;
+            break;
+        case Kind::Integer:
+            s.*setting.integer = integerValue(setting, value);
+            break;
+        case Kind::MaxDays:
+            if (equalsIgnoringCase(value, "off")) {
+                s.maxDaysLocalChecked = false;
+            } else {
+                s.maxDaysLocal = integerValue(setting, value);
+                s.maxDaysLocalChecked = true;
+            }
+            break;
+        case Kind::Flag:
+            s.*setting.flag = flagValue(setting, value);
+            break;
+        case Kind::Syntax: {
+            for (const auto& [syntax, code] : kSyntaxCodes) {
+                if (equalsIgnoringCase(value, code)) {
+                    s.transferSyntax = syntax;
+                    return;
+                }
+            }
+            throw SettingRefused("TransferSyntax: \"" + value +
+                                 "\" is none of none, +x=, +xs, +xy, +xi");
+        }
+        case Kind::Password: {
+            // The reader trims what the file holds and the prompt takes 255 characters:
+            // anything else would be a password that can never be entered.
+            const bool control = std::any_of(utf8.begin(), utf8.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+            });
+            if (control || (!utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' '))) {
+                throw SettingRefused(
+                    "AdminPassword: a password can neither begin nor end with a blank, nor "
+                    "hold control characters");
+            }
+            if (characterCount(utf8) > kMaxPasswordCharacters) {
+                throw SettingRefused(
+                    "AdminPassword: longer than the 255 characters the "
+                    "password prompt takes");
+            }
+            warnIfLossy();
+            s.adminPassword = fileCodePage.fromUtf8(utf8);
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+int runSettings(const CtlContext& context) {
+    const WindowSettings settings = readWindowSettings(context);
+    if (context.json) {
+        const auto& path = settings.document.path;
+        JsonObject json;
+        if (path) {
+            json.text("file", jsonText(path->string()));
+        } else {
+            json.null("file");
+        }
+        context.out << json.object("settings", settingsJson(settings.shown)).str() << "\n";
+        return kSuccess;
+    }
+    const CodePage system = CodePage::system();
+    for (const Setting& setting : settingsTable()) {
+        context.out << setting.name << "=" << system.fromUtf8(shownValue(setting, settings.shown))
+                    << "\n";
+    }
+    return kSuccess;
+}
+
+int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
+    WindowSettings settings = readWindowSettings(context);
+    ServerSettings changed = settings.shown;
+    try {
+        for (const std::string& assignment : assignments) {
+            const std::size_t equals = assignment.find('=');
+            if (equals == std::string::npos) {
+                throw SettingRefused("\"" + assignment + "\" is not NAME=VALUE");
+            }
+            const std::string name = assignment.substr(0, equals);
+            const Setting* setting = findSetting(name);
+            if (setting == nullptr) {
+                throw SettingRefused("unknown setting \"" + name + "\"");
+            }
+            apply(*setting, assignment.substr(equals + 1), changed, settings.document.codePage,
+                  context.err);
+        }
+    } catch (const SettingRefused& refused) {
+        context.err << refused.what() << "; nothing was written\n";
+        return kUsage;
+    }
+
+    // What the window's close writes: the shown texts back in the file's code page.
+    const ServerSettings written =
+        app::convertTexts(changed, CodePage::utf8(), settings.document.codePage);
+    const std::filesystem::path path =
+        app::settingsWritePath(settings.document, context.programFolder);
+    try {
+        app::writeSettingsDocument(settings.document, written, context.programFolder);
+    } catch (const config::FileError& error) {
+        context.err << error.what() << ".\n";  // as the window's error box shows it
+        return kFailure;
+    }
+
+    const ProcessSnapshot snapshot(context.processes);
+    for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {
+        context.err << "warning: the window is open on this folder (" << describe(window)
+                    << "); it writes its own values to Server.INI when it closes\n";
+    }
+    if (snapshot.serverRunning()) {
+        context.err << "note: ZarvoServer.exe is running; all changes require a restart of the "
+                       "server\n";
+    }
+    if (context.json) {
+        context.out << JsonObject()
+                           .text("written", jsonText(path.string()))
+                           .object("settings", settingsJson(changed))
+                           .str()
+                    << "\n";
+    } else {
+        context.out << "Wrote " << path.string() << "\n";
+    }
+    return kSuccess;
+}
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,138 @@
+#include "StartCommand.h"
+
+#include <cstdio>
+#include <thread>
+
+#include "CtlPlatform.h"
+#include "PortCheck.h"
+#include "WindowSettings.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+using process::ProcessEntry;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kPollInterval{50};
+constexpr std::chrono::milliseconds kSettleTime{500};
+
+std::string seconds(std::chrono::milliseconds duration) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(duration.count()) / 1000.0);
+    return std::string(text) + (duration.count() == 1000 ? " second" : " seconds");
+}
+
+// Says why nothing was started: the message on the error stream, and with --json an
+// object on the output stream too.
+int refuse(const CtlContext& context, const std::string& message, const JsonObject& details = {}) {
+    context.err << message << "\n";
+    if (context.json) {
+        context.out << JsonObject()
+                           .boolean("started", false)
+                           .text("error", jsonText(message))
+                           .append(details)
+                           .str()
+                    << "\n";
+    }
+    return kFailure;
+}
+
+}  // namespace
+
+int runStart(const CtlContext& context, bool verbose,
+             std::optional<std::chrono::milliseconds> wait) {
+    const WindowSettings settings = readWindowSettings(context);
+    const ProcessSnapshot snapshot(context.processes);
+    if (snapshot.serverRunning()) {
+        const std::vector<ProcessEntry> servers = snapshot.servers();
+        return refuse(context, "ZarvoServer.exe is already running: " + describe(servers),
+                      JsonObject().array("processes", processesJson(servers)));
+    }
+    const PortCheck port = checkPort(settings.shown.port, snapshot, {});
+    if (port.listening) {
+        const std::string holder = port.holders.empty()
+                                       ? "a process that cannot be looked into (another user's)"
+                                       : describe(port.holders);
+        return refuse(context,
+                      "Port " + std::to_string(*port.number) + " is held by " + holder +
+                          "; the server was not started",
+                      JsonObject().object("port", portJson(port)));
+    }
+
+    const app::ServerLaunch launch =
+        app::makeServerLaunch(settings.shown, verbose, context.programFolder);
+    std::optional<LaunchWatch> watch;
+    if (wait) {
+        watch.emplace();
+    }
+    try {
+        context.processes.launch(launch.program, launch.parameters, launch.shown);
+    } catch (const std::exception& error) {
+        return refuse(context,
+                      std::string("ZarvoServer.exe could not be started: ") + error.what());
+    }
+    JsonObject json = JsonObject()
+                          .boolean("started", true)
+                          .text("program", jsonText(launch.program))
+                          .text("parameters", jsonText(launch.parameters))
+                          .boolean("shown", launch.shown);
+    if (!context.json) {
+        context.out << "ZarvoServer.exe started: " << launch.program << launch.parameters << "\n";
+    }
+    if (!wait) {
+        if (context.json) {
+            context.out << json.str() << "\n";
+        }
+        return kSuccess;
+    }
+
+    // Up, ended at once, or neither in time. A server that rejects its command line is
+    // seen for a moment before it ends, so it counts as up only once it stayed up a while.
+    const auto deadline = Clock::now() + *wait;
+    std::optional<Clock::time_point> seenSince;
+    std::vector<ProcessEntry> servers;
+    std::optional<std::string> ended;
+    for (;;) {
+        servers = ProcessSnapshot(context.processes).servers();
+        ended = watch->ended();
+        if (ended) {
+            servers.clear();
+            break;
+        }
+        const auto now = Clock::now();
+        if (servers.empty()) {
+            seenSince.reset();
+        } else if (!seenSince) {
+            seenSince = now;
+        }
+        if ((seenSince && now - *seenSince >= kSettleTime) || now >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    json.boolean("running", !servers.empty()).array("processes", processesJson(servers));
+    std::string message;
+    if (!servers.empty()) {
+        if (!context.json) {
+            for (const ProcessEntry& server : servers) {
+                context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
+            }
+        }
+    } else if (ended) {
+        message = "ZarvoServer.exe exited at once with " + *ended;
+        json.text("exited", jsonText(*ended));
+    } else {
+        message = "ZarvoServer.exe did not come up within " + seconds(*wait);
+    }
+    if (!message.empty()) {
+        context.err << message << "\n";
+        json.text("error", jsonText(message));
+    }
+    if (context.json) {
+        context.out << json.str() << "\n";
+    }
+    return servers.empty() ? kFailure : kSuccess;
+}
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,63 @@
+#include "StatusCommand.h"
+
+#include "PortCheck.h"
+#include "WindowSettings.h"
+#include "config/CodePage.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+using process::ProcessEntry;
+
+// One line about the port, told from the server's side when it runs.
+std::string portLine(const PortCheck& check, bool running) {
+    if (!check.number) {
+        return "Port \"" + config::CodePage::system().fromUtf8(check.configured) +
+               "\" in Server.INI is no port number; no port was checked";
+    }
+    const std::string port = std::to_string(*check.number);
+    if (check.serverListens) {
+        return "The server listens on port " + port + ": " + describe(check.holders);
+    }
+    const std::string holder = check.holders.empty()
+                                   ? "a process that cannot be looked into (another user's)"
+                                   : describe(check.holders);
+    if (running) {
+        return "The server does not listen on port " + port + ": " +
+               (check.listening ? "it is held by " + holder : "nothing listens there");
+    }
+    return check.listening ? "Port " + port + " is held by " + holder
+                           : "Nothing listens on port " + port;
+}
+
+}  // namespace
+
+int runStatus(const CtlContext& context) {
+    const WindowSettings settings = readWindowSettings(context);
+    const ProcessSnapshot snapshot(context.processes);
+    const bool running = snapshot.serverRunning();
+    const std::vector<ProcessEntry> servers = snapshot.servers();
+    const PortCheck port = checkPort(settings.shown.port, snapshot, servers);
+
+    if (context.json) {
+        context.out << JsonObject()
+                           .text("folder", jsonText(context.programFolder.string()))
+                           .boolean("running", running)
+                           .array("processes", processesJson(servers))
+                           .object("port", portJson(port))
+                           .str()
+                    << "\n";
+    } else {
+        if (!running) {
+            context.out << "ZarvoServer.exe is not running\n";
+        }
+        for (const ProcessEntry& server : servers) {
+            context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
+        }
+        context.out << portLine(port, running) << "\n";
+    }
+    return running ? kSuccess : kNotRunning;
+}
+
+}  // namespace veltrona::ctl

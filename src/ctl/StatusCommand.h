@@ -1,0 +1,12 @@
+#pragma once
+
+#include "CtlOutput.h"
+
+namespace veltrona::ctl {
+
+// Whether the server runs, as the window's detection sees it, with its processes, and
+// who listens on its configured port. kSuccess when it runs (listening or not),
+// kNotRunning otherwise.
+int runStatus(const CtlContext& context);
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,95 @@
+#include "StopCommand.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "ProcessSnapshot.h"
+#include "app/ServerControl.h"
+#include "process/ServerDetection.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+using process::ProcessEntry;
+using process::TerminateResult;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kPollInterval{50};
+// A killed process is gone within moments; without --wait this long is allowed for it.
+constexpr std::chrono::milliseconds kKillGrace{2000};
+
+bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(), [&](const ProcessEntry& entry) {
+        const auto now = snapshot.find(entry.id);
+        return now && now->executable == entry.executable;
+    });
+}
+
+}  // namespace
+
+int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
+    if (!ProcessSnapshot(context.processes).serverRunning()) {
+        if (context.json) {
+            context.out
+                << JsonObject().array("ended", {}).array("refused", {}).array("running", {}).str()
+                << "\n";
+        } else {
+            context.out << "ZarvoServer.exe is not running\n";
+        }
+        return kSuccess;
+    }
+
+    TerminationRecorder recorder(context.processes);
+    process::terminateProcessesNamed(recorder, app::kServerExecutableName, {});
+    std::vector<ProcessEntry> ended;
+    std::vector<ProcessEntry> refused;
+    for (const auto& [entry, result] : recorder.outcomes()) {
+        if (result == TerminateResult::Terminated) {
+            ended.push_back(entry);
+            if (!context.json) {
+                context.out << "Ended " << describe(entry) << "\n";
+            }
+        } else if (result == TerminateResult::Refused) {
+            refused.push_back(entry);
+            context.err << "Server cannot be stopped, access denied: " << describe(entry) << "\n";
+        }
+    }
+
+    // Until the processes are gone: all of them with --wait, else the ones just ended.
+    const auto deadline = Clock::now() + wait.value_or(kKillGrace);
+    std::vector<ProcessEntry> left;
+    for (;;) {
+        const ProcessSnapshot now(context.processes);
+        left = now.servers();
+        const bool waiting = wait ? !left.empty() : anyListed(now, ended);
+        if (!waiting || Clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+
+    const auto syntax = context.processes.pathSyntax();
+    for (const ProcessEntry& entry : left) {
+        const bool caseVariant =
+            process::fileNamePart(entry.executable, syntax) != app::kServerExecutableName;
+        context.err << "ZarvoServer.exe is still running: " << describe(entry)
+                    << (caseVariant ? "; its file name differs in letter case, and the window "
+                                      "does not stop such a process either"
+                                    : "")
+                    << "\n";
+    }
+    if (context.json) {
+        context.out << JsonObject()
+                           .array("ended", processesJson(ended))
+                           .array("refused", processesJson(refused))
+                           .array("running", processesJson(left))
+                           .str()
+                    << "\n";
+    } else if (left.empty()) {
+        context.out << "ZarvoServer.exe is no longer running\n";
+    }
+    return left.empty() ? kSuccess : kFailure;
+}
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "ctl/CtlCommand.h"
+
+namespace veltrona::ctl {
+namespace {
+
+using std::chrono::milliseconds;
+using Args = std::vector<std::string>;
+
+TEST(CtlCommandLine, ReadsCommandsWithTheirOptionsWhereverTheGlobalOnesStand) {
+    CtlCommand start =
+        parseCommandLine({"--json", "start", "--wait=2.5", "--verbose", "--folder", "/opt/x"});
+    EXPECT_EQ(start.kind, CommandKind::Start);
+    EXPECT_TRUE(start.json);
+    EXPECT_TRUE(start.verbose);
+    EXPECT_EQ(start.wait, milliseconds(2500));
+    EXPECT_EQ(start.folder, "/opt/x");
+
+    const CtlCommand set = parseCommandLine({"settings", "set", "-aet=A B", "Port=104", "--json"});
+    EXPECT_EQ(set.kind, CommandKind::SettingsSet);
+    EXPECT_EQ(set.assignments, Args({"-aet=A B", "Port=104"}));
+    EXPECT_TRUE(set.json);
+
+    const CtlCommand echo = parseCommandLine(
+        {"echo", "--host", "pacs.local", "--port=11112", "--aet", "ARCHIVE", "--timeout", "0.5"});
+    EXPECT_EQ(echo.kind, CommandKind::Echo);
+    EXPECT_EQ(echo.host, "pacs.local");
+    EXPECT_EQ(echo.port, 11112);
+    EXPECT_EQ(echo.aeTitle, "ARCHIVE");
+    EXPECT_EQ(echo.timeout, milliseconds(500));
+
+    EXPECT_EQ(parseCommandLine({"stop"}).wait, std::nullopt);
+    EXPECT_EQ(parseCommandLine({"settings"}).kind, CommandKind::Settings);
+    EXPECT_EQ(parseCommandLine({"status", "--help"}).kind, CommandKind::Help);
+    EXPECT_EQ(parseCommandLine({"--version"}).kind, CommandKind::Version);
+}
+
+TEST(CtlCommandLine, RefusesWhatItCannotFollowAndSaysWhat) {
+    const struct {
+        Args arguments;
+        std::string message;
+    } rows[] = {
+        {{}, "no command given"},
+        {{"restart"}, "unknown command \"restart\""},
+        {{"status", "now"}, "unexpected argument \"now\""},
+        {{"status", "--wait", "3"}, "\"status\" takes no option \"--wait\""},
+        {{"--wait", "3", "start"}, "unknown option \"--wait\""},
+        {{"start", "--wait"}, "--wait needs a value"},
+        {{"start", "--wait", "soon"}, "--wait: \"soon\" is not a number of seconds"},
+        {{"stop", "--wait=-1"}, "--wait: \"-1\" is not a number of seconds"},
+        {{"start", "--verbose=yes"}, "--verbose takes no value"},
+        {{"echo", "--port", "70000"}, "--port: \"70000\" is not a port number (1 to 65535)"},
+        {{"echo", "--timeout", "0"}, "--timeout: \"0\" is not a number of seconds"},
+        {{"settings", "get"}, "unknown settings command \"get\""},
+        {{"settings", "set"}, "settings set: no NAME=VALUE given"},
+        {{"--folder=", "status"}, "--folder: the folder name is empty"},
+    };
+    for (const auto& row : rows) {
+        try {
+            parseCommandLine(row.arguments);
+            ADD_FAILURE() << "accepted: " << ::testing::PrintToString(row.arguments);
+        } catch (const UsageError& error) {
+            EXPECT_EQ(error.what(), row.message);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veltrona::ctl

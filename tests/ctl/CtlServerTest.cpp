@@ -1,0 +1,156 @@
+// VeltronaCtl starting, watching and stopping real stand-in servers from temporary
+// program folders, and talking DICOM to them.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "CtlTestSupport.h"
+#include "ServerArguments.h"
+#include "process/ProcessPlatform.h"
+#include "process/ServerDetection.h"
+
+namespace veltrona::ctl::testing {
+namespace {
+
+using Args = std::vector<std::string>;
+
+class CtlServer : public ::testing::Test {
+  protected:
+    ProgramFolder program;
+    fs::path argsFile = program.root() / "arguments.txt";
+
+    void SetUp() override {
+        // Detection sees every server of the machine: one started elsewhere (by hand, or
+        // by a test run outside this one) would answer for ours.
+        const auto platform = process::createProcessPlatform();
+        ASSERT_TRUE(eventually([&] {
+            return !process::isProcessRunning(*platform, "ZarvoServer.exe");
+        })) << "another ZarvoServer.exe runs on this machine";
+        ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
+    }
+
+    void TearDown() override {
+        ::unsetenv("ZARVO_SERVER_ARGS_FILE");
+        // Whatever a test left running in its folder goes with it.
+        const auto platform = process::createProcessPlatform();
+        for (const process::ProcessEntry& entry : platform->listProcesses()) {
+            if (entry.executable.rfind(program.root().string(), 0) == 0) {
+                ::kill(static_cast<pid_t>(entry.id), SIGKILL);
+            }
+        }
+    }
+
+    void writeSettings(const std::string& bytes) const { writeFile(program.settingsFile(), bytes); }
+
+    std::optional<Args> receivedArguments() const {
+        if (!eventually([&] { return fs::exists(argsFile); })) {
+            return std::nullopt;
+        }
+        return standin::decodeArgumentRecord(fileContent(argsFile));
+    }
+
+    // The one server process the JSON status names, or 0.
+    static long serverId(const std::string& json) {
+        const std::string key = "\"processes\":[{\"id\":";
+        const std::size_t at = json.find(key);
+        return at == std::string::npos ? 0 : std::stol(json.substr(at + key.size()));
+    }
+};
+
+TEST_F(CtlServer, StartsWhatTheWindowStartsAndStopsIt) {
+    const std::string port = std::to_string(freePort());
+    const std::string images = (program.root() / "images" / "").string();
+    writeSettings("-aet = ARCHIVE\r\nPort = " + port + "\r\n-od = " + images +
+                  "\r\n+xs    # JPeg lossless\r\n-dhl   # No DHCP available\r\nparameter=-v\r\n");
+
+    const CtlResult before = program.run({"status"});
+    EXPECT_EQ(before.exitCode, 3);
+    EXPECT_EQ(before.out, "ZarvoServer.exe is not running\nNothing listens on port " + port + "\n");
+
+    const CtlResult start = program.run({"start", "--wait", "10"});
+    EXPECT_EQ(start.exitCode, 0) << start.err;
+    const std::string parameters = " -dw -dhl +xs -v -od \"" + images.substr(0, images.size() - 1) +
+                                   "\"  -aet ARCHIVE " + port;
+    EXPECT_EQ(start.out.rfind(
+                  "ZarvoServer.exe started: " + (program.folder() / "ZarvoServer.exe").string() +
+                      parameters + "\nZarvoServer.exe is running: process ",
+                  0),
+              0u)
+        << start.out;
+    EXPECT_EQ(receivedArguments(),
+              Args({"-dw", "-dhl", "+xs", "-v", "-od", images.substr(0, images.size() - 1), "-aet",
+                    "ARCHIVE", port}));
+
+    // Running at once; listening once the server has opened its port.
+    CtlResult status;
+    EXPECT_TRUE(eventually([&] {
+        status = program.run({"status", "--json"});
+        return status.out.find("\"serverListens\":true") != std::string::npos;
+    })) << status.out;
+    EXPECT_EQ(status.exitCode, 0);
+    const long id = serverId(status.out);
+    EXPECT_NE(status.out.find("\"holders\":[{\"id\":" + std::to_string(id)), std::string::npos);
+
+    const CtlResult again = program.run({"start"});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.err, "ZarvoServer.exe is already running: process " + std::to_string(id) +
+                             " (" + (program.folder() / "ZarvoServer.exe").string() + ")\n");
+
+    const CtlResult stop = program.run({"stop", "--json"});
+    EXPECT_EQ(stop.exitCode, 0) << stop.err;
+    EXPECT_EQ(stop.out, "{\"ended\":[{\"id\":" + std::to_string(id) + ",\"executable\":\"" +
+                            (program.folder() / "ZarvoServer.exe").string() +
+                            "\"}],\"refused\":[],\"running\":[]}\n");
+    EXPECT_EQ(program.run({"status"}).exitCode, 3);
+    const CtlResult idle = program.run({"stop"});
+    EXPECT_EQ(idle.exitCode, 0);
+    EXPECT_EQ(idle.out, "ZarvoServer.exe is not running\n");
+}
+
+TEST_F(CtlServer, RefusesToStartWhileAnotherProgramHoldsThePort) {
+    ListeningSocket held;
+    const std::string port = std::to_string(held.port());
+    writeSettings("-aet = A\r\nPort = " + port + "\r\n-od = /tmp/\r\n");
+    const std::string holder = "process " + std::to_string(::getpid()) + " (" +
+                               fs::read_symlink("/proc/self/exe").string() + ")";
+
+    const CtlResult start = program.run({"start"});
+    EXPECT_EQ(start.exitCode, 1);
+    EXPECT_EQ(start.err,
+              "Port " + port + " is held by " + holder + "; the server was not started\n");
+    EXPECT_EQ(start.out, "");
+    const CtlResult status = program.run({"status"});
+    EXPECT_EQ(status.exitCode, 3);
+    EXPECT_EQ(status.out,
+              "ZarvoServer.exe is not running\nPort " + port + " is held by " + holder + "\n");
+    EXPECT_FALSE(fs::exists(argsFile));  // nothing was launched
+}
+
+TEST_F(CtlServer, SaysWhenARunningServerDoesNotListenOnItsPort) {
+    const std::string configured = std::to_string(freePort());
+    writeSettings("-aet = A\r\nPort = " + configured + "\r\n");
+    // Started by hand on another port than the settings name.
+    const pid_t server = spawn(program.folder() / "ZarvoServer.exe",
+                               {"-dw", "-od", "/tmp", "-aet", "A", std::to_string(freePort())});
+    const CtlResult status = program.run({"status"});
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_EQ(status.out, "ZarvoServer.exe is running: process " + std::to_string(server) + " (" +
+                              (program.folder() / "ZarvoServer.exe").string() +
+                              ")\nThe server does not listen on port " + configured +
+                              ": nothing listens there\n");
+    killAndReap(server);
+}
+
+TEST_F(CtlServer, StartWithWaitTellsHowAServerThatEndsAtOnceEnded) {
+    writeSettings("-aet = A\r\nPort = none\r\n");  // the stand-in refuses such a port
+    const CtlResult start = program.run({"start", "--wait", "10"});
+    EXPECT_EQ(start.exitCode, 1);
+    EXPECT_EQ(start.err, "ZarvoServer.exe exited at once with exit status 2\n");
+
+    fs::remove(program.folder() / "ZarvoServer.exe");
+    const CtlResult missing = program.run({"start"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.rfind("ZarvoServer.exe could not be started: ", 0), 0u) << missing.err;
+}
+
+}  // namespace
+}  // namespace veltrona::ctl::testing
