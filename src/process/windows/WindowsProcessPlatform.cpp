@@ -345,8 +345,8 @@ TerminateResult WindowsProcessPlatform::terminate(const ProcessEntry& entry) {
 
 void WindowsProcessPlatform::launch(const std::string& program, const std::string& parameters,
                                     bool shown) {
-    const HINSTANCE result = ShellExecuteA(nullptr, "open", program.c_str(), parameters.c_str(),
-                                           nullptr, shown ? SW_SHOW : SW_HIDE);
+    const HINSTANCE result = ShellExecuteA(ownerWindow_, "open", program.c_str(),
+                                           parameters.c_str(), nullptr, shown ? SW_SHOW : SW_HIDE);
     const auto code = reinterpret_cast<INT_PTR>(result);
     if (code <= 32) {
         throw LaunchError(shellRefusal(code));

@@ -6,6 +6,8 @@
 
 #include "process/ProcessPlatform.h"
 
+struct HWND__;  // the system's window handle, HWND
+
 namespace veltrona::process {
 
 // The two sets of system functions that list processes on Windows: tool help on the
@@ -52,10 +54,15 @@ class WindowsProcessPlatform final : public ProcessPlatform {
     // the window shown or hidden. Throws LaunchError when the shell answers 32 or less.
     void launch(const std::string& program, const std::string& parameters, bool shown) override;
 
+    // The window that owns the shell's messages about a launch: the application's main
+    // window. None by default.
+    void setOwnerWindow(HWND__* owner) { ownerWindow_ = owner; }
+
   private:
     WindowsListingRoad road() const;
 
     std::optional<WindowsListingRoad> fixedRoad_;
+    HWND__* ownerWindow_ = nullptr;
 };
 
 }  // namespace veltrona::process
