@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -125,10 +124,10 @@ class StorageServer : public DcmSCP {
         setRespondWithCalledAETitle(aeTitle_.empty());
         setHostLookupEnabled(OFFalse);
         setConnectionBlockingMode(DUL_BLOCK);
-        // A peer that goes quiet must not hold the only thread for ever.
-        setACSETimeout(30);
+        // One association at a time: a peer that goes quiet must not hold the server for ever.
+        setACSETimeout(10);
         setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-        setDIMSETimeout(60);
+        setDIMSETimeout(30);
 
         const auto syntaxes = storageSyntaxes(options.transferSyntax);
         addPresentationContext(UID_VerificationSOPClass, toList(syntaxes, true));

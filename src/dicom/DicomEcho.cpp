@@ -152,7 +152,7 @@ class Exchange {
         return std::nullopt;
     }
 
-    // Presentation context identifiers are odd, starting at 1.
+    // Adds a presentation context to the request; they are numbered 1, 3, 5... in order.
     void propose(const std::string& abstractSyntax, const std::vector<std::string>& syntaxes) {
         proposals_.push_back({abstractSyntax, syntaxes});
     }

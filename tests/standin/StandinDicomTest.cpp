@@ -81,7 +81,8 @@ int freePort() {
 }
 
 // A square secondary-capture image of `side` x `side` 8-bit pixels; returns its instance UID.
-std::string writeImage(const fs::path& path, Uint16 side = 8) {
+std::string writeImage(const fs::path& path, Uint16 side = 8,
+                       E_TransferSyntax syntax = EXS_LittleEndianExplicit) {
     char uid[100];
     const std::string instance = dcmGenerateUniqueIdentifier(uid, SITE_INSTANCE_UID_ROOT);
     DcmFileFormat file;
@@ -105,7 +106,7 @@ std::string writeImage(const fs::path& path, Uint16 side = 8) {
     data->putAndInsertUint16(DCM_PixelRepresentation, 0);
     const std::vector<Uint8> bytes(std::size_t{side} * side, 0x5A);
     data->putAndInsertUint8Array(DCM_PixelData, bytes.data(), bytes.size());
-    if (file.saveFile(path.c_str(), EXS_LittleEndianExplicit).bad()) {
+    if (file.saveFile(path.c_str(), syntax).bad()) {
         throw std::runtime_error("cannot write " + path.string());
     }
     return instance;
@@ -285,8 +286,8 @@ TEST(StandinServer, AnswersItsOwnTitleStoresAndEndsWithoutPartialFiles) {
     EXPECT_EQ(server.err(), "");
 }
 
-// The stored file keeps the transfer syntax the association agreed on, so it shows which
-// syntax the server preferred among the two the client offered.
+// The stored file keeps the transfer syntax the association agreed on. The client offers
+// implicit VR first (the file's own), explicit VR second: the server's preference decides.
 TEST(StandinServer, PrefersTheLastTransferSyntaxNamedAndStaysQuiet) {
     struct Row {
         TransferSyntax syntax;
@@ -306,7 +307,8 @@ TEST(StandinServer, PrefersTheLastTransferSyntaxNamedAndStaysQuiet) {
         SCOPED_TRACE(command);
         Standin server(folder.path(), command);
         ASSERT_TRUE(server.answers(port, "ARCHIVE MAIN")) << server.err();
-        const std::string instance = writeImage(folder.path() / "sent.dcm");
+        const std::string instance =
+            writeImage(folder.path() / "sent.dcm", 8, EXS_LittleEndianImplicit);
         const auto stored = store("127.0.0.1", port, "ARCHIVE MAIN", "TESTER",
                                   (folder.path() / "sent.dcm").string(), 5s);
         ASSERT_EQ(stored.status, Status::Answered) << stored.detail;
