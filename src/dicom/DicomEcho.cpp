@@ -82,22 +82,28 @@ std::string rejectReason(const T_ASC_RejectParameters& reject) {
     }
 }
 
-// An AE title is 1 to 16 characters without backslashes or control characters; blanks
-// around it do not count. Empty when the title is not valid.
-std::optional<std::string> aeTitle(const std::string& text) {
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos) {
-        return std::nullopt;
+        return {};
     }
-    const auto last = text.find_last_not_of(' ');
-    std::string title = text.substr(first, last - first + 1);
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Why no DICOM server can be called with this AE title (blanks around it do not count);
+// empty when it can. An association request holds 16 characters, DCMTK would cut a longer
+// title short, and a blank one makes DCMTK's servers drop the connection without an answer.
+std::string aeTitleFault(const std::string& title) {
+    if (title.empty()) {
+        return "is empty";
+    }
     const bool clean = std::none_of(title.begin(), title.end(), [](char c) {
         return c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
     });
     if (title.size() > 16 || !clean) {
-        return std::nullopt;
+        return "is longer than 16 characters or holds a backslash or control character";
     }
-    return title;
+    return {};
 }
 
 // One association from request to release: owns DCMTK's network, parameters and
@@ -140,15 +146,15 @@ class Exchange {
         if (timeout_.count() <= 0) {
             return result(Status::TimedOut, "no time given for the exchange");
         }
-        for (const auto& [title, role] : {std::pair{&called, "called"}, {&calling, "calling"}}) {
-            if (!aeTitle(*title)) {
-                return result(Status::Unavailable,
-                              std::string("the ") + role + " AE title \"" + *title +
-                                  "\" is not 1 to 16 characters without backslashes");
+        // A title no server can be called by is refused here; the detail says nothing was sent.
+        called_ = trimmed(called);
+        calling_ = trimmed(calling);
+        for (const auto& [title, role] : {std::pair{&called_, "called"}, {&calling_, "calling"}}) {
+            if (const std::string fault = aeTitleFault(*title); !fault.empty()) {
+                return result(Status::Rejected, std::string("not sent: the ") + role +
+                                                    " AE title \"" + *title + "\" " + fault);
             }
         }
-        called_ = *aeTitle(called);
-        calling_ = *aeTitle(calling);
         return std::nullopt;
     }
 

@@ -232,13 +232,25 @@ TEST(StandinServer, AnswersItsOwnTitleStoresAndEndsWithoutPartialFiles) {
     EXPECT_TRUE(fs::exists(busy));
     fs::remove(busy);
 
-    const auto answered = echo("127.0.0.1", port, "ARCHIVE MAIN", "TESTER", 2s);
-    EXPECT_EQ(answered.status, Status::Answered);
-    EXPECT_EQ(answered.detail, "");
-    EXPECT_GT(answered.milliseconds, 0);
-    const auto refused = echo("127.0.0.1", port, "ARCHIVE", "TESTER", 2s);
-    EXPECT_EQ(refused.status, Status::Rejected);
-    EXPECT_EQ(refused.detail, "association rejected: called AE title not recognised");
+    struct EchoRow {
+        const char* calledTitle;
+        Status status;
+        const char* detail;
+    };
+    const std::vector<EchoRow> echoes = {
+        {"ARCHIVE MAIN", Status::Answered, ""},
+        {" ARCHIVE MAIN ", Status::Answered, ""},
+        {"ARCHIVE", Status::Rejected, "association rejected: called AE title not recognised"},
+        {" ", Status::Rejected, "not sent: the called AE title \"\" is empty"},
+        {"ARCHIVE MAIN 2024", Status::Rejected,
+         "not sent: the called AE title \"ARCHIVE MAIN 2024\" is longer than 16 characters or "
+         "holds a backslash or control character"},
+    };
+    for (const auto& row : echoes) {
+        const auto result = echo("127.0.0.1", port, row.calledTitle, "TESTER", 2s);
+        EXPECT_EQ(result.status, row.status) << row.calledTitle;
+        EXPECT_EQ(result.detail, row.detail) << row.calledTitle;
+    }
 
     const auto image = folder.path() / "sent.dcm";
     const std::string instance = writeImage(image);
