@@ -152,5 +152,30 @@ TEST_F(CtlServer, StartWithWaitTellsHowAServerThatEndsAtOnceEnded) {
     EXPECT_EQ(missing.err.rfind("ZarvoServer.exe could not be started: ", 0), 0u) << missing.err;
 }
 
+TEST_F(CtlServer, EchoIsAnsweredOnlyWhileTheServerRunsAndOnlyForItsTitle) {
+    const std::string port = std::to_string(freePort());
+    writeSettings("-aet = ARCHIVE\r\nPort = " + port + "\r\n-od = " + program.root().string() +
+                  "/\r\n");
+    ASSERT_EQ(program.run({"start", "--wait", "10"}).exitCode, 0);
+
+    CtlResult echo;
+    EXPECT_TRUE(eventually([&] {
+        echo = program.run({"echo"});
+        return echo.exitCode == 0;
+    })) << echo.err;
+    EXPECT_EQ(echo.out.rfind("C-ECHO to ARCHIVE at 127.0.0.1:" + port + " answered in ", 0), 0u)
+        << echo.out;
+    const CtlResult wrongTitle = program.run({"echo", "--aet", "OTHER", "--json"});
+    EXPECT_EQ(wrongTitle.exitCode, 1);
+    EXPECT_NE(wrongTitle.out.find("\"status\":\"rejected\""), std::string::npos) << wrongTitle.out;
+
+    ASSERT_EQ(program.run({"stop", "--wait", "10"}).exitCode, 0);
+    const CtlResult gone = program.run({"echo", "--timeout", "5"});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.err.rfind("C-ECHO to ARCHIVE at 127.0.0.1:" + port + " reached no server", 0),
+              0u)
+        << gone.err;
+}
+
 }  // namespace
 }  // namespace veltrona::ctl::testing

@@ -127,6 +127,7 @@ class ListeningSocket {
         }
     }
     std::uint16_t port() const { return port_; }
+    int fd() const { return fd_; }
 
   private:
     int fd_;

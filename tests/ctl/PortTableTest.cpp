@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "CtlTestSupport.h"
 #include "process/PortTable.h"
@@ -58,6 +59,11 @@ TEST(ProcNetTcp, ReadsSocketLinksOnly) {
 TEST(LinuxPortTable, NamesThisProcessAsTheHolderOfItsListeningSocket) {
     ctl::testing::ListeningSocket socket;
     const auto self = static_cast<ProcessId>(::getpid());
+    struct stat info {};
+    ASSERT_EQ(::fstat(socket.fd(), &info), 0);
+    for (const SocketSource source : {SocketSource::Diagnostics, SocketSource::ProcTables}) {
+        EXPECT_EQ(listeningSockets(socket.port(), source), Inodes({info.st_ino}));
+    }
 
     const PortListeners found = findPortListeners(socket.port(), {1, self});
     EXPECT_TRUE(found.listening);
@@ -70,6 +76,9 @@ TEST(LinuxPortTable, NamesThisProcessAsTheHolderOfItsListeningSocket) {
 
     socket.close();
     EXPECT_FALSE(findPortListeners(socket.port(), {self}).listening);
+    for (const SocketSource source : {SocketSource::Diagnostics, SocketSource::ProcTables}) {
+        EXPECT_EQ(listeningSockets(socket.port(), source), Inodes());
+    }
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,6 +92,56 @@ std::string readProcFile(const char* path) {
     return content;
 }
 
+constexpr std::uint8_t kTcpListen = 10;  // TCP_LISTEN of the kernel's state numbers
+
+// Asks the kernel's socket diagnostics for the listening TCP sockets of one address
+// family and adds those on `port`. False when the interface is missing or refuses.
+bool diagnoseListeners(int netlink, std::uint8_t family, std::uint16_t port,
+                       std::vector<std::uint64_t>& inodes) {
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message.request.sdiag_family = family;
+    message.request.sdiag_protocol = IPPROTO_TCP;
+    message.request.idiag_states = 1U << kTcpListen;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(netlink, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
+                 sizeof kernel) != static_cast<ssize_t>(sizeof message)) {
+        return false;
+    }
+    alignas(nlmsghdr) char reply[32768];
+    for (;;) {
+        ssize_t got = ::recv(netlink, reply, sizeof reply, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        auto length = static_cast<unsigned int>(got);
+        for (auto* header = reinterpret_cast<nlmsghdr*>(reply); NLMSG_OK(header, length);
+             header = NLMSG_NEXT(header, length)) {
+            if (header->nlmsg_type == NLMSG_DONE) {
+                return true;
+            }
+            if (header->nlmsg_type == NLMSG_ERROR ||
+                header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) {
+                return false;
+            }
+            const auto* socket = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+            if (socket->idiag_state == kTcpListen && ntohs(socket->id.idiag_sport) == port &&
+                socket->idiag_inode != 0) {
+                inodes.push_back(socket->idiag_inode);
+            }
+        }
+    }
+}
+
 // Marks the sockets among `inodes` that process `id` holds; true when it holds one.
 bool holdsAny(int procFd, ProcessId id, const std::vector<std::uint64_t>& inodes,
               std::vector<bool>& found) {
@@ -168,31 +223,55 @@ std::optional<std::uint64_t> parseSocketLink(std::string_view link) {
     return inode;
 }
 
-PortListeners findPortListeners(std::uint16_t port, const std::vector<ProcessId>& candidates) {
-    PortListeners result;
-    std::vector<std::uint64_t> inodes = parseListeningSockets(readProcFile("/proc/net/tcp"), port);
-    const std::vector<std::uint64_t> v6 =
-        parseListeningSockets(readProcFile("/proc/net/tcp6"), port);
-    inodes.insert(inodes.end(), v6.begin(), v6.end());
-    if (inodes.empty()) {
-        return result;  // nothing listens: no process needs to be looked into
+std::optional<std::vector<std::uint64_t>> listeningSockets(std::uint16_t port,
+                                                           SocketSource source) {
+    std::vector<std::uint64_t> inodes;
+    if (source == SocketSource::Diagnostics) {
+        const Descriptor netlink(
+            ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+        if (netlink.get() < 0 || !diagnoseListeners(netlink.get(), AF_INET, port, inodes) ||
+            !diagnoseListeners(netlink.get(), AF_INET6, port, inodes)) {
+            return std::nullopt;
+        }
+    } else {
+        const std::string v4 = readProcFile("/proc/net/tcp");
+        const std::string v6 = readProcFile("/proc/net/tcp6");
+        if (v4.empty() && v6.empty()) {
+            return std::nullopt;
+        }
+        inodes = parseListeningSockets(v4, port);
+        const std::vector<std::uint64_t> more = parseListeningSockets(v6, port);
+        inodes.insert(inodes.end(), more.begin(), more.end());
     }
-    result.listening = true;
     std::sort(inodes.begin(), inodes.end());
     inodes.erase(std::unique(inodes.begin(), inodes.end()), inodes.end());
+    return inodes;
+}
+
+PortListeners findPortListeners(std::uint16_t port, const std::vector<ProcessId>& candidates) {
+    PortListeners result;
+    auto found = listeningSockets(port, SocketSource::Diagnostics);
+    if (!found) {
+        found = listeningSockets(port, SocketSource::ProcTables);
+    }
+    if (!found || found->empty()) {
+        return result;  // nothing listens: no process needs to be looked into
+    }
+    const std::vector<std::uint64_t>& inodes = *found;
+    result.listening = true;
 
     const Descriptor proc(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (proc.get() < 0) {
         return result;
     }
-    std::vector<bool> found(inodes.size(), false);
+    std::vector<bool> held(inodes.size(), false);
     for (const ProcessId id : candidates) {
         if (std::find(result.holders.begin(), result.holders.end(), id) != result.holders.end()) {
             continue;
         }
-        if (holdsAny(proc.get(), id, inodes, found)) {
+        if (holdsAny(proc.get(), id, inodes, held)) {
             result.holders.push_back(id);
-            if (std::all_of(found.begin(), found.end(), [](bool f) { return f; })) {
+            if (std::all_of(held.begin(), held.end(), [](bool h) { return h; })) {
                 break;
             }
         }

@@ -7,7 +7,17 @@
 
 namespace veltrona::process {
 
-// The parsers behind the Linux port table: pure functions of the kernel's text, so they
+// Where the Linux port table learns which sockets listen: the kernel's socket
+// diagnostics over netlink, which visit the listening sockets alone; or, where those are
+// missing, the tables /proc/net/tcp and /proc/net/tcp6, which the kernel builds by walking
+// every socket of the machine each time they are read.
+enum class SocketSource { Diagnostics, ProcTables };
+
+// The inodes of the sockets in the LISTEN state on local port `port`, over IPv4 and IPv6,
+// sorted; nothing when the source cannot be read.
+std::optional<std::vector<std::uint64_t>> listeningSockets(std::uint16_t port, SocketSource source);
+
+// The parsers behind the tables of /proc: pure functions of the kernel's text, so they
 // can be tried on any text.
 
 // The inodes of the sockets in the LISTEN state on local port `port`, from the text of
