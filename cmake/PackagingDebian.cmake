@@ -2,12 +2,13 @@
 #
 # The tool finds the server, its settings and the server profile in the folder of its own
 # executable, so `cmake --install` lays out exactly one program folder: the install prefix
-# itself holds VeltronaAdmin and ZarvoServer.exe side by side.
+# itself holds VeltronaAdmin, VeltronaCtl and ZarvoServer.exe side by side.
 #   cmake --install build --prefix /opt/veltrona-administration
 #
 # The package (cpack -G DEB, run in the build folder) installs that folder as
 # /opt/veltrona-administration, plus a desktop entry and the launcher
-# /usr/bin/veltrona-administration (a symbolic link: the tool resolves its real folder).
+# /usr/bin/veltrona-administration and the command-line companion /usr/bin/veltronactl
+# (symbolic links: both programs resolve their real folder).
 # Its postinst makes the program folder group-writable for "veltrona-admin", since the tool
 # writes Server.ini there at every close; its postrm deletes that file on purge only.
 
@@ -18,7 +19,7 @@ endif()
 set(VELTRONA_PACKAGE_NAME veltrona-administration)
 set(VELTRONA_PACKAGE_FOLDER /opt/${VELTRONA_PACKAGE_NAME})
 
-install(TARGETS VeltronaAdmin ZarvoServer
+install(TARGETS VeltronaAdmin VeltronaCtl ZarvoServer
   RUNTIME DESTINATION .
   COMPONENT program)
 
@@ -27,7 +28,9 @@ install(TARGETS VeltronaAdmin ZarvoServer
 set(launcher ${CMAKE_CURRENT_BINARY_DIR}/packaging/${VELTRONA_PACKAGE_NAME})
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 file(CREATE_LINK ${VELTRONA_PACKAGE_FOLDER}/VeltronaAdmin ${launcher} SYMBOLIC)
-install(FILES ${launcher}
+set(ctl_launcher ${CMAKE_CURRENT_BINARY_DIR}/packaging/veltronactl)
+file(CREATE_LINK ${VELTRONA_PACKAGE_FOLDER}/VeltronaCtl ${ctl_launcher} SYMBOLIC)
+install(FILES ${launcher} ${ctl_launcher}
   DESTINATION /usr/bin
   COMPONENT system
   EXCLUDE_FROM_ALL)
@@ -44,7 +47,8 @@ set(CPACK_PACKAGE_CONTACT "Veltrona Administration maintainers <admin@veltrona.i
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Settings, start and stop of the Zarvo DICOM storage server")
 set(CPACK_PACKAGE_DESCRIPTION
   "A small window that edits the settings file of the Zarvo DICOM storage server beside it,\n"
-  "starts and stops the server and shows whether it runs. Installs the program folder\n"
+  "starts and stops the server and shows whether it runs, and its command-line companion\n"
+  "veltronactl for scripts and service managers. Installs the program folder\n"
   "/opt/veltrona-administration with the tool and the server side by side. Members of the\n"
   "group veltrona-admin may write the settings there.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
