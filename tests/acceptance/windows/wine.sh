@@ -38,9 +38,9 @@ wine_kill_all() { wineserver -k >/dev/null 2>&1; }
 wine_pids_named() {
     local name=${1,,} pid cmdline first
     for pid in $(pgrep -f -i -- "$1"); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
         grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null && continue
-        cmdline=$(tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null) || continue
+        cmdline=$(tr '\0' '\n' 2>/dev/null <"/proc/$pid/cmdline") || continue
         first=${cmdline%%$'\n'*}
         first=${first,,}
         [ "${first##*\\}" = "$name" ] && echo "$pid"
