@@ -20,11 +20,12 @@ namespace fs = std::filesystem;
 // The folder --folder names, absolute and ending with a separator, as the window holds
 // its own.
 fs::path namedFolder(const std::string& name) {
+    const fs::path folder = systemPath(name);
     std::error_code error;
-    if (!fs::is_directory(name, error)) {
+    if (!fs::is_directory(folder, error)) {
         throw UsageError("--folder: \"" + name + "\" is not a folder");
     }
-    return fs::absolute(name).lexically_normal() / "";
+    return fs::absolute(folder).lexically_normal() / "";
 }
 
 int run(const CtlCommand& command, const CtlContext& context) {

@@ -114,6 +114,37 @@ std::string jsonText(std::string_view systemBytes) {
     return config::CodePage::system().toUtf8(systemBytes);
 }
 
+std::string jsonPath(const std::filesystem::path& path) {
+    if (config::CodePage::system() == config::CodePage::utf8()) {
+        return jsonText(path.string());  // bytes as the system keeps them, made valid
+    }
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+std::string messagePath(const std::filesystem::path& path) {
+    const config::CodePage system = config::CodePage::system();
+    if (system == config::CodePage::utf8()) {
+        return path.string();
+    }
+    const std::u8string utf8 = path.u8string();
+    return system.fromUtf8(std::string(utf8.begin(), utf8.end()));
+}
+
+std::filesystem::path systemPath(const std::string& text) {
+    const config::CodePage system = config::CodePage::system();
+    if (system == config::CodePage::utf8()) {
+        return text;
+    }
+    const std::string utf8 = system.toUtf8(text);
+    return std::u8string(utf8.begin(), utf8.end());
+}
+
+std::string messageText(std::string_view utf8) {
+    const config::CodePage system = config::CodePage::system();
+    return system == config::CodePage::utf8() ? std::string(utf8) : system.fromUtf8(utf8);
+}
+
 JsonObject processJson(const process::ProcessEntry& entry) {
     return JsonObject().integer("id", entry.id).text("executable", jsonText(entry.executable));
 }

@@ -53,6 +53,17 @@ class JsonObject {
 // that are no text there are replaced, so the JSON stays valid.
 std::string jsonText(std::string_view systemBytes);
 
+// A path for JSON (UTF-8) and for a message (the system code page). The narrow form of a
+// path is not the system code page everywhere: the Windows build's library gives UTF-8.
+std::string jsonPath(const std::filesystem::path& path);
+std::string messagePath(const std::filesystem::path& path);
+
+// A path a command line names (system code page).
+std::filesystem::path systemPath(const std::string& text);
+
+// UTF-8 text (the messages of config::FileError) for a message in the system code page.
+std::string messageText(std::string_view utf8);
+
 // A process as one JSON object: {"id": ..., "executable": ...}.
 JsonObject processJson(const process::ProcessEntry& entry);
 

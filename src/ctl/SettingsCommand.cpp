@@ -223,7 +223,7 @@ int runSettings(const CtlContext& context) {
         const auto& path = settings.document.path;
         JsonObject json;
         if (path) {
-            json.text("file", jsonText(path->string()));
+            json.text("file", jsonPath(*path));
         } else {
             json.null("file");
         }
@@ -268,7 +268,7 @@ int runSettingsSet(const CtlContext& context, const std::vector<std::string>& as
     try {
         app::writeSettingsDocument(settings.document, written, context.programFolder);
     } catch (const config::FileError& error) {
-        context.err << error.what() << ".\n";  // as the window's error box shows it
+        context.err << messageText(error.what()) << ".\n";  // as the window's box shows it
         return kFailure;
     }
 
@@ -283,12 +283,12 @@ int runSettingsSet(const CtlContext& context, const std::vector<std::string>& as
     }
     if (context.json) {
         context.out << JsonObject()
-                           .text("written", jsonText(path.string()))
+                           .text("written", jsonPath(path))
                            .object("settings", settingsJson(changed))
                            .str()
                     << "\n";
     } else {
-        context.out << "Wrote " << path.string() << "\n";
+        context.out << "Wrote " << messagePath(path) << "\n";
     }
     return kSuccess;
 }

@@ -42,7 +42,7 @@ int runStatus(const CtlContext& context) {
 
     if (context.json) {
         context.out << JsonObject()
-                           .text("folder", jsonText(context.programFolder.string()))
+                           .text("folder", jsonPath(context.programFolder))
                            .boolean("running", running)
                            .array("processes", processesJson(servers))
                            .object("port", portJson(port))
