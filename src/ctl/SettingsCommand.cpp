@@ -1,6 +1,6 @@
 #include "SettingsCommand.h"
 
-#include <functional>
+#include <algorithm>
 
 #include "ProcessSnapshot.h"
 #include "WindowSettings.h"
@@ -239,7 +239,7 @@ int runSettings(const CtlContext& context) {
 }
 
 int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
-    WindowSettings settings = readWindowSettings(context);
+    const WindowSettings settings = readWindowSettings(context);
     ServerSettings changed = settings.shown;
     try {
         for (const std::string& assignment : assignments) {

@@ -94,11 +94,12 @@ int runStart(const CtlContext& context, bool verbose,
     std::vector<ProcessEntry> servers;
     std::optional<std::string> ended;
     for (;;) {
+        if (!ended) {
+            ended = watch->ended();
+        }
         servers = ProcessSnapshot(context.processes).servers();
-        ended = watch->ended();
-        if (ended) {
-            servers.clear();
-            break;
+        if (ended && servers.empty()) {
+            break;  // it ended, and no process of its own took its place
         }
         const auto now = Clock::now();
         if (servers.empty()) {
