@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the plain C++ core, the Windows platform layer and the stand-in server
-# with mingw-w64 and runs their test suites under Wine, in a fresh 64-bit Wine prefix.
+# Cross-builds the plain C++ core, the Windows platform layer, the native window
+# VeltronaAdmin.exe and the stand-in server with mingw-w64 and runs their test suites under
+# Wine, in a fresh 64-bit Wine prefix on a virtual display of its own.
 #
 #   scripts/windows-tests.sh [BUILD_FOLDER]     (default: build-windows in the repository)
 #
@@ -24,6 +25,9 @@ command -v x86_64-w64-mingw32-gcc-posix >/dev/null || needed+=(gcc-mingw-w64-x86
 command -v x86_64-w64-mingw32-windres >/dev/null || needed+=(binutils-mingw-w64-x86-64)
 command -v wine >/dev/null || needed+=(wine)
 [ -x /usr/lib/wine/wine64 ] || needed+=(wine64)
+command -v Xvfb >/dev/null || needed+=(xvfb)
+command -v openbox >/dev/null || needed+=(openbox)
+[ -f /usr/share/wine/fonts/sserife.fon ] || needed+=(fonts-wine)
 command -v cmake >/dev/null || needed+=(cmake)
 command -v ninja >/dev/null || needed+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || needed+=(googletest)
@@ -38,19 +42,43 @@ if [ ${#needed[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${needed[@]}"
 fi
 
-# --- Wine prefix ----------------------------------------------------------------------
-# A fresh prefix per run: nothing from another run or another user leaks in. No display
-# is needed; Wine's console programs run without one.
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-wine.XXXXXX")
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all DISPLAY=
-export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
-
+# --- display --------------------------------------------------------------------------
+# The window suites open real windows: a virtual X server of this run's own, with a small
+# window manager (without one, Wine waits up to a second for every window it shows or
+# hides). Their output goes nowhere, so that they hold no pipe of ctest open.
+xvfb_pid= openbox_pid= prefix=
 cleanup() {
-    # Ends this prefix's wine server and with it every process of the prefix.
-    wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$prefix"
+    if [ -n "$prefix" ]; then
+        # Ends this prefix's wine server and with it every process of the prefix.
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$prefix"
+    fi
+    [ -z "$openbox_pid" ] || kill "$openbox_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+done
+if [ ! -s "$display_file" ]; then
+    log "the virtual display did not start"
+    exit 1
+fi
+export DISPLAY=:$(head -n1 "$display_file")
+rm -f "$display_file"
+openbox --sm-disable >/dev/null 2>&1 </dev/null &
+openbox_pid=$!
+
+# --- Wine prefix ----------------------------------------------------------------------
+# A fresh prefix per run: nothing from another run or another user leaks in.
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-wine.XXXXXX")
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
 
 log "creating Wine prefix $prefix"
 # The server and the prefix's services are started with their output sent nowhere: they
@@ -58,6 +86,10 @@ log "creating Wine prefix $prefix"
 # The server stays up until cleanup, so the services are started once, here.
 wineserver -p >/dev/null 2>&1 </dev/null
 wine wineboot -i >/dev/null 2>&1 </dev/null
+# The window font, 8-point MS Sans Serif, with its real metrics (average character width
+# 6, height 13): Debian's Wine does not look in its own font folder, so the bitmap fonts
+# go into the prefix's.
+cp /usr/share/wine/fonts/sserife*.fon "$prefix/drive_c/windows/Fonts/"
 
 # --- build ----------------------------------------------------------------------------
 log "configuring $build"

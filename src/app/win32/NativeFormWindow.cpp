@@ -188,6 +188,9 @@ LRESULT CALLBACK memoWithoutEscape(HWND memo, UINT message, WPARAM wParam, LPARA
 }
 
 void registerClasses(HINSTANCE instance, WNDPROC windowProcedure) {
+    const INITCOMMONCONTROLSEX commonControls{sizeof commonControls,
+                                              ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&commonControls);  // the up-down of the spin edits
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     if (!GetClassInfoExW(instance, kWindowClass, &windowClass)) {
@@ -330,17 +333,26 @@ void NativeFormWindow::createControl(std::size_t index, bool tabStop, bool start
             break;
         case ControlKind::SpinEdit: {
             SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);
-            // The up-down takes the right end of the spin edit's bounds; the edit keeps the
-            // rest and its text stays the value, whatever was typed into it.
+            // The up-down takes the right end of the spin edit's bounds, as wide as it makes
+            // itself, and the edit the rest; the edit's text stays the value, whatever was
+            // typed into it.
             control.spinButtons = CreateWindowExW(
                 0, UPDOWN_CLASSW, nullptr,
-                WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) | UDS_ALIGNRIGHT |
+                WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) |
                     UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
-                0, 0, 0, 0, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+                0, 0, GetSystemMetrics(SM_CXVSCROLL), spec.height, window_, nullptr,
+                GetModuleHandleW(nullptr), nullptr);
             if (control.spinButtons == nullptr) {
                 throw std::runtime_error("The control " + std::string(spec.name) +
                                          " cannot be created");
             }
+            RECT buttons;
+            GetWindowRect(control.spinButtons, &buttons);
+            const int buttonsWidth = buttons.right - buttons.left;
+            SetWindowPos(control.spinButtons, nullptr, position.x + spec.width - buttonsWidth,
+                         position.y, buttonsWidth, spec.height, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(control.window, nullptr, 0, 0, spec.width - buttonsWidth, spec.height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             SendMessageW(control.spinButtons, UDM_SETBUDDY,
                          reinterpret_cast<WPARAM>(control.window), 0);
             SendMessageW(control.spinButtons, UDM_SETRANGE32, static_cast<WPARAM>(INT_MIN),

@@ -1,8 +1,6 @@
 // Veltrona Administration on Windows: the window that runs the storage server beside it.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -39,9 +37,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const ui::FormSpec& form = app::serverAdminFormSpec();
     ui::Win32UserDialogs dialogs(kApplicationTitle, form.fontFamily, form.fontPointSize);
     try {
-        const INITCOMMONCONTROLSEX controls{sizeof controls,
-                                            ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
-        InitCommonControlsEx(&controls);
         process::WindowsProcessPlatform processes;
         const app::SystemClock clock;
         app::ServerAdminWindow window(

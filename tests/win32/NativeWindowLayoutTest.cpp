@@ -1,0 +1,176 @@
+// The administration window as the system's own controls: where they stand, what they
+// look like, and what they hold.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Win32TestSupport.h"
+#include "app/ServerAdminFormDescription.h"
+#include "ui/win32/WideText.h"
+
+namespace veltrona::testing {
+namespace {
+
+using ui::Rect;
+
+LOGFONTW fontOf(HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return font;
+}
+
+std::wstring moduleFile(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+using NativeWindowLayout = AdminWindowTest;
+
+TEST_F(NativeWindowLayout, EveryControlStandsWhereTheFormPutsIt) {
+    makeWindow();
+    // The labels' sizes are those of their captions in 8-point MS Sans Serif.
+    for (const ui::ControlSpec& spec : app::serverAdminFormSpec().controls) {
+        if (!ui::isVisual(spec.kind)) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(spec.name));
+        const HWND control = view().control(spec.name);
+        ASSERT_NE(control, nullptr);
+        const HWND parent = spec.parent.empty() ? view().handle() : view().control(spec.parent);
+        Rect bounds = boundsIn(control, parent);
+        if (spec.kind == ui::ControlKind::SpinEdit) {
+            const Rect buttons = boundsIn(view().spinButtons(spec.name), parent);
+            EXPECT_EQ(buttons.top, bounds.top);
+            EXPECT_EQ(buttons.height, bounds.height);
+            bounds.width = buttons.left + buttons.width - bounds.left;
+        }
+        EXPECT_EQ(bounds, (Rect{spec.left, spec.top, spec.width, spec.height}))
+            << bounds.left << "," << bounds.top << " " << bounds.width << "x" << bounds.height;
+        EXPECT_EQ((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0, spec.visible);
+        EXPECT_EQ(IsWindowEnabled(control) != FALSE, spec.enabled);
+        const LOGFONTW font = fontOf(control);
+        EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
+        EXPECT_EQ(font.lfHeight, -11);
+        EXPECT_EQ(font.lfWeight, spec.name == "Label1" ? FW_BOLD : FW_NORMAL);
+    }
+}
+
+TEST_F(NativeWindowLayout, FixedDialogFrameAtTheDesignedPlaceWithThemedControls) {
+    makeWindow();
+    const HWND window = view().handle();
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 485);
+    EXPECT_EQ(client.bottom, 432);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.left, 429);
+    EXPECT_EQ(frame.top, 174);
+    EXPECT_EQ(windowText(window), L"Zarvo Server Einstellungen");
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+
+    // The manifest brings version 6 of the common controls, from the side-by-side store;
+    // the module's version query answers 5.81 under Wine either way.
+    const std::wstring comctl = moduleFile(GetModuleHandleW(L"comctl32.dll"));
+    EXPECT_NE(comctl.find(L"winsxs"), std::wstring::npos)
+        << std::string(comctl.begin(), comctl.end());
+    EXPECT_NE(comctl.find(L"common-controls_6595b64144ccf1df_6.0"), std::wstring::npos);
+
+    // The program itself carries that manifest.
+    const std::wstring program = ui::widen(programFolder()) + L"VeltronaAdmin.exe";
+    const HMODULE image = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    const HRSRC manifest = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
+                           SizeofResource(image, manifest));
+    EXPECT_NE(text.find("\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    FreeLibrary(image);
+}
+
+TEST_F(NativeWindowLayout, LabelsFitTheirTextKeepingTheirAlignedEdge) {
+    makeWindow();
+    struct Row {
+        const char* label;
+        const char* text;
+        Rect bounds;  // in the label's container
+    };
+    // The face has no kerning: a caption written twice is twice as wide. A bold face made
+    // from the regular one reaches one pixel further (77 + 77 + 1).
+    const Row rows[] = {
+        {"Label8", "MaxMax", {8, 16, 40, 13}},
+        {"Label5", "PORTPORT", {12 + 30 - 60, 68, 60, 13}},  // keeps its right edge
+        {"Label1", "Server StatusServer Status", {232, 8, 155, 13}},
+        {"Label12", "Min", {8, 240, 164, 13}},  // word-wrapped: keeps its width
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        view().setText(row.label, row.text);
+        const ui::ControlSpec& spec = *app::serverAdminFormSpec().find(row.label);
+        const HWND parent = spec.parent.empty() ? view().handle() : view().control(spec.parent);
+        EXPECT_EQ(boundsIn(view().control(row.label), parent), row.bounds);
+        EXPECT_EQ(view().text(row.label), row.text);
+    }
+}
+
+TEST_F(NativeWindowLayout, SpinEditsHoldAnyTextAndStepByOne) {
+    makeWindow();
+    view().show();
+    const char* texts[] = {"41",          "-7",  "2147483647", "-2147483648",
+                           "99999999999", "abc", "",           " 12"};
+    for (const char* text : texts) {
+        view().setText("SpinEdit2", text);
+        EXPECT_EQ(view().text("SpinEdit2"), text);
+    }
+    struct Row {
+        const char* start;
+        WORD key;
+        const char* after;
+    };
+    const Row steps[] = {
+        {"41", VK_UP, "42"},
+        {"-1", VK_UP, "0"},
+        {"0", VK_DOWN, "-1"},
+    };
+    SetFocus(view().control("SpinEdit2"));
+    for (const Row& step : steps) {
+        SCOPED_TRACE(step.start);
+        view().setText("SpinEdit2", step.start);
+        typeKey(view(), step.key);
+        EXPECT_EQ(view().text("SpinEdit2"), step.after);
+    }
+}
+
+TEST_F(NativeWindowLayout, HintsAreKeptButNeverShown) {
+    makeWindow();
+    view().setHint("Edit4", "Zusätzliche Parameter");
+    EXPECT_EQ(view().hint("Edit4"), "Zusätzliche Parameter");
+    view().show();
+    RECT field;
+    GetWindowRect(view().control("Edit4"), &field);
+    SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    pumpFor(view(), std::chrono::milliseconds(1500));
+    const HWND tip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
+    EXPECT_TRUE(tip == nullptr || !IsWindowVisible(tip));
+}
+
+TEST_F(NativeWindowLayout, TimerIsArmedBeforeTheCreateHandlerRuns) {
+    makeWindow();
+    MSG tick;
+    EXPECT_TRUE(waitUntil(
+        [&] { return PeekMessageW(&tick, view().handle(), WM_TIMER, WM_TIMER, PM_NOREMOVE); },
+        std::chrono::milliseconds(1500)));
+}
+
+}  // namespace
+}  // namespace veltrona::testing

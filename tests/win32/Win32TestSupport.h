@@ -1,0 +1,91 @@
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ServerAdminWindow.h"
+#include "WindowsTestSupport.h"
+#include "app/Clock.h"
+#include "process/windows/WindowsProcessPlatform.h"
+#include "ui/PromptGeometry.h"
+#include "ui/UserDialogs.h"
+
+namespace veltrona::testing {
+
+// Dialogs that the test answers: what they were asked to show is recorded.
+class RecordingDialogs : public ui::UserDialogs {
+  public:
+    void showInfo(const std::string& text) override { infos.push_back(text); }
+    bool passwordQuery(const std::string&, const std::string&, std::string& value) override;
+    void showError(const std::string& message) override { errors.push_back(message); }
+    void showStopFailure() override { ++stopFailures; }
+
+    std::vector<std::string> infos;
+    std::vector<std::string> errors;
+    int stopFailures = 0;
+    std::optional<std::string> password;  // typed into the prompt and confirmed; none: Cancel
+};
+
+// The administration window over a program folder of its own, the real processes and
+// the system clock; dialogs are answered by the test.
+class AdminWindowTest : public ::testing::Test {
+  protected:
+    void TearDown() override;
+
+    // The window over the program folder, which holds `settings` as "Server.INI" when given.
+    app::ServerAdminWindow& makeWindow(const std::optional<std::string>& settings = std::nullopt,
+                                       process::ProcessPlatform* processes = nullptr);
+    app::NativeFormWindow& view() { return window_->window(); }
+    std::filesystem::path folder() const { return programFolder_; }
+    // Places the stand-in server in the program folder.
+    void addServer() const;
+
+    TempFolder folder_;
+    std::filesystem::path programFolder_ = folder_.path() / "";  // ends with a separator
+    process::WindowsProcessPlatform processes_;
+    RecordingDialogs dialogs_;
+    app::SystemClock clock_;
+    std::unique_ptr<app::ServerAdminWindow> window_;
+};
+
+// Handles the thread's messages as the application's loop does, until `condition` holds
+// or `timeout` has passed; the condition's last answer.
+bool pumpUntil(app::NativeFormWindow& window, const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+void pumpFor(app::NativeFormWindow& window, std::chrono::milliseconds duration);
+
+// Presses and releases `key` on the keyboard, with Shift held when asked, and lets the
+// window handle it.
+void typeKey(app::NativeFormWindow& window, WORD key, bool shift = false);
+
+// The window's bounds in the client area of `reference`.
+ui::Rect boundsIn(HWND window, HWND reference);
+std::wstring windowText(HWND window);
+std::string fileContent(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+// Ends every stand-in server that runs.
+void endAllServers();
+
+// Watches from a thread of its own for a visible window of this process with the given
+// class, then runs `action` on it there, while the test's thread sits in the modal loop
+// that shows it. Fails the test when none opens within ten seconds.
+class WhenWindowOpens {
+  public:
+    WhenWindowOpens(std::wstring windowClass, std::function<void(HWND)> action);
+    ~WhenWindowOpens();
+
+  private:
+    std::thread watcher_;
+    bool found_ = false;
+};
+
+}  // namespace veltrona::testing

@@ -1,0 +1,191 @@
+// What the program wires around the window: the code page on the way from the settings
+// file through the fields to the server and back, the regional settings, closing, the
+// password gate and the settings file that another program holds.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "ServerArguments.h"
+#include "Win32TestSupport.h"
+
+namespace veltrona::testing {
+namespace {
+
+// The real processes; the parameter strings handed to the shell are recorded on the way.
+class RecordedLaunches : public process::ProcessPlatform {
+  public:
+    process::PathSyntax pathSyntax() const override { return real_.pathSyntax(); }
+    std::vector<process::ProcessEntry> listProcesses() override { return real_.listProcesses(); }
+    process::TerminateResult terminate(const process::ProcessEntry& entry) override {
+        return real_.terminate(entry);
+    }
+    void launch(const std::string& program, const std::string& parameters, bool shown) override {
+        this->parameters.push_back(parameters);
+        real_.launch(program, parameters, shown);
+    }
+    std::vector<std::string> parameters;
+
+  private:
+    process::WindowsProcessPlatform real_;
+};
+
+// The user's time format, set for the test and put back afterwards.
+class UserTimeFormat {
+  public:
+    explicit UserTimeFormat(const wchar_t* format) {
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, saved_, 80);
+        SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, format);
+    }
+    ~UserTimeFormat() { SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, saved_); }
+
+  private:
+    wchar_t saved_[80] = {};
+};
+
+class WindowLifecycle : public AdminWindowTest {
+  protected:
+    void click(const char* button) { SendMessageW(view().control(button), BM_CLICK, 0, 0); }
+    std::string lastStatusLine() {
+        const int count = view().lineCount("SStatus");
+        return count == 0 ? "" : view().line("SStatus", count - 1);
+    }
+};
+
+TEST_F(WindowLifecycle, Windows1252BytesPassTheFieldsToTheShellAndTheFileUnchanged) {
+    ASSERT_EQ(GetACP(), 1252u) << "the suite expects a Western European system code page";
+    std::string bytes;  // every byte that a settings line can hold
+    for (int b = 1; b < 256; ++b) {
+        if (b != '\r' && b != '\n') {
+            bytes += static_cast<char>(b);
+        }
+    }
+    // A program folder whose name needs the code page too, with the server and its profile.
+    programFolder_ = folder_.path() / L"Zarvo Pr\u00FCfung" / "";
+    std::filesystem::create_directory(programFolder_);
+    addServer();
+    writeFile(programFolder_ / L"setup.cfg", "");
+    const std::string programFolder =
+        "Zarvo Pr\xFC"
+        "fung\\";
+    RecordedLaunches launches;
+    makeWindow("-od = D:\\R\xF6ntgen\\\r\nparameter=<" + bytes + ">\r\n", &launches);
+    ASSERT_TRUE(window_->open());
+    // The fields show the characters that the bytes stand for, undefined ones included.
+    EXPECT_EQ(windowText(view().control("Edit3")), L"D:\\R\u00F6ntgen\\");
+    const std::wstring parameters = windowText(view().control("Edit4"));
+    EXPECT_EQ(parameters.size(), bytes.size() + 2);
+    for (const wchar_t c : {L'\u20AC', L'\u0081', L'\u0178', L'\u00E4', L'\u00FF', L'\t'}) {
+        EXPECT_NE(parameters.find(c), std::wstring::npos) << static_cast<int>(c);
+    }
+
+    click("Button2");
+    ASSERT_EQ(launches.parameters.size(), 1u);
+    EXPECT_NE(launches.parameters[0].find(programFolder + "setup.cfg\" \"default\" <" + bytes +
+                                          "> -od \"D:\\R\xF6ntgen\"  -aet  "),
+              std::string::npos);
+    EXPECT_TRUE(dialogs_.infos.empty());  // the shell found the server in that folder
+
+    PostMessageW(view().handle(), WM_CLOSE, 0, 0);
+    pumpUntil(view(), [&] { return view().handle() == nullptr; });
+    const std::string written = fileContent(folder() / "Server.INI");
+    EXPECT_NE(written.find("\r\n-od = D:\\R\xF6ntgen\\\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\nparameter=<" + bytes + ">\r\n"), std::string::npos);
+}
+
+TEST_F(WindowLifecycle, ServerStartedFromTheWindowGetsTheBytesAndTheNewTimeFormat) {
+    addServer();
+    const auto record = folder_.path() / L"arguments.txt";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", record.c_str()));
+    makeWindow("-aet = AE\r\nPort = 11112\r\n-od = D:\\R\xF6ntgen\\\r\n");
+    ASSERT_TRUE(window_->open());
+    EXPECT_TRUE(std::regex_match(lastStatusLine(),
+                                 std::regex(R"(\d\d?:\d\d:\d\d [AP]M Server läuft nicht)")))
+        << lastStatusLine();
+
+    // The user picks another time format; the system tells every window.
+    const UserTimeFormat dotted(L"HH.mm.ss");
+    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+
+    click("Button2");
+    EXPECT_TRUE(pumpUntil(view(), [&] { return std::filesystem::exists(record); }));
+    const auto arguments = standin::decodeArgumentRecord(fileContent(record));
+    SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", nullptr);
+    ASSERT_TRUE(arguments.has_value());
+    EXPECT_EQ(*arguments,
+              (std::vector<std::string>{"-dw", "-od", "D:\\R\xF6ntgen", "-aet", "AE", "11112"}));
+    EXPECT_TRUE(pumpUntil(view(), [&] { return view().lineCount("SStatus") == 2; }));
+    EXPECT_TRUE(
+        std::regex_match(lastStatusLine(), std::regex(R"(\d\d\.\d\d\.\d\d Server gestartet)")))
+        << lastStatusLine();
+
+    click("Button1");
+    EXPECT_TRUE(pumpUntil(view(), [&] { return view().lineCount("SStatus") == 3; }));
+    EXPECT_TRUE(
+        std::regex_match(lastStatusLine(), std::regex(R"(\d\d\.\d\d\.\d\d Server gestoppt)")))
+        << lastStatusLine();
+    EXPECT_EQ(dialogs_.stopFailures, 0);
+}
+
+TEST_F(WindowLifecycle, FailedWriteKeepsTheWindowOpenAndTheNextCloseTriesAgain) {
+    makeWindow("-aet = OLD\r\n");
+    ASSERT_TRUE(window_->open());
+    view().setText("Edit1", "NEW");
+    const auto settings = folder_.path() / L"Server.INI";
+    const HANDLE held =
+        CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    PostMessageW(view().handle(), WM_CLOSE, 0, 0);
+    pumpUntil(view(), [&] { return !dialogs_.errors.empty(); });
+    ASSERT_EQ(dialogs_.errors.size(), 1u);
+    EXPECT_EQ(dialogs_.errors[0].rfind("Datei \"", 0), 0u) << dialogs_.errors[0];
+    EXPECT_NE(view().handle(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(view().handle()));
+    CloseHandle(held);
+
+    PostMessageW(view().handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(pumpUntil(view(), [&] { return view().handle() == nullptr; }));
+    EXPECT_NE(fileContent(settings).find("-aet = NEW\r\n"), std::string::npos);
+}
+
+TEST_F(WindowLifecycle, AWrongPasswordEndsWithoutShowingTheWindowOrWriting) {
+    const std::string settings = "-aet = KEEP\r\nAdminPassword=geheim\r\n";
+    dialogs_.password = "Geheim";
+    makeWindow(settings);
+    EXPECT_FALSE(window_->open());
+    EXPECT_FALSE(IsWindowVisible(view().handle()));
+    EXPECT_EQ(dialogs_.infos, std::vector<std::string>{"Wrong password entered!"});
+    window_.reset();
+    EXPECT_EQ(fileContent(folder() / "Server.INI"), settings);
+}
+
+TEST_F(WindowLifecycle, ASettingsFileThatAnotherProgramWritesIsNotRead) {
+    struct Row {
+        const char* name;
+        DWORD access;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {"held for reading", GENERIC_READ, "HELD"},
+        {"held for writing", GENERIC_WRITE, ""},
+    };
+    writeFile(folder_.path() / L"Server.INI", "-aet = HELD\r\n");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const HANDLE held =
+            CreateFileW((folder_.path() / L"Server.INI").c_str(), row.access,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        makeWindow();
+        window_->form().FormCreate();
+        EXPECT_EQ(view().text("Edit1"), row.shown);
+        window_.reset();
+        CloseHandle(held);
+    }
+}
+
+}  // namespace
+}  // namespace veltrona::testing
