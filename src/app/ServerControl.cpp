@@ -9,6 +9,20 @@ namespace veltrona::app {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A path as the system's 8-bit functions read it. The narrow form of a path is UTF-8 with
+// the standard library of the Windows build, whatever the system code page is.
+std::string systemPathText(const fs::path& path, const config::CodePage& system) {
+    if (system == config::CodePage::utf8()) {
+        return path.string();
+    }
+    const std::u8string utf8 = path.u8string();
+    return system.fromUtf8(std::string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
 SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     SettingsDocument document;
     const fs::path path = config::findIgnoringCase(programFolder, "Server.INI");
@@ -82,8 +96,8 @@ ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
         std::error_code error;
         const fs::path spelt = programFolder / "setup.cfg";
         const bool sameFile = fs::equivalent(spelt, *profile, error);
-        input.profilePath =
-            programFolder.string() + (sameFile ? "setup.cfg" : profile->filename().string());
+        input.profilePath = systemPathText(
+            programFolder / (sameFile ? fs::path("setup.cfg") : profile->filename()), system);
     }
     input.parameters = encode(shown.parameters);
     input.imageFolder = encode(shown.imageFolder);
@@ -91,7 +105,7 @@ ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
     input.port = encode(shown.port);
 
     ServerLaunch launch;
-    launch.program = (programFolder / kServerExecutableName).string();
+    launch.program = systemPathText(programFolder / kServerExecutableName, system);
     launch.parameters = config::buildParameterString(input);
     launch.shown = verbose;
     return launch;

@@ -176,8 +176,9 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return result;
     }
-    OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    // Others may read the file meanwhile, but not write it: a file that another program
+    // holds open for writing is not read, so no half-written text is taken.
+    OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) {
         return failed(GetLastError());
