@@ -31,7 +31,7 @@ class ServerLifecycle : public FormTest {
     void TearDown() override {
         ::unsetenv("ZARVO_SERVER_ARGS_FILE");
         // Whatever a test left running in its folder goes with it.
-        for (const ProcessEntry& entry : serversUnder(root.path().toStdString())) {
+        for (const ProcessEntry& entry : serversUnder((root / "").string())) {
             ::kill(static_cast<pid_t>(entry.id), SIGKILL);
         }
         FormTest::TearDown();
@@ -52,7 +52,7 @@ class ServerLifecycle : public FormTest {
         }
         return found;
     }
-    std::size_t serversRunning() const { return serversUnder(root.path().toStdString()).size(); }
+    std::size_t serversRunning() const { return serversUnder((root / "").string()).size(); }
 
     QtAdminWindow& createWithRealProcesses() {
         form = std::make_unique<QtAdminWindow>(
@@ -86,7 +86,7 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
                   "\r\n+xs    # JPeg lossless\r\n-dhl   # No DHCP available\r\nparameter=-v\r\n");
     createWithRealProcesses();
     form->form().Button2Click();
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
     EXPECT_EQ(*arguments, std::vector<std::string>({"-dw", "-dhl", "+xs", "-v", "-od",
@@ -97,7 +97,7 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
               QStringList({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
 
     form->form().Button2Click();
-    EXPECT_EQ(dialogs.infos, QStringList({"Server läuft bereits"}));
+    EXPECT_EQ(dialogs.infos, Texts({"Server läuft bereits"}));
     EXPECT_EQ(serversRunning(), 1u);
 }
 
@@ -121,7 +121,7 @@ TEST_F(ServerLifecycle, StopTerminatesEveryServerWhereverItLiesAndTheNextTickLog
     ASSERT_TRUE(tickUntilFlagIs(true));
 
     form->form().Button1Click();
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
     EXPECT_EQ(dialogs.stopFailures, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 0; }, 10000));
     ASSERT_TRUE(tickUntilFlagIs(false));
@@ -138,7 +138,7 @@ TEST_F(ServerLifecycle, ACaseVariantIsSeenRunningButNeverTerminated) {
     form->form().Button1Click();
     QTest::qWait(200);
     EXPECT_EQ(serversRunning(), 1u);
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
     EXPECT_EQ(dialogs.stopFailures, 0);
 }
 
@@ -146,8 +146,8 @@ TEST_F(ServerLifecycle, MissingServerCannotBeStarted) {
     fs::remove(programFolder / "ZarvoServer.exe");
     createWithRealProcesses();
     form->form().Button2Click();
-    EXPECT_EQ(dialogs.infos, QStringList({"Server konnte nicht gestartet werden"}));
-    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(dialogs.infos, Texts({"Server konnte nicht gestartet werden"}));
+    EXPECT_TRUE(dialogs.errors.empty());
 }
 
 TEST_F(ServerLifecycle, TypedShellSyntaxReachesTheServerAsPlainArguments) {
@@ -171,7 +171,7 @@ TEST_F(ServerLifecycle, ClosingTheToolLeavesTheServerRunning) {
     createWithRealProcesses();
     form->form().Button2Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 1; }, 10000))
-        << serversRunning() << " running; " << dialogs.infos.join("|").toStdString();
+        << serversRunning() << " running; " << ::testing::PrintToString(dialogs.infos);
     EXPECT_TRUE(form->close());
     form.reset();
     QTest::qWait(200);

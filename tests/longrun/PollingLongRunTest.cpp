@@ -129,7 +129,7 @@ TEST_F(LongRun, RealListingKeepsDescriptorsAndMemoryOverManyTicks) {
     RecordProperty("rss_kib_after", static_cast<int>(rssAfter));
 
     EXPECT_EQ(fdsAfter, fdsBefore);
-    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(dialogs.errors, Texts());
     // Other suites start and stop stand-in servers meanwhile, and the real listing sees
     // them, so the log may hold lines beyond the start-up line: each one whole.
     for (const QString& line : statusLines()) {
@@ -200,7 +200,7 @@ TEST_F(LongRun, StatusLogOfHundredThousandLinesKeepsPollingRightAndWindowRespons
     EXPECT_EQ(wrongFlags, 0);
     EXPECT_EQ(missedEvents, 0);
     EXPECT_TRUE(answers);
-    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(dialogs.errors, Texts());
     EXPECT_EQ(processes.listings, 1 + 2 * kTicks);  // start-up, then two looks per change
     ASSERT_EQ(log->document()->blockCount(), 1 + kTicks);
     const QString stamp =

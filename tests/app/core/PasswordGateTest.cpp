@@ -1,47 +1,45 @@
 // The admin password asked at start-up, before the window can be used.
-#include <sys/stat.h>
-
-#include "FormFixture.h"
+#include "CoreFixture.h"
 
 namespace veltrona::app::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Gate : public FormTest {
+class Gate : public CoreFormTest {
   protected:
     const std::string file_ =
         "#Server Settings\r\n\r\n-aet = MAIN\r\nPort = 104\r\nAdminPassword= Se cr=et \r\n";
 
     void SetUp() override {
-        FormTest::SetUp();
+        CoreFormTest::SetUp();
         writeSettings(file_);
     }
 };
 
 TEST_F(Gate, RightPasswordOpensTheWindowWithTheStatusLineAlreadyLogged) {
     dialogs.passwordAnswer = "Se cr=et";
-    dialogs.whileOpen = [&] { EXPECT_EQ(statusLines().size(), 1); };
+    dialogs.whileOpen = [&] { EXPECT_EQ(statusLines().size(), 1u); };
     create();
-    EXPECT_FALSE(form->form().endRequested());
+    EXPECT_FALSE(form->endRequested());
     ASSERT_EQ(dialogs.prompts.size(), 1u);
     EXPECT_EQ(dialogs.prompts[0].caption, "Login required");
     EXPECT_EQ(dialogs.prompts[0].prompt, "Enter password:");
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
 }
 
 TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
     struct Row {
         const char* name;
-        std::optional<QString> answer;
+        std::optional<std::string> answer;
     };
     const Row rows[] = {
-        {"other letter case", QString("se cr=et")},
-        {"leading blank", QString(" Se cr=et")},
-        {"trailing blank", QString("Se cr=et ")},
-        {"empty field confirmed", QString("")},
+        {"other letter case", std::string("se cr=et")},
+        {"leading blank", std::string(" Se cr=et")},
+        {"trailing blank", std::string("Se cr=et ")},
+        {"empty field confirmed", std::string("")},
         {"cancelled", std::nullopt},
-        {"prefix only", QString("Se cr")},
+        {"prefix only", std::string("Se cr")},
     };
     const fs::path path = programFolder / "Server.INI";
     const auto before = fs::last_write_time(path);
@@ -50,8 +48,8 @@ TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
         dialogs = RecordingDialogs();
         dialogs.passwordAnswer = row.answer;
         create();
-        EXPECT_TRUE(form->form().endRequested());
-        EXPECT_EQ(dialogs.infos, QStringList({"Wrong password entered!"}));
+        EXPECT_TRUE(form->endRequested());
+        EXPECT_EQ(dialogs.infos, Texts({"Wrong password entered!"}));
         form.reset();  // the program ends without closing the window
         EXPECT_EQ(readBytes(path), file_);
         EXPECT_EQ(fs::last_write_time(path), before);
@@ -65,32 +63,31 @@ TEST_F(Gate, NoPasswordOrABlankOneAsksNothing) {
         dialogs = RecordingDialogs();
         create();
         EXPECT_TRUE(dialogs.prompts.empty()) << line;
-        EXPECT_FALSE(form->form().endRequested()) << line;
-        form.reset();
+        EXPECT_FALSE(form->endRequested()) << line;
     }
 }
 
 TEST_F(Gate, PasswordLongerThanThePromptTakesCanNeverPass) {
     const std::string longPassword(300, 'p');
     writeSettings("AdminPassword=" + longPassword + "\r\n");
-    dialogs.passwordAnswer = QString::fromStdString(longPassword);
+    dialogs.passwordAnswer = longPassword;
     create();
-    EXPECT_TRUE(form->form().endRequested());
+    EXPECT_TRUE(form->endRequested());
 }
 
 TEST_F(Gate, EntryIsCutAtTheLengthThePromptTakes) {
     const std::string stored(255, 'p');
     writeSettings("AdminPassword=" + stored + "\r\n");
-    dialogs.passwordAnswer = QString::fromStdString(stored + "q");
+    dialogs.passwordAnswer = stored + "q";
     create();
-    EXPECT_FALSE(form->form().endRequested());
+    EXPECT_FALSE(form->endRequested());
 }
 
 TEST_F(Gate, TheLaterOfTwoPasswordLinesIsAskedFor) {
     writeSettings("AdminPassword=first\r\nAdminPassword=second\r\n");
     dialogs.passwordAnswer = "second";
     create();
-    EXPECT_FALSE(form->form().endRequested());
+    EXPECT_FALSE(form->endRequested());
 }
 
 TEST_F(Gate, StartUpErrorsBeforeTheGateNeverSkipIt) {
@@ -98,9 +95,9 @@ TEST_F(Gate, StartUpErrorsBeforeTheGateNeverSkipIt) {
     writeTranslation("[ServerAdminForm]\r\nServerAdminForm.Caption=Fenster\r\n");
     dialogs.passwordAnswer = "wrong";
     create();
-    EXPECT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(dialogs.prompts.size(), 1u);
-    EXPECT_TRUE(form->form().endRequested());
+    EXPECT_TRUE(form->endRequested());
 }
 
 TEST_F(Gate, TranslatedCatalogueLinesShowInThePromptAndTheRefusal) {
@@ -114,19 +111,18 @@ TEST_F(Gate, TranslatedCatalogueLinesShowInThePromptAndTheRefusal) {
     ASSERT_EQ(dialogs.prompts.size(), 1u);
     EXPECT_EQ(dialogs.prompts[0].caption, "Anmeldung");
     EXPECT_EQ(dialogs.prompts[0].prompt, "Kennwort:");
-    EXPECT_EQ(dialogs.infos, QStringList({"Falsches Kennwort!"}));
+    EXPECT_EQ(dialogs.infos, Texts({"Falsches Kennwort!"}));
 }
 
 TEST_F(Gate, TicksRunWhileThePromptIsOpen) {
     dialogs.passwordAnswer = "Se cr=et";
     dialogs.whileOpen = [&] {
         serverRuns(true);
-        form->form().Timer1Timer();
+        form->Timer1Timer();
     };
     create();
-    EXPECT_EQ(statusLines(),
-              QStringList({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
-    EXPECT_TRUE(form->form().serverStateFlag());
+    EXPECT_EQ(statusLines(), Texts({"09:05:07 Server läuft nicht", "09:05:07 Server gestartet"}));
+    EXPECT_TRUE(form->serverStateFlag());
 }
 
 }  // namespace

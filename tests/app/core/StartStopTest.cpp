@@ -1,72 +1,72 @@
 // The start and stop buttons against a scripted process table.
-#include "FormFixture.h"
+#include "CoreFixture.h"
 
 namespace veltrona::app::testing {
 namespace {
 
-using StartStop = FormTest;
+using StartStop = CoreFormTest;
 
 TEST_F(StartStop, StartBuildsTheParameterStringFromTheControls) {
     writeSettings(
         "-aet = ARCHIVE\r\nPort = 104\r\n-od = /srv/images/\r\n+xs    # JPeg lossless\r\n"
         "-dhl   # No DHCP available\r\n");
     create();
-    form->form().Button2Click();
+    form->Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_EQ(processes.launches[0].program, (programFolder / "ZarvoServer.exe").string());
     EXPECT_EQ(processes.launches[0].parameters,
               " -dw -dhl +xs -od \"/srv/images\"  -aet ARCHIVE 104");
     EXPECT_FALSE(processes.launches[0].shown);
     // Starting changes neither the flag nor the log; the next tick reports it.
-    EXPECT_FALSE(form->form().serverStateFlag());
-    EXPECT_EQ(statusLines().size(), 1);
+    EXPECT_FALSE(form->serverStateFlag());
+    EXPECT_EQ(statusLines().size(), 1u);
 }
 
 TEST_F(StartStop, VerboseProfileAndEditedValuesAreReadAtTheClick) {
-    writeBytes(programFolder / "Setup.cfg", "");
+    writeBytes(programFolder / "setup.cfg", "");
     create();
-    control<QCheckBox>("CheckBox1")->setChecked(true);
-    control<QLineEdit>("Edit1")->setText("NEW");
-    control<QLineEdit>("Edit2")->setText("11112");
-    control<QLineEdit>("Edit3")->setText("/data/");
-    control<QLineEdit>("Edit4")->setText("-v");
-    form->form().Button2Click();
+    view->setChecked("CheckBox1", true);
+    view->setText("Edit1", "NEW");
+    view->setText("Edit2", "11112");
+    view->setText("Edit3", "/data/");
+    view->setText("Edit4", "-v");
+    form->Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_EQ(processes.launches[0].parameters,
-              " -d -dw  -xf \"" + (programFolder / "Setup.cfg").string() +
+              " -d -dw  -xf \"" + (programFolder / "setup.cfg").string() +
                   "\" \"default\" -v -od \"/data\"  -aet NEW 11112");
     EXPECT_TRUE(processes.launches[0].shown);
 }
 
 TEST_F(StartStop, TwoClicksBeforeATickLaunchTwice) {
     create();
-    form->form().Button2Click();
-    form->form().Button2Click();
+    form->Button2Click();
+    form->Button2Click();
     EXPECT_EQ(processes.launches.size(), 2u);
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
 }
 
 TEST_F(StartStop, StartWhileRunningOrRefusedSaysSo) {
     serverRuns(true);
     create();
-    form->form().Button2Click();
-    EXPECT_EQ(dialogs.infos, QStringList({"Server läuft bereits"}));
+    form->Button2Click();
+    EXPECT_EQ(dialogs.infos, Texts({"Server läuft bereits"}));
     EXPECT_TRUE(processes.launches.empty());
 
     serverRuns(false);
-    form->form().Timer1Timer();
+    form->Timer1Timer();
     processes.refuseLaunch = true;
-    form->form().Button2Click();
-    EXPECT_EQ(dialogs.infos.last(), "Server konnte nicht gestartet werden");
-    EXPECT_TRUE(dialogs.errors.isEmpty());
+    form->Button2Click();
+    EXPECT_EQ(dialogs.infos.back(), "Server konnte nicht gestartet werden");
+    EXPECT_TRUE(dialogs.errors.empty());
 }
 
 TEST_F(StartStop, StopWhileNotRunningListsNothing) {
     create();
     serverRuns(true);  // running, but no tick has seen it yet
     const int listings = processes.listings;
-    form->form().Button1Click();
-    EXPECT_EQ(dialogs.infos, QStringList({"Server läuft nicht"}));
+    form->Button1Click();
+    EXPECT_EQ(dialogs.infos, Texts({"Server läuft nicht"}));
     EXPECT_EQ(processes.listings, listings);
     EXPECT_TRUE(processes.terminated.empty());
 }
@@ -78,15 +78,15 @@ TEST_F(StartStop, StopTerminatesEveryExactMatchWhereverItLies) {
                          {12, "/opt/zarvo/ZARVOSERVER.EXE"},
                          {13, "/opt/zarvo/ZarvoServer.exe.old"}};
     create();
-    ASSERT_TRUE(form->form().serverStateFlag());
-    form->form().Button1Click();
+    ASSERT_TRUE(form->serverStateFlag());
+    form->Button1Click();
     ASSERT_EQ(processes.terminated.size(), 2u);
     EXPECT_EQ(processes.terminated[0].id, 10u);
     EXPECT_EQ(processes.terminated[1].id, 11u);
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
     EXPECT_EQ(dialogs.stopFailures, 0);
-    EXPECT_TRUE(form->form().serverStateFlag());  // the next tick clears it
-    EXPECT_EQ(statusLines().size(), 1);
+    EXPECT_TRUE(form->serverStateFlag());  // the next tick clears it
+    EXPECT_EQ(statusLines().size(), 1u);
 }
 
 TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
@@ -94,7 +94,7 @@ TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
         {10, "/a/ZarvoServer.exe"}, {11, "/b/ZarvoServer.exe"}, {12, "/c/ZarvoServer.exe"}};
     processes.refuse = {10, 12};
     create();
-    form->form().Button1Click();
+    form->Button1Click();
     EXPECT_EQ(dialogs.stopFailures, 2);
     ASSERT_EQ(processes.terminated.size(), 1u);
     EXPECT_EQ(processes.terminated[0].id, 11u);
@@ -103,10 +103,10 @@ TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
 TEST_F(StartStop, OnlyACaseVariantRunningMeansNothingHappens) {
     processes.running = {{12, "/opt/zarvo/zarvoserver.exe"}};
     create();
-    ASSERT_TRUE(form->form().serverStateFlag());
-    form->form().Button1Click();
+    ASSERT_TRUE(form->serverStateFlag());
+    form->Button1Click();
     EXPECT_TRUE(processes.terminated.empty());
-    EXPECT_TRUE(dialogs.infos.isEmpty());
+    EXPECT_TRUE(dialogs.infos.empty());
     EXPECT_EQ(dialogs.stopFailures, 0);
 }
 

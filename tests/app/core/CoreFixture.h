@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FormDoubles.h"
+#include "MemoryFormView.h"
+#include "app/ServerAdminForm.h"
+#include "app/ServerAdminFormDescription.h"
+
+namespace veltrona::app::testing {
+
+// The form's behaviour over an in-memory window, in a temporary install.
+class CoreFormTest : public InstallTest {
+  protected:
+    std::unique_ptr<ui::testing::MemoryFormView> view;
+    std::unique_ptr<TServerAdminForm> form;
+
+    // A fresh window from the form description, then the start-up sequence.
+    TServerAdminForm& create(std::function<TimeFormat()> timeFormat = germanTimeFormat) {
+        form.reset();
+        view = std::make_unique<ui::testing::MemoryFormView>(serverAdminFormSpec());
+        form = std::make_unique<TServerAdminForm>(*view, services(std::move(timeFormat)));
+        form->FormCreate();
+        return *form;
+    }
+
+    std::string text(const char* control) const { return view->text(control); }
+    std::vector<std::string> statusLines() const { return view->lines("SStatus"); }
+};
+
+using Texts = std::vector<std::string>;
+
+}  // namespace veltrona::app::testing

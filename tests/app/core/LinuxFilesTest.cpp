@@ -1,0 +1,63 @@
+// The program folder's files as Linux has them: file modes, other users, UTF-8 text.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CoreFixture.h"
+
+namespace veltrona::app::testing {
+namespace {
+
+using LinuxFiles = CoreFormTest;
+
+TEST_F(LinuxFiles, CloseKeepsTheSettingsFilesMode) {
+    writeSettings("Port = 104\r\n");
+    ::chmod((programFolder / "Server.INI").c_str(), 0640);
+    create();
+    view->setText("Edit2", "11112");
+    EXPECT_TRUE(form->FormClose());
+    struct stat info {};
+    ASSERT_EQ(::stat((programFolder / "Server.INI").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_NE(readBytes(programFolder / "Server.INI").find("Port = 11112\r\n"), std::string::npos);
+}
+
+TEST_F(LinuxFiles, Utf8SettingsFileStaysUtf8) {
+    const std::string file =
+        "#Server Settings\r\n\r\n-aet = ARCHIV\r\nPort = 104\r\nFIFOMax = 0\r\nFIFOMin = 0\r\n"
+        "-od = /srv/R\xC3\xB6ntgen/\r\n-db = /srv/db\r\n";
+    writeSettings(file);
+    create();
+    EXPECT_EQ(text("Edit3"), "/srv/Röntgen/");
+    EXPECT_TRUE(form->FormClose());
+    EXPECT_EQ(readBytes(programFolder / "Server.INI"), file);
+}
+
+TEST_F(LinuxFiles, UnreadableTranslationIsReportedAndStartUpGoesOnWithBuiltInTexts) {
+    writeTranslation("[ServerAdminForm]\r\nServerAdminForm.Caption=Never\r\n");
+    writeSettings("Port = 104\r\n");
+    // The path as built from the program folder, not normalised.
+    const std::filesystem::path custom = programFolder / "../Custom.ini";
+    ::chmod(custom.c_str(), 0);
+    // Root reads any file, so the start-up runs as an ordinary user for this test.
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ::chmod(root.c_str(), 0755);
+        ::chmod(programFolder.c_str(), 0755);
+        ::chmod((programFolder / "Server.INI").c_str(), 0644);
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    create();
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(
+        dialogs.errors[0].starts_with("Datei " + custom.string() + " kann nicht geöffnet werden. "))
+        << dialogs.errors[0];
+    EXPECT_EQ(view->windowCaption(), "Zarvo Server Einstellungen");
+    EXPECT_EQ(text("Edit2"), "104");
+    EXPECT_EQ(statusLines().size(), 1u);
+}
+
+}  // namespace
+}  // namespace veltrona::app::testing

@@ -1,0 +1,84 @@
+// The window's texts: the built-in catalogue, and texts replaced from the translation file.
+#include "CoreFixture.h"
+
+namespace veltrona::app::testing {
+namespace {
+
+using Translation = CoreFormTest;
+
+TEST_F(Translation, CustomIniAboveTheProgramFolderReplacesTextsBeforeAnythingIsLogged) {
+    writeTranslation(
+        "; Deutsch -> English\r\n"
+        "[ServerAdminForm]\r\n"
+        "ServerAdminForm.Caption = Zarvo Server Settings\r\n"
+        "ServerAdminForm.Button2.Caption=Start server\r\n"
+        "ServerAdminForm.GroupBox3.Caption=Overflow\r\n"
+        "ServerAdminForm.RadioButton5.Caption=\"Implicit VR\"\r\n"
+        "ServerAdminForm.Panel1.Caption=Options\r\n"
+        "ServerAdminForm.Edit4.Hint=Passed on as typed\r\n"
+        "ServerAdminForm.Edit1.Caption=never shown\r\n"
+        "ServerAdminForm.Button1.Caption=\r\n"
+        "ServerAdminForm.ServerMessage.lines[3]=Server is not running\r\n"
+        "ServerAdminForm.ServerMessage.lines[4]=fsdef\r\n");
+    create();
+    // What the file changes, and nothing else.
+    ui::testing::MemoryFormView expected(serverAdminFormSpec());
+    expected.setWindowCaption("Zarvo Server Settings");
+    expected.setText("Button2", "Start server");
+    expected.setText("GroupBox3", "Overflow");
+    expected.setText("RadioButton5", "\"Implicit VR\"");
+    expected.setText("Panel1", "Options");
+    expected.setHint("Edit4", "Passed on as typed");
+    expected.setLine("ServerMessage", 3, "Server is not running");
+    expected.appendLine("SStatus", "09:05:07 Server is not running");
+    EXPECT_EQ(*view, expected);
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(Translation, CatalogueLinesReachTheDialogs) {
+    writeTranslation(
+        "[ServerAdminForm]\r\n"
+        "ServerAdminForm.ServerMessage.lines[3]=Not running\r\n"
+        "ServerAdminForm.ServerMessage.lines[4]=Already running\r\n");
+    create();
+    form->Button1Click();
+    serverRuns(true);
+    form->Timer1Timer();
+    form->Button2Click();
+    EXPECT_EQ(dialogs.infos, Texts({"Not running", "Already running"}));
+}
+
+TEST_F(Translation, Windows1252FileShowsUmlauts) {
+    writeTranslation(
+        "[ServerAdminForm]\r\nServerAdminForm.Button1.Caption=Server anhalten "
+        "(\xFC\xE4\xF6\xDF)\r\n");
+    create();
+    EXPECT_EQ(text("Button1"), "Server anhalten (üäöß)");
+}
+
+TEST_F(Translation, AFolderInPlaceOfTheFileIsNoTranslation) {
+    std::filesystem::create_directory(root / "Custom.ini");
+    create();
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(view->windowCaption(), "Zarvo Server Einstellungen");
+}
+
+TEST(Catalogue, HoldsTheNineBuiltInMessagesInOrder) {
+    ui::testing::MemoryFormView view(serverAdminFormSpec());
+    ScriptedProcesses processes;
+    RecordingDialogs dialogs;
+    FixedClock clock;
+    const TServerAdminForm form(view, {processes, dialogs, clock, germanTimeFormat, {}});
+    const Texts expected = {
+        "Server gestartet",   "Server gestoppt",      "Server läuft",
+        "Server läuft nicht", "Server läuft bereits", "Server konnte nicht gestartet werden",
+        "Login required",     "Enter password:",      "Wrong password entered!"};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(form.catalogueMessage(i), expected[static_cast<std::size_t>(i)]) << i;
+    }
+    EXPECT_EQ(form.catalogueMessage(9), "");
+    EXPECT_EQ(form.catalogueMessage(-1), "");
+}
+
+}  // namespace
+}  // namespace veltrona::app::testing
