@@ -57,37 +57,35 @@ TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
     }
 }
 
-TEST_F(Gate, NoPasswordOrABlankOneAsksNothing) {
-    for (const char* line : {"", "AdminPassword=\r\n", "AdminPassword=   \r\n"}) {
-        writeSettings(std::string("Port = 104\r\n") + line);
+TEST_F(Gate, WhatTheFileHoldsDecidesWhetherAndForWhatItAsks) {
+    const std::string p255(255, 'p');
+    const std::string p300(300, 'p');
+    struct Row {
+        const char* name;
+        std::string lines;
+        std::string answer;
+        bool asks;
+        bool passes;
+    };
+    const Row rows[] = {
+        {"no password", "Port = 104\r\n", "", false, true},
+        {"empty password", "AdminPassword=\r\n", "", false, true},
+        {"blank password", "AdminPassword=   \r\n", "", false, true},
+        {"longer than the prompt takes", "AdminPassword=" + p300 + "\r\n", p300, true, false},
+        {"entry cut where the prompt stops", "AdminPassword=" + p255 + "\r\n", p255 + "q", true,
+         true},
+        {"later of two lines", "AdminPassword=first\r\nAdminPassword=second\r\n", "second", true,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeSettings(row.lines);
         dialogs = RecordingDialogs();
+        dialogs.passwordAnswer = row.answer;
         create();
-        EXPECT_TRUE(dialogs.prompts.empty()) << line;
-        EXPECT_FALSE(form->endRequested()) << line;
+        EXPECT_EQ(dialogs.prompts.size(), row.asks ? 1u : 0u);
+        EXPECT_EQ(form->endRequested(), !row.passes);
     }
-}
-
-TEST_F(Gate, PasswordLongerThanThePromptTakesCanNeverPass) {
-    const std::string longPassword(300, 'p');
-    writeSettings("AdminPassword=" + longPassword + "\r\n");
-    dialogs.passwordAnswer = longPassword;
-    create();
-    EXPECT_TRUE(form->endRequested());
-}
-
-TEST_F(Gate, EntryIsCutAtTheLengthThePromptTakes) {
-    const std::string stored(255, 'p');
-    writeSettings("AdminPassword=" + stored + "\r\n");
-    dialogs.passwordAnswer = stored + "q";
-    create();
-    EXPECT_FALSE(form->endRequested());
-}
-
-TEST_F(Gate, TheLaterOfTwoPasswordLinesIsAskedFor) {
-    writeSettings("AdminPassword=first\r\nAdminPassword=second\r\n");
-    dialogs.passwordAnswer = "second";
-    create();
-    EXPECT_FALSE(form->endRequested());
 }
 
 TEST_F(Gate, StartUpErrorsBeforeTheGateNeverSkipIt) {

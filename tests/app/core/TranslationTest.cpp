@@ -1,4 +1,4 @@
-// The window's texts: the built-in catalogue, and texts replaced from the translation file.
+// The window's texts replaced from the translation file above the program folder.
 #include "CoreFixture.h"
 
 namespace veltrona::app::testing {
@@ -61,23 +61,6 @@ TEST_F(Translation, AFolderInPlaceOfTheFileIsNoTranslation) {
     create();
     EXPECT_TRUE(dialogs.errors.empty());
     EXPECT_EQ(view->windowCaption(), "Zarvo Server Einstellungen");
-}
-
-TEST(Catalogue, HoldsTheNineBuiltInMessagesInOrder) {
-    ui::testing::MemoryFormView view(serverAdminFormSpec());
-    ScriptedProcesses processes;
-    RecordingDialogs dialogs;
-    FixedClock clock;
-    const TServerAdminForm form(view, {processes, dialogs, clock, germanTimeFormat, {}});
-    const Texts expected = {
-        "Server gestartet",   "Server gestoppt",      "Server läuft",
-        "Server läuft nicht", "Server läuft bereits", "Server konnte nicht gestartet werden",
-        "Login required",     "Enter password:",      "Wrong password entered!"};
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(form.catalogueMessage(i), expected[static_cast<std::size_t>(i)]) << i;
-    }
-    EXPECT_EQ(form.catalogueMessage(9), "");
-    EXPECT_EQ(form.catalogueMessage(-1), "");
 }
 
 }  // namespace
