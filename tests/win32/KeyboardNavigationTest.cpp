@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Win32TestSupport.h"
+#include "app/ServerAdminFormDescription.h"
 
 namespace veltrona::testing {
 namespace {
@@ -21,12 +22,9 @@ class KeyboardNavigation : public AdminWindowTest {
     }
 
     std::string focused() {
-        const HWND focus = GetFocus();
-        for (const char* name : {"Button1", "Button2", "Edit1", "Edit2", "Edit3", "edDatabase",
-                                 "RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5",
-                                 "Edit4", "CheckBox2", "SpinEdit2", "SStatus", "CheckBox1"}) {
-            if (view().control(name) == focus) {
-                return name;
+        for (const ui::ControlSpec& control : app::serverAdminFormSpec().controls) {
+            if (ui::isVisual(control.kind) && view().control(control.name) == GetFocus()) {
+                return std::string(control.name);
             }
         }
         return "(other)";

@@ -123,9 +123,17 @@ TEST_F(NativeWindowLayout, LabelsFitTheirTextKeepingTheirAlignedEdge) {
     }
 }
 
-TEST_F(NativeWindowLayout, SpinEditsHoldAnyTextAndStepByOne) {
+TEST_F(NativeWindowLayout, FieldsHoldAnyTextAndSpinEditsStepByOne) {
     makeWindow();
     view().show();
+    // Nothing a user pastes is cut, however long.
+    const std::wstring pasted(70000, L'x');
+    for (const char* field : {"Edit4", "SpinEdit2"}) {
+        SetWindowTextW(view().control(field), L"");
+        SendMessageW(view().control(field), EM_REPLACESEL, TRUE,
+                     reinterpret_cast<LPARAM>(pasted.c_str()));
+        EXPECT_EQ(view().text(field).size(), pasted.size()) << field;
+    }
     const char* texts[] = {"41",          "-7",  "2147483647", "-2147483648",
                            "99999999999", "abc", "",           " 12"};
     for (const char* text : texts) {
@@ -151,17 +159,45 @@ TEST_F(NativeWindowLayout, SpinEditsHoldAnyTextAndStepByOne) {
     }
 }
 
+TEST_F(NativeWindowLayout, TranslationReachesTheNativeControls) {
+    // The translation file lies beside the program folder, in the system code page.
+    programFolder_ = folder_.path() / L"bin" / "";
+    std::filesystem::create_directory(programFolder_);
+    writeFile(folder_.path() / L"Custom.ini",
+              "[ServerAdminForm]\r\n"
+              "ServerAdminForm.Caption=Zarvo Server Settings\r\n"
+              "ServerAdminForm.Label5.Caption=Portnummer\r\n"
+              "ServerAdminForm.GroupBox3.Caption=\xDC"
+              "berlauf\r\n"
+              "ServerAdminForm.ServerMessage.lines[3]=Server is not running\r\n");
+    makeWindow();
+    ASSERT_TRUE(window_->open());
+    EXPECT_EQ(windowText(view().handle()), L"Zarvo Server Settings");
+    EXPECT_EQ(windowText(view().control("GroupBox3")),
+              L"\u00DC"
+              L"berlauf");
+    const Rect label = boundsIn(view().control("Label5"), view().control("GroupBox2"));
+    EXPECT_EQ(label.left + label.width, 42);  // right-aligned: keeps its right edge
+    EXPECT_GT(label.width, 30);
+    const std::string status = view().line("SStatus", 0);
+    EXPECT_TRUE(status.ends_with(" Server is not running")) << status;
+}
+
+BOOL CALLBACK findToolTip(HWND window, LPARAM found) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    *reinterpret_cast<bool*>(found) |= std::wstring(name) == TOOLTIPS_CLASSW;
+    return TRUE;
+}
+
 TEST_F(NativeWindowLayout, HintsAreKeptButNeverShown) {
     makeWindow();
     view().setHint("Edit4", "Zusätzliche Parameter");
     EXPECT_EQ(view().hint("Edit4"), "Zusätzliche Parameter");
-    view().show();
-    RECT field;
-    GetWindowRect(view().control("Edit4"), &field);
-    SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
-    pumpFor(view(), std::chrono::milliseconds(1500));
-    const HWND tip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
-    EXPECT_TRUE(tip == nullptr || !IsWindowVisible(tip));
+    ASSERT_TRUE(window_->open());
+    bool toolTip = false;  // no window of this thread could ever show a hint
+    EnumThreadWindows(GetCurrentThreadId(), findToolTip, reinterpret_cast<LPARAM>(&toolTip));
+    EXPECT_FALSE(toolTip);
 }
 
 TEST_F(NativeWindowLayout, TimerIsArmedBeforeTheCreateHandlerRuns) {

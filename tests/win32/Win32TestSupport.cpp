@@ -9,14 +9,6 @@
 
 namespace veltrona::testing {
 
-bool RecordingDialogs::passwordQuery(const std::string&, const std::string&, std::string& value) {
-    if (!password) {
-        return false;
-    }
-    value = *password;
-    return true;
-}
-
 void AdminWindowTest::TearDown() {
     window_.reset();
     // A window closed by the user asks the application to quit; that request ends here.

@@ -25,7 +25,10 @@ namespace veltrona::testing {
 class RecordingDialogs : public ui::UserDialogs {
   public:
     void showInfo(const std::string& text) override { infos.push_back(text); }
-    bool passwordQuery(const std::string&, const std::string&, std::string& value) override;
+    bool passwordQuery(const std::string&, const std::string&, std::string& value) override {
+        value = password.value_or(value);
+        return password.has_value();
+    }
     void showError(const std::string& message) override { errors.push_back(message); }
     void showStopFailure() override { ++stopFailures; }
 
@@ -67,13 +70,11 @@ void pumpFor(app::NativeFormWindow& window, std::chrono::milliseconds duration);
 // window handle it.
 void typeKey(app::NativeFormWindow& window, WORD key, bool shift = false);
 
-// The window's bounds in the client area of `reference`.
-ui::Rect boundsIn(HWND window, HWND reference);
+ui::Rect boundsIn(HWND window, HWND reference);  // in the client area of `reference`
 std::wstring windowText(HWND window);
 std::string fileContent(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
-// Ends every stand-in server that runs.
-void endAllServers();
+void endAllServers();  // every stand-in server that runs
 
 // Watches from a thread of its own for a visible window of this process with the given
 // class, then runs `action` on it there, while the test's thread sits in the modal loop
