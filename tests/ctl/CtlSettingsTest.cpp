@@ -91,7 +91,7 @@ TEST_F(CtlSettings, SetWritesTheBytesTheWindowWritesOnClose) {
         const fs::path written = folder / (row.before ? "Server.INI" : "Server.ini");
         EXPECT_EQ(set.out, "Wrote " + written.string() + "\n");
         EXPECT_EQ(fileContent(written), row.after);
-        EXPECT_EQ(config::testing::entries(folder.path()).size(), 1u);
+        EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
     }
 }
 
@@ -121,7 +121,7 @@ TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
         EXPECT_NE(set.err.find("; nothing was written\n"), std::string::npos) << set.err;
         EXPECT_EQ(set.out, "");
         EXPECT_EQ(fileContent(folder / "Server.INI"), before);
-        EXPECT_EQ(config::testing::entries(folder.path()).size(), 1u);
+        EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
     }
 }
 

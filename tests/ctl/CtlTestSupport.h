@@ -16,16 +16,16 @@
 #include <thread>
 #include <vector>
 
-#include "../config/TempFolder.h"
+#include "TempFolder.h"
 
 extern char** environ;
 
 namespace veltrona::ctl::testing {
 
 namespace fs = std::filesystem;
-using config::testing::fileContent;
-using config::testing::TempFolder;
-using config::testing::writeFile;
+using veltrona::testing::fileContent;
+using veltrona::testing::TempFolder;
+using veltrona::testing::writeFile;
 
 inline const fs::path kBuiltCtl = fs::path(VELTRONA_PROGRAM_DIR) / "VeltronaCtl";
 inline const fs::path kBuiltServer = fs::path(VELTRONA_PROGRAM_DIR) / "ZarvoServer.exe";

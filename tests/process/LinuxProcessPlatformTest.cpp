@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ServerArguments.h"
+#include "TempFolder.h"
 #include "process/ServerDetection.h"
 #include "process/linux/LinuxProcessPlatform.h"
 
@@ -32,24 +33,7 @@ using Method = LinuxProcessPlatform::TerminateMethod;
 
 const fs::path standinPath = fs::path(VELTRONA_PROGRAM_DIR) / "ZarvoServer.exe";
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "veltrona-process-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using veltrona::testing::TempFolder;
 
 fs::path copyProgram(const fs::path& from, const fs::path& to) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "DicomTestObjects.h"
+#include "TempFolder.h"
 #include "config/LaunchCommand.h"
 #include "config/WindowsCommandLine.h"
 #include "dcmtk/config/osconfig.h"
@@ -47,24 +48,7 @@ using config::TransferSyntax;
 
 const fs::path standinPath = fs::path(VELTRONA_PROGRAM_DIR) / "ZarvoServer.exe";
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "veltrona-dicom-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using veltrona::testing::TempFolder;
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-namespace veltrona::config::testing {
+namespace veltrona::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
@@ -60,4 +60,4 @@ inline std::set<std::string> entries(const std::filesystem::path& folder) {
     return names;
 }
 
-}  // namespace veltrona::config::testing
+}  // namespace veltrona::testing
