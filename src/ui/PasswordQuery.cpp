@@ -1,7 +1,7 @@
 #include "PasswordQuery.h"
 
-#include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,9 +9,13 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextLayout>
+#include <QWindow>
+#include <QtMath>
 #include <algorithm>
 
 #include "PromptGeometry.h"
+#include "WindowFont.h"
 
 namespace veltrona::ui {
 
@@ -38,6 +42,12 @@ class MaskStyle : public QProxyStyle {
 };
 
 // Escape and the close box end the dialog through reject(); both count as Cancel.
+//
+// The whole window, frame included, goes to the middle of the primary screen. A window
+// manager frames the window only once it is mapped, so the frame's size is not known
+// before the dialog shows: the dialog is centred with what is known then and centred again
+// whenever it is exposed with a frame of another size. A move by the user changes no frame
+// size and stays where the user put it.
 class PromptDialog : public QDialog {
   public:
     PromptDialog()
@@ -46,35 +56,72 @@ class PromptDialog : public QDialog {
                                Qt::MSWindowsFixedSizeDialogHint) {}
 
     void reject() override { done(kResultCancel); }
+
+    void centreOnScreen() {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) {
+            return;
+        }
+        if (windowHandle() == nullptr) {
+            winId();
+            windowHandle()->installEventFilter(this);
+        }
+        centredFrame_ = framedSize();
+        const QRect area = screen->geometry();
+        const QPoint topLeft(area.left() + (area.width() - centredFrame_.width()) / 2,
+                             area.top() + (area.height() - centredFrame_.height()) / 2);
+        // Once shown, the frame itself is placed: the platform then leaves it to the window
+        // manager to put the client area inside it, whether or not it knows the frame yet.
+        if (isVisible()) {
+            windowHandle()->setFramePosition(topLeft);
+        } else {
+            move(topLeft);
+        }
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && framedSize() != centredFrame_) {
+            centreOnScreen();
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+  private:
+    // The window's size with the frame the platform reports now (none before framing).
+    QSize framedSize() const { return size().grownBy(windowHandle()->frameMargins()); }
+
+    QSize centredFrame_;
 };
 
 void setBounds(QWidget& widget, const Rect& r) {
     widget.setGeometry(r.left, r.top, r.width, r.height);
 }
 
-// The label is as wide as its text up to `maxWidth`, wrapped at word boundaries within that
-// width and as high as its lines. An empty prompt still takes one line, as a one-blank text.
-QSize promptLabelSize(const QLabel& label, int maxWidth) {
-    const QString text = label.text().isEmpty() ? QStringLiteral(" ") : label.text();
-    const QRect wrapped =
-        label.fontMetrics().boundingRect(QRect(0, 0, maxWidth, QWIDGETSIZE_MAX),
-                                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
-    return QSize(std::min(wrapped.width(), maxWidth), wrapped.height());
+// The label is as wide as its widest line and one character height per line: its text
+// wrapped at word boundaries within `maxWidth`. An empty prompt still takes one line.
+QSize promptLabelSize(const QFont& font, const QString& text, int maxWidth, int lineHeight) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    int lines = 0;
+    qreal widest = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(maxWidth);
+        widest = std::max(widest, line.naturalTextWidth());
+        ++lines;
+    }
+    layout.endLayout();
+    return QSize(std::min(qCeil(widest), maxWidth), std::max(lines, 1) * lineHeight);
 }
 
-// The whole window, frame included, goes to the middle of the primary screen. The frame's
-// size is known once the window exists on the platform; where it is not, the client size
-// stands in for it.
-void centreOnScreen(QWidget& dialog) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    dialog.winId();
-    const QSize frame = dialog.frameGeometry().size();
-    const QRect area = screen->geometry();
-    dialog.move(area.left() + (area.width() - frame.width()) / 2,
-                area.top() + (area.height() - frame.height()) / 2);
+// A single-line field is one character height plus, above and below the text, a two-pixel
+// sunken border and a two-pixel margin: 21 pixels at the window font, as the window's own
+// edits are.
+int fieldHeight(CharSize units) {
+    return units.y + 8;
 }
 
 }  // namespace
@@ -84,7 +131,7 @@ bool passwordQuery(const QString& caption, const QString& prompt, QString& value
     MaskStyle maskStyle;
     PromptDialog dialog;  // Destroyed with all its controls on every way out of here.
 
-    dialog.setFont(QApplication::font());
+    dialog.setFont(windowFont());
     const QFontMetrics metrics(dialog.font());
     const CharSize units =
         averageCharSize(metrics.horizontalAdvance(
@@ -96,7 +143,8 @@ bool passwordQuery(const QString& caption, const QString& prompt, QString& value
     label->setObjectName(kPromptLabelName);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
-    const QSize labelSize = promptLabelSize(*label, promptLabelMaxWidth(units));
+    const QSize labelSize =
+        promptLabelSize(label->font(), prompt, promptLabelMaxWidth(units), units.y);
 
     auto* field = new QLineEdit(&dialog);
     field->setObjectName(kPasswordFieldName);
@@ -106,8 +154,7 @@ bool passwordQuery(const QString& caption, const QString& prompt, QString& value
     field->setText(value);
     field->selectAll();
 
-    const PromptGeometry geometry =
-        promptGeometry(units, labelSize.height(), field->sizeHint().height());
+    const PromptGeometry geometry = promptGeometry(units, labelSize.height(), fieldHeight(units));
     label->setGeometry(geometry.labelLeft, geometry.labelTop, labelSize.width(),
                        labelSize.height());
     setBounds(*field, geometry.field);
@@ -127,7 +174,7 @@ bool passwordQuery(const QString& caption, const QString& prompt, QString& value
     QWidget::setTabOrder(ok, cancel);
 
     dialog.setFixedSize(geometry.clientWidth, geometry.clientHeight);
-    centreOnScreen(dialog);
+    dialog.centreOnScreen();
     field->setFocus(Qt::OtherFocusReason);
 
     if (dialog.exec() != kResultOk) {

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,11 +17,27 @@
 
 #include "ModalDriver.h"
 #include "ui/PromptGeometry.h"
+#include "ui/WindowFont.h"
 
 namespace veltrona::ui {
 namespace {
 
 using testing::whenModalOpens;
+
+// The prompt runs with the font the tool gives the application, so that its layout is
+// checked against the real metrics.
+class PasswordQuery : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        useWindowFont();
+        applicationFont_ = QApplication::font();
+        QApplication::setFont(windowFont());
+    }
+    void TearDown() override { QApplication::setFont(applicationFont_); }
+
+  private:
+    QFont applicationFont_;
+};
 
 struct Prompt {
     QDialog* dialog = nullptr;
@@ -78,7 +96,7 @@ struct AnswerCase {
     QString value;
 };
 
-class PasswordAnswer : public ::testing::TestWithParam<AnswerCase> {};
+class PasswordAnswer : public PasswordQuery, public ::testing::WithParamInterface<AnswerCase> {};
 
 TEST_P(PasswordAnswer, GivesTheFieldOnlyThroughOk) {
     const AnswerCase& c = GetParam();
@@ -108,6 +126,8 @@ const AnswerCase kAnswerCases[] = {
      true, ""},
     {"TypingStopsAt255", "", [](Prompt& p) { typeThenEnter(p, QString(300, 'x')); }, true,
      QString(255, 'x')},
+    {"The256thCharacterIsDropped", "", [](Prompt& p) { typeThenEnter(p, QString(255, 'a') + 'b'); },
+     true, QString(255, 'a')},
     {"Escape", "prev",
      [](Prompt& p) {
          QTest::keyClicks(p.field, "typed");
@@ -131,7 +151,7 @@ const AnswerCase kAnswerCases[] = {
 INSTANTIATE_TEST_SUITE_P(Keys, PasswordAnswer, ::testing::ValuesIn(kAnswerCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PasswordQuery, ShowsTheInitialValueMaskedAndWhollySelected) {
+TEST_F(PasswordQuery, ShowsTheInitialValueMaskedAndWhollySelected) {
     QString value = "old";
     runPrompt("Enter password:", value, [](Prompt& p) {
         EXPECT_EQ(p.field->displayText(), "***");
@@ -142,7 +162,7 @@ TEST(PasswordQuery, ShowsTheInitialValueMaskedAndWhollySelected) {
     });
 }
 
-TEST(PasswordQuery, IsAFixedModalDialogWithTheGivenTexts) {
+TEST_F(PasswordQuery, IsAFixedModalDialogWithTheGivenTexts) {
     QString value;
     runPrompt("Enter password:", value, [](Prompt& p) {
         EXPECT_EQ(p.dialog->windowTitle(), "Login required");
@@ -168,7 +188,7 @@ TEST(PasswordQuery, IsAFixedModalDialogWithTheGivenTexts) {
     });
 }
 
-TEST(PasswordQuery, StartsInTheFieldAndTabsToOkThenCancel) {
+TEST_F(PasswordQuery, StartsInTheFieldAndTabsToOkThenCancel) {
     QString value;
     QStringList visited;
     runPrompt("Enter password:", value, [&visited](Prompt& p) {
@@ -186,67 +206,79 @@ TEST(PasswordQuery, StartsInTheFieldAndTabsToOkThenCancel) {
 }
 
 struct Measured {
-    int labelHeight = 0;
-    int fieldTop = 0;
-    int buttonTop = 0;
-    int clientHeight = 0;
+    QRect label;
+    QRect field;
+    QRect ok;
+    QRect cancel;
+    QSize client;
 };
 
-// Checks the open prompt against the layout rules computed from the font the dialog
-// measured, and returns the positions that a longer prompt moves.
-Measured checkLayout(Prompt& p) {
-    const QFontMetrics metrics(QApplication::font());
-    const CharSize units = averageCharSize(
-        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
-        metrics.height());
-    const PromptGeometry expected =
-        promptGeometry(units, p.label->height(), p.field->sizeHint().height());
-
-    EXPECT_EQ(p.dialog->size(), QSize(expected.clientWidth, expected.clientHeight));
-    EXPECT_EQ(p.label->pos(), QPoint(expected.labelLeft, expected.labelTop));
-    EXPECT_LE(p.label->width(), expected.labelMaxWidth);
-    EXPECT_GE(p.label->height(), metrics.height());
-    // The label paints its text wrapped into exactly the lines it was sized for.
-    if (!p.label->text().isEmpty()) {
-        EXPECT_EQ(p.label->heightForWidth(p.label->width()), p.label->height());
-    }
-    const auto rect = [](const Rect& r) { return QRect(r.left, r.top, r.width, r.height); };
-    EXPECT_EQ(p.field->geometry(), rect(expected.field));
-    EXPECT_EQ(p.ok->geometry(), rect(expected.okButton));
-    EXPECT_EQ(p.cancel->geometry(), rect(expected.cancelButton));
-    return {p.label->height(), p.field->y(), p.ok->y(), p.dialog->height()};
-}
-
 Measured openAndMeasure(const QString& prompt) {
-    Measured measured;
+    Measured m;
     QString value;
-    runPrompt(prompt, value, [&measured](Prompt& p) {
-        measured = checkLayout(p);
+    runPrompt(prompt, value, [&m](Prompt& p) {
+        m = {p.label->geometry(), p.field->geometry(), p.ok->geometry(), p.cancel->geometry(),
+             p.dialog->size()};
+        // The label paints its text wrapped into exactly the lines it was sized for.
+        if (!p.label->text().isEmpty()) {
+            EXPECT_EQ(p.label->heightForWidth(p.label->width()), p.label->height());
+        }
         p.dialog->close();
     });
-    return measured;
+    return m;
 }
 
-TEST(PasswordQuery, LaysOutByTheDialogUnitsOfItsFont) {
-    const Measured oneLine = openAndMeasure("Enter password:");
-    EXPECT_EQ(oneLine.labelHeight, QFontMetrics(QApplication::font()).height());
+bool windowFontInstalled() {
+    return QFile::exists(kWindowFontFile);
 }
 
-TEST(PasswordQuery, LongPromptWrapsAndPushesFieldAndButtonsDown) {
+// X = 6 and Y = 13 at the window font: the dialog-unit layout to the pixel.
+TEST_F(PasswordQuery, OneLinePromptHasTheDesignedGeometry) {
+    if (!windowFontInstalled()) {
+        GTEST_SKIP() << kWindowFontFile << " is not installed";
+    }
+    const Measured m = openAndMeasure("Enter password:");
+    EXPECT_EQ(m.client, QSize(270, 103));
+    EXPECT_EQ(m.label.topLeft(), QPoint(12, 13));
+    EXPECT_LE(m.label.width(), 246);
+    EXPECT_EQ(m.label.height(), 13);
+    EXPECT_EQ(m.field, QRect(12, 31, 246, 21));
+    EXPECT_EQ(m.ok, QRect(57, 67, 75, 23));
+    EXPECT_EQ(m.cancel, QRect(138, 67, 75, 23));
+}
+
+TEST_F(PasswordQuery, LongPromptWrapsAndPushesFieldAndButtonsDown) {
     const Measured oneLine = openAndMeasure("Enter password:");
     const Measured wrapped = openAndMeasure(
         "Please enter the administrator password of this server before the settings can be "
         "changed; the password is the one stored in the settings file next to the tool.");
-    const int extra = wrapped.labelHeight - oneLine.labelHeight;
-    EXPECT_GE(wrapped.labelHeight, 2 * oneLine.labelHeight);
-    EXPECT_EQ(wrapped.fieldTop - oneLine.fieldTop, extra);
-    EXPECT_EQ(wrapped.buttonTop - oneLine.buttonTop, extra);
-    EXPECT_EQ(wrapped.clientHeight - oneLine.clientHeight, extra);
+    const int lineHeight = QFontMetrics(windowFont()).height();
+    const int extra = wrapped.label.height() - oneLine.label.height();
+    EXPECT_EQ(oneLine.label.height(), lineHeight);
+    EXPECT_GE(wrapped.label.height(), 2 * lineHeight);
+    EXPECT_EQ(wrapped.label.height() % lineHeight, 0) << "a line is one character height";
+    EXPECT_LE(wrapped.label.width(), oneLine.field.width());
+    EXPECT_EQ(wrapped.field.top() - oneLine.field.top(), extra);
+    EXPECT_EQ(wrapped.ok.top() - oneLine.ok.top(), extra);
+    EXPECT_EQ(wrapped.client.height() - oneLine.client.height(), extra);
 }
 
-TEST(PasswordQuery, EmptyPromptStillTakesOneLine) {
-    const Measured empty = openAndMeasure("");
-    EXPECT_EQ(empty.labelHeight, QFontMetrics(QApplication::font()).height());
+TEST_F(PasswordQuery, EmptyPromptStillTakesOneLine) {
+    EXPECT_EQ(openAndMeasure("").label.height(), QFontMetrics(windowFont()).height());
+}
+
+// The prompt keeps the window's font whatever font the application was given.
+TEST_F(PasswordQuery, UsesTheWindowFontWhateverTheApplicationFont) {
+    QApplication::setFont(QFont("DejaVu Sans", 14));
+    QString value;
+    runPrompt("Enter password:", value, [](Prompt& p) {
+        for (QWidget* w : {static_cast<QWidget*>(p.label), static_cast<QWidget*>(p.field),
+                           static_cast<QWidget*>(p.ok), static_cast<QWidget*>(p.cancel)}) {
+            EXPECT_EQ(QFontInfo(w->font()).family(), QFontInfo(windowFont()).family());
+            EXPECT_EQ(QFontInfo(w->font()).pixelSize(), QFontInfo(windowFont()).pixelSize());
+        }
+        p.dialog->close();
+    });
 }
 
 }  // namespace
