@@ -114,6 +114,13 @@ ssize_t writeInSmallPieces(int fd, const void* data, std::size_t size) {
     return ::write(fd, data, std::min<std::size_t>(size, 3));
 }
 
+fs::path temporaryFileFolder;  // where the file being written lay during the write
+
+ssize_t writeNotingTheFolder(int fd, const void* data, std::size_t size) {
+    temporaryFileFolder = fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).parent_path();
+    return ::write(fd, data, size);
+}
+
 class ReplaceFile : public ::testing::Test {
   protected:
     TempFolder temp;
@@ -141,6 +148,15 @@ TEST_F(ReplaceFile, ReplacesContentAndKeepsMode) {
         EXPECT_EQ(modeOf(target), mode) << std::oct << mode;
         EXPECT_EQ(entries(temp.path()), std::set<std::string>{"Server.ini"}) << std::oct << mode;
     }
+}
+
+// Only a file in the target's own folder is sure to be on its file system, where the
+// rename that puts it in place cannot fail with EXDEV.
+TEST_F(ReplaceFile, WritesTheTemporaryFileInTheTargetsFolder) {
+    WriteSeam seam(writeNotingTheFolder);
+    replaceFile(target, newContent);
+    EXPECT_EQ(temporaryFileFolder, fs::canonical(temp.path()));
+    EXPECT_EQ(fileContent(target), newContent);
 }
 
 TEST_F(ReplaceFile, EmptyContentGivesEmptyFile) {
