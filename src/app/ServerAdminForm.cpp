@@ -169,8 +169,7 @@ void TServerAdminForm::passwordGate() {
         services_.dialogs.passwordQuery(catalogueMessage(kLoginCaption),
                                         catalogueMessage(kLoginPrompt), entered);
         entered = firstCharacters(entered, kMaxPasswordLength);
-        passed = ui::equalsConstantTime(adminPassword_,
-                                        settingsFile_.codePage.fromUtf8(entered));
+        passed = ui::equalsConstantTime(adminPassword_, settingsFile_.codePage.fromUtf8(entered));
         if (!passed) {
             services_.dialogs.showInfo(catalogueMessage(kWrongPassword));
         }

@@ -20,7 +20,7 @@ inline constexpr const char* kServerExecutableName = "ZarvoServer.exe";
 struct SettingsDocument {
     std::optional<std::filesystem::path> path;  // the file found, in whatever letter case
     config::CodePage codePage = config::CodePage::system();  // the code page of its text
-    config::ServerSettings settings;  // texts are bytes in `codePage`
+    config::ServerSettings settings;                         // texts are bytes in `codePage`
     // "FIFOMax" and "FIFOMin" values that are no integer, trimmed, as the file has them.
     std::vector<std::string> invalidIntegers;
 };
@@ -41,8 +41,8 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
 
 // The texts of `settings` converted from one code page to another; numbers, flags and the
 // admin password (compared as bytes, never shown) stay as they are.
-config::ServerSettings convertTexts(const config::ServerSettings& settings, const config::CodePage& from,
-                                    const config::CodePage& to);
+config::ServerSettings convertTexts(const config::ServerSettings& settings,
+                                    const config::CodePage& from, const config::CodePage& to);
 
 // An empty database takes the image folder, as the window does after reading the file.
 void defaultDatabase(config::ServerSettings& settings);

@@ -28,10 +28,9 @@ void appendChildren(const FormSpec& form, std::string_view parent,
             children.push_back(&control);
         }
     }
-    std::stable_sort(children.begin(), children.end(),
-                     [](const ControlSpec* a, const ControlSpec* b) {
-                         return a->tabOrder < b->tabOrder;
-                     });
+    std::stable_sort(
+        children.begin(), children.end(),
+        [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
     for (const ControlSpec* child : children) {
         if (takesFocus(*child)) {
             sequence.push_back(child);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <span>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace veltrona::ui {
 

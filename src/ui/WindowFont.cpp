@@ -52,20 +52,6 @@ bool loadWindowFontFile() {
                           QString::fromUtf8(kWindowFontFamily));
 }
 
-// Whether `font` is drawn bold without a bold face of its own.
-bool emboldenedWithoutBoldFace(const QFont& font) {
-    if (!font.bold()) {
-        return false;
-    }
-    const QString family = QFontInfo(font).family();
-    for (const QString& style : QFontDatabase::styles(family)) {
-        if (QFontDatabase::bold(family, style)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 void useWindowFont() {
@@ -91,6 +77,19 @@ QSize labelTextSize(const QFont& font, const QString& text) {
         width += static_cast<int>(text.size()) + 1;
     }
     return QSize(width, metrics.height());
+}
+
+bool emboldenedWithoutBoldFace(const QFont& font) {
+    if (!font.bold()) {
+        return false;
+    }
+    const QString family = QFontInfo(font).family();
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::bold(family, style)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace veltrona::ui

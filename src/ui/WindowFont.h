@@ -27,4 +27,8 @@ QFont windowFont();
 // widening is added here.
 QSize labelTextSize(const QFont& font, const QString& text);
 
+// Whether `font` is bold but its family has no bold face, so that bold has to be made by
+// smearing the regular glyphs.
+bool emboldenedWithoutBoldFace(const QFont& font);
+
 }  // namespace veltrona::ui

@@ -2,6 +2,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <string>
 #include <vector>
@@ -107,6 +109,22 @@ TEST_F(Layout, CaptionsAreTheBuiltInTexts) {
     EXPECT_EQ(control<QRadioButton>("RadioButton1")->text(),
               "bei Betrachtung Registrierung erneuern");
     EXPECT_EQ(control<QLabel>("Label12")->text(), "All changes require a restart of the server!");
+}
+
+TEST_F(Layout, CaptionsFitTheButtonsTheFormGivesThem) {
+    build();
+    for (const char* name : {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5",
+                             "CheckBox1", "CheckBox2"}) {
+        auto* button = control<QAbstractButton>(name);
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QStyle::SubElement contents = qobject_cast<QRadioButton*>(button)
+                                                ? QStyle::SE_RadioButtonContents
+                                                : QStyle::SE_CheckBoxContents;
+        const QRect room = button->style()->subElementRect(contents, &option, button);
+        EXPECT_GE(room.width(), button->fontMetrics().horizontalAdvance(button->text())) << name;
+    }
 }
 
 TEST_F(Layout, TabOrderInsideTheDicomGroup) {

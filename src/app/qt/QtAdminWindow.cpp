@@ -14,9 +14,11 @@
 #include <limits>
 #include <stdexcept>
 
-#include "app/ServerAdminFormDescription.h"
-#include "SpinEdit.h"
+#include "DialogStyle.h"
+#include "Label.h"
 #include "RadioButton.h"
+#include "SpinEdit.h"
+#include "app/ServerAdminFormDescription.h"
 #include "ui/Panel.h"
 #include "ui/WindowFont.h"
 
@@ -47,7 +49,7 @@ Qt::Alignment alignmentOf(ui::Align align) {
 }
 
 QWidget* makeLabel(const ui::ControlSpec& spec, QWidget* parent) {
-    auto* label = new QLabel(qstring(spec.caption), parent);
+    auto* label = new Label(qstring(spec.caption), parent);
     if (spec.bold) {
         QFont font = label->font();
         font.setBold(true);
@@ -81,6 +83,7 @@ QWidget* makePushButton(const ui::ControlSpec& spec, QWidget* parent) {
 QWidget* makeRadioButton(const ui::ControlSpec& spec, QWidget* parent) {
     auto* button = new RadioButton(spec.wordWrap, parent);
     button->setText(qstring(spec.caption));
+    button->setStyle(DialogStyle::instance());
     return button;
 }
 
@@ -188,8 +191,11 @@ QWidget* QtAdminWindow::make(const ui::ControlSpec& spec, QWidget* parent) {
             return new QGroupBox(qstring(spec.caption), parent);
         case ControlKind::RadioButton:
             return makeRadioButton(spec, parent);
-        case ControlKind::CheckBox:
-            return new QCheckBox(qstring(spec.caption), parent);
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(qstring(spec.caption), parent);
+            box->setStyle(DialogStyle::instance());
+            return box;
+        }
         case ControlKind::Edit:
             return makeEdit(spec, parent);
         case ControlKind::SpinEdit: {

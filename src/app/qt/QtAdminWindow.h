@@ -56,7 +56,7 @@ class QtAdminWindow : public QWidget, public ui::FormView {
     QWidget& at(std::string_view control) const;
 
     std::map<std::string, QWidget*, std::less<>> controls_;
-    std::map<std::string, std::string, std::less<>> hints_;  // kept, never shown
+    std::map<std::string, std::string, std::less<>> hints_;       // kept, never shown
     std::map<std::string, int, std::less<>> designedRightEdges_;  // right-aligned labels
     QTimer* timer_ = nullptr;
     std::unique_ptr<TServerAdminForm> form_;

@@ -5,7 +5,8 @@
 
 namespace veltrona::app {
 
-RadioButton::RadioButton(bool wordWrap, QWidget* parent) : QRadioButton(parent), wordWrap_(wordWrap) {
+RadioButton::RadioButton(bool wordWrap, QWidget* parent)
+    : QRadioButton(parent), wordWrap_(wordWrap) {
     setAutoExclusive(false);
 }
 
