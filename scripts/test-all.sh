@@ -4,8 +4,9 @@
 #   1. the unit and window suites (offscreen Qt), warnings as errors
 #   2. the same suites under AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. the Windows build (mingw-w64) with its suites under Wine
-#   4. the acceptance runs: the real binary under Xvfb with a window manager
-#   5. bounded fuzzing of the file readers and the command line
+#   4. the Windows window driven under Wine as a person would, then its installer and ZIP
+#   5. the acceptance runs: the real binary under Xvfb with a window manager
+#   6. bounded fuzzing of the file readers and the command line
 # Each step reports how many tests it ran; a step that ran none fails. The last line is
 # "total: N passed, M failed". VELTRONA_SKIP="sanitize windows ..." leaves steps out for a
 # quicker local run.
@@ -122,6 +123,11 @@ step format format
 step native native
 step sanitize sanitize
 [ -f scripts/windows-tests.sh ] && step windows bash scripts/windows-tests.sh build-windows
+# The Windows window as a person uses it, and its installer, under Wine (after the build above).
+[ -f tests/acceptance/windows/run.sh ] &&
+    step windows-acceptance bash tests/acceptance/windows/run.sh build-windows
+[ -f tests/acceptance/windows-package-check.sh ] &&
+    step windows-package bash tests/acceptance/windows-package-check.sh build-windows
 [ -f tests/acceptance/run.sh ] && step acceptance bash tests/acceptance/run.sh build
 [ -f fuzz/run.sh ] && step fuzz bash fuzz/run.sh 60
 
