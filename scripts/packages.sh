@@ -1,15 +1,15 @@
 # Sourced by the set-up scripts: installs the Debian packages that are still missing.
 
 # Everything the tool needs to build and run.
-# libdcmtk-dev: the stand-in server and VeltronaCtl speak DICOM through DCMTK; fonts-wine ships the
-# window's own "MS Sans Serif".
+# libdcmtk-dev: the stand-in server and VeltronaCtl speak DICOM through DCMTK, whose command-line
+# tools (dcmtk) make and send the demo's test image; fonts-wine ships the window's own "MS Sans Serif".
 VELTRONA_BUILD_PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2 \
-libdcmtk-dev fonts-wine"
+libdcmtk-dev dcmtk fonts-wine"
 # What the test suites need on top: GoogleTest, Google Benchmark, a real X server with a window
 # manager for the acceptance runs, the Windows cross compiler with Wine, and clang for fuzzing.
 VELTRONA_TEST_PACKAGES="googletest libgtest-dev libbenchmark-dev xvfb xauth openbox xdotool wmctrl \
 x11-utils imagemagick procps util-linux fonts-liberation2 dpkg-dev file g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-wine wine64 nsis dcmtk clang clang-format libclang-rt-14-dev"
+wine wine64 nsis clang clang-format libclang-rt-14-dev"
 
 ensure_packages() {
     local missing=()

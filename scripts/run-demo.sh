@@ -12,15 +12,18 @@ ensure_packages $VELTRONA_BUILD_PACKAGES
 build=build-demo
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRONA_BUILD_GUI=ON \
     -DVELTRONA_BUILD_TESTS=OFF -DVELTRONA_BUILD_BENCHMARKS=OFF -DVELTRONA_BUILD_FUZZERS=OFF >/dev/null
-cmake --build "$build" -j2 --target VeltronaAdmin ZarvoServer
+cmake --build "$build" -j2 --target VeltronaAdmin VeltronaCtl ZarvoServer
 
 demo=$build/demo/Veltrona
 mkdir -p "$demo"
-cp "$build/bin/VeltronaAdmin" "$build/bin/ZarvoServer.exe" "$demo/"
+cp "$build/bin/VeltronaAdmin" "$build/bin/VeltronaCtl" "$build/bin/ZarvoServer.exe" "$demo/"
 if [ ! -e "$demo/Server.INI" ]; then
     cp scripts/demo/Server.INI "$demo/Server.INI"
 fi
+# A small test image to send to the server once it runs (see the README).
+dump2dcm +Ug +te scripts/demo/sample.dump "$build/demo/sample.dcm"
 echo "Demo program folder: $(realpath "$demo")"
+echo "Test image to send: $(realpath "$build/demo/sample.dcm")"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     cat >&2 <<MSG
