@@ -59,12 +59,12 @@ step() {
     echo "=== $name"
     local log
     log=$(mktemp)
-    local ok=1
+    local ok=1 started=$SECONDS
     if "$@" 2>&1 | tee "$log"; then
-        echo "=== $name: ok"
+        echo "=== $name: ok ($((SECONDS - started)) s)"
     else
         ok=0
-        echo "=== $name: FAILED"
+        echo "=== $name: FAILED ($((SECONDS - started)) s)"
         failed_steps+=("$name")
     fi
     # A step that ran no test proves nothing: without a count (a broken build, no tests
