@@ -1,6 +1,19 @@
 # Helpers for driving the real administration window under a private X server.
-# Sourced by run.sh and bench/startup.sh; everything here acts from outside the program:
-# X windows found by title, input through XTEST, outcomes read from files and /proc.
+# Sourced by the acceptance runs and the start-up benchmarks; everything here acts from
+# outside the program: X windows found by title, input through XTEST, outcomes read from
+# files and /proc.
+
+ACCEPT_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# accept_build_folder FOLDER: the build folder a script was given, a relative one taken from
+# the repository's root wherever the script is run from.
+accept_build_folder() {
+    if [[ $1 == /* ]]; then
+        echo "$1"
+    else
+        echo "$ACCEPT_REPO/$1"
+    fi
+}
 
 # The Debian packages the runs need: the X server, a small window manager, the tools
 # that find, click and close windows, and the screenshot tool.
@@ -50,6 +63,26 @@ accept_cleanup() {
     ACCEPT_PIDS=()
 }
 
+ACCEPT_EXIT_HOOKS=()  # commands a run adds for its end, run before those processes are killed
+
+# accept_work_folder NAME: the run's temporary folder, work=/tmp/NAME.XXXXXX. When the run
+# ends, also by Ctrl-C, the exit hooks run, everything in ACCEPT_PIDS is killed and the
+# folder is removed.
+accept_work_folder() {
+    work=$(mktemp -d "/tmp/$1.XXXXXX")
+    trap accept_finish EXIT
+    trap 'exit 130' INT TERM
+}
+
+accept_finish() {
+    local hook
+    for hook in "${ACCEPT_EXIT_HOOKS[@]}"; do
+        "$hook"
+    done
+    accept_cleanup
+    rm -rf "$work"
+}
+
 # Starts Xvfb on a display number it picks itself (no race with other X servers on the
 # machine) and openbox on it; exports DISPLAY. False when either did not come up.
 accept_start_x() {
@@ -74,31 +107,19 @@ accept_start_x() {
     fi
 }
 
-# Whether this machine lets root give a run its own process and mount namespaces.
-accept_can_isolate() {
-    unshare --pid --fork --mount-proc --kill-child true 2>/dev/null
+# The Qt window on the private X server (accept_start_x), with a runtime folder of its own.
+accept_use_xcb() {
+    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
+    unset WAYLAND_DISPLAY QT_QPA_PLATFORMTHEME
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
 }
-ACCEPT_ISOLATE=0
 
-# launch_tool PROGRAM_FOLDER [readonly]: starts the program folder's VeltronaAdmin in the
-# background and sets TOOL_PID. With isolation it runs in its own PID namespace, so stand-in
-# servers of other runs on this machine neither look like its server nor get stopped by it;
-# "readonly" then also mounts the program folder read-only for it alone, which holds even
-# for root.
-launch_tool() {
-    local program=$1 mode=${2:-}
-    if [ "$ACCEPT_ISOLATE" = 1 ]; then
-        local setup=""
-        if [ "$mode" = readonly ]; then
-            setup='mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" || exit 97; '
-        fi
-        # bash stays as the namespace's first process: it reaps the stopped server.
-        unshare --pid --fork --mount-proc --kill-child \
-            bash -c "$setup"'cd "$1" && "$1/VeltronaAdmin" & wait $!' launcher "$program" \
-            >>"$program/../tool.log" 2>&1 &
-    else
-        (cd "$program" && exec "$program/VeltronaAdmin") >>"$program/../tool.log" 2>&1 &
-    fi
+# start_tool FOLDER LOG COMMAND...: runs COMMAND in FOLDER in the background, its output
+# appended to LOG and its input from nowhere; sets TOOL_PID, which ends with the run.
+start_tool() {
+    local folder=$1 log=$2
+    shift 2
+    (cd "$folder" && exec "$@") >>"$log" 2>&1 </dev/null &
     TOOL_PID=$!
     ACCEPT_PIDS+=("$TOOL_PID")
 }
@@ -112,11 +133,6 @@ wait_tool_exit() {
         _ "$TOOL_PID" || return 1
     wait "$TOOL_PID"
     TOOL_STATUS=$?
-}
-
-# A process inside the tool's namespace, for entering its mounts; empty without isolation.
-tool_namespace_pid() {
-    [ "$ACCEPT_ISOLATE" = 1 ] && pgrep -P "$TOOL_PID" | head -n 1
 }
 
 # The id of the viewable window whose title is exactly TITLE, or nothing.
@@ -188,3 +204,8 @@ pids_of_executable() {
 
 # Size, content hash and modification time in nanoseconds: equal means untouched.
 file_fingerprint() { stat -c '%s %Y' "$1" && sha256sum <"$1" && stat -c '%y' "$1"; }
+
+# The bytes of the settings file that the close writes for an empty program folder.
+empty_settings() {
+    printf '#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = \r\n'
+}

@@ -11,16 +11,14 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-build-windows}
-[[ $build == /* ]] || build="$repo/$build"
+source "$here/lib.sh"
+source "$here/windows/wine.sh"
+
+build=$(accept_build_folder "${1:-build-windows}")
 title="Zarvo Server Einstellungen"
 install_dir='C:\Program Files\Veltrona Administration'
 menu_dir='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Veltrona Administration'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrona Administration'
-
-source "$here/lib.sh"
-source "$here/windows/wine.sh"
 
 passed=0
 failed=0
@@ -52,14 +50,7 @@ accept_install_packages || {
     summary
     exit 1
 }
-work=$(mktemp -d /tmp/veltrona-winpkg.XXXXXX)
-cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && wine_kill_all
-    accept_cleanup
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+accept_work_folder veltrona-winpkg
 
 # ---- the packages ------------------------------------------------------------------------
 
@@ -67,7 +58,7 @@ build_packages() {
     cmake --build "$build" -j2 >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; return 1; }
     rm -f "$build"/veltrona-administration-*-win64.{exe,zip}
     # The programs' time stamps from the last commit: both packages get the same bytes.
-    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || echo 1)}
+    export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ACCEPT_REPO" log -1 --format=%ct 2>/dev/null || echo 1)}
     (cd "$build" && cpack -G NSIS && cpack -G ZIP) >"$work/cpack.log" 2>&1 || { tail -n 30 "$work/cpack.log"; return 1; }
     installer=$(ls "$build"/veltrona-administration-*-win64.exe 2>/dev/null | head -n 1)
     archive=$(ls "$build"/veltrona-administration-*-win64.zip 2>/dev/null | head -n 1)
@@ -137,9 +128,7 @@ check "uninstaller registered with Windows" registered
 # ---- the installed tool --------------------------------------------------------------------
 
 if [ -f "$folder/VeltronaAdmin.exe" ]; then
-    (cd "$folder" && exec wine "$install_dir\\VeltronaAdmin.exe") >"$work/tool.log" 2>&1 </dev/null &
-    TOOL_PID=$!
-    ACCEPT_PIDS+=("$TOOL_PID")
+    start_tool "$folder" "$work/tool.log" wine "$install_dir\\VeltronaAdmin.exe"
     window=$(wait_window "$title" 90)
     check "the installed tool shows its window" test -n "$window"
     [ -n "$window" ] && request_close "$window"
@@ -147,7 +136,7 @@ if [ -f "$folder/VeltronaAdmin.exe" ]; then
     check "exit status 0" test "${TOOL_STATUS:-}" = 0
     check "the close wrote Server.ini into the program folder" \
         cmp -s "$folder/Server.ini" \
-        <(printf '#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = \r\n')
+        <(empty_settings)
 else
     # Before the window exists, the settings file is the administrator's own.
     echo "# no VeltronaAdmin.exe in this build: the settings file is written by hand"

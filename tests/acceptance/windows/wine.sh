@@ -7,10 +7,12 @@
 ACCEPT_PACKAGES="$ACCEPT_PACKAGES wine wine64 fonts-wine nsis binutils-mingw-w64-x86-64"
 
 # wine_new_prefix FOLDER: a fresh 64-bit prefix in FOLDER (which must not exist yet), made
-# the current one. Needs DISPLAY (lib.sh's accept_start_x) for the programs with windows.
+# the current one; its processes are ended when the run ends (lib.sh's accept_work_folder).
+# Needs DISPLAY (lib.sh's accept_start_x) for the programs with windows.
 wine_new_prefix() {
     export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
+    ACCEPT_EXIT_HOOKS+=(wine_kill_all) # the prefix's processes end with the run
     wine wineboot -i >"$1.log" 2>&1 </dev/null || {
         echo "wine: could not create the prefix $1 (see $1.log)" >&2
         return 1
