@@ -9,18 +9,16 @@
 # Prints per-program median, minimum and maximum. It measures; it judges nothing. "Warm":
 # the prefix's wineserver and services stay up between the runs, as a booted Windows keeps
 # its own, and one unmeasured start per program fills the page and font caches first.
-# The window is looked for every ~10 ms by a fresh xdotool, so a figure can be late by up
-# to one look; the CPU time of the tool's own process until then is printed beside it.
+# How a start is measured, and how late a figure can be, is said in startup-lib.sh.
 set -uo pipefail
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
-windows_build=${1:-build-windows}
-[[ $windows_build == /* ]] || windows_build="$repo/$windows_build"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../tests/acceptance/lib.sh"
+source "$here/../tests/acceptance/windows/wine.sh"
+source "$here/startup-lib.sh"
+windows_build=$(accept_build_folder "${1:-build-windows}")
 linux_build=${2:-}
 runs=${3:-7}
-title="Zarvo Server Einstellungen"
-source "$repo/tests/acceptance/lib.sh"
-source "$repo/tests/acceptance/windows/wine.sh"
 
 exe="$windows_build/bin/VeltronaAdmin.exe"
 [ -f "$exe" ] || {
@@ -28,10 +26,9 @@ exe="$windows_build/bin/VeltronaAdmin.exe"
     exit 1
 }
 if [ -z "$linux_build" ]; then
-    linux_program=$(ls -t "$repo"/build*/bin/VeltronaAdmin 2>/dev/null | head -n 1)
+    linux_program=$(ls -t "$ACCEPT_REPO"/build*/bin/VeltronaAdmin 2>/dev/null | head -n 1)
 else
-    [[ $linux_build == /* ]] || linux_build="$repo/$linux_build"
-    linux_program="$linux_build/bin/VeltronaAdmin"
+    linux_program="$(accept_build_folder "$linux_build")/bin/VeltronaAdmin"
 fi
 [ -x "$linux_program" ] || {
     echo "startup-wine: no Linux VeltronaAdmin (${linux_program:-none found}); only the Wine figure" >&2
@@ -39,67 +36,16 @@ fi
 }
 accept_install_packages || exit 1
 
-work=$(mktemp -d /tmp/veltrona-startup-wine.XXXXXX)
-trap '[ -n "${WINEPREFIX:-}" ] && wine_kill_all; accept_cleanup; rm -rf "$work"' EXIT
-trap 'exit 130' INT TERM
+accept_work_folder veltrona-startup-wine
 accept_start_x "$work" || exit 1
 wine_new_prefix "$work/prefix" || exit 1
 wineserver -p >/dev/null 2>&1 </dev/null # stays up until the end of the run
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
-unset WAYLAND_DISPLAY
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+accept_use_xcb
 
 windows_folder=$(wine_unix_path 'C:\veltrona')
 mkdir -p "$windows_folder" "$work/linux"
 cp "$exe" "$windows_build/bin/ZarvoServer.exe" "$windows_folder/"
 [ -n "$linux_program" ] && cp "$linux_program" "$(dirname "$linux_program")/ZarvoServer.exe" "$work/linux/"
-
-# measure_once FOLDER COMMAND...: one start from FOLDER; prints "MILLISECONDS CPU_MS KIB" or
-# nothing when the window never came.
-measure_once() {
-    local folder=$1
-    shift
-    rm -f "$folder"/[Ss]erver.[Ii][Nn][Ii]
-    local start end id
-    start=${EPOCHREALTIME/[.,]/} # microseconds, read without starting a process
-    (cd "$folder" && exec "$@") >/dev/null 2>&1 </dev/null &
-    TOOL_PID=$!
-    ACCEPT_PIDS+=("$TOOL_PID")
-    local deadline=$((SECONDS + 60))
-    id=""
-    while [ -z "$id" ] && [ $SECONDS -lt $deadline ]; do
-        id=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
-        [ -n "$id" ] || sleep 0.01
-    done
-    end=${EPOCHREALTIME/[.,]/}
-    [ -n "$id" ] || return 1
-    local cpu hwm
-    cpu=$(awk -v hz="$(getconf CLK_TCK)" '{print int(($14 + $15) * 1000 / hz)}' "/proc/$TOOL_PID/stat")
-    sleep 0.5 # the first paint and the first status-log tick settle before the peak is read
-    hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$TOOL_PID/status")
-    request_close "$id"
-    wait_tool_exit 30 || kill -KILL "$TOOL_PID"
-    echo "$(((end - start) / 1000)) $cpu $hwm"
-}
-
-stats() { sort -n | awk '{v[NR] = $1} END {m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR]}'; }
-
-report() {
-    local name=$1 results=$2 mapped cpu rss
-    [ -s "$results" ] || {
-        echo "$name: no run showed the window"
-        return
-    }
-    mapped=$(cut -d' ' -f1 "$results" | stats)
-    cpu=$(cut -d' ' -f2 "$results" | stats)
-    rss=$(cut -d' ' -f3 "$results" | stats)
-    awk -v name="$name" -v n="$(wc -l <"$results")" -v m="$mapped" -v c="$cpu" -v r="$rss" 'BEGIN {
-        split(m, t, " "); split(c, u, " "); split(r, k, " ")
-        printf "%-26s %2d runs  mapped: median %d ms (min %d, max %d)  CPU until mapped: median %d ms  peak RSS: median %.1f MiB\n",
-            name, n, t[1], t[2], t[3], u[1], k[1] / 1024
-    }'
-    echo "  each run, ms: $(cut -d' ' -f1 "$results" | tr '\n' ' ')"
-}
 
 wine_start=(wine 'C:\veltrona\VeltronaAdmin.exe')
 linux_start=("$work/linux/VeltronaAdmin")
