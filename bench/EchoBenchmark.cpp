@@ -4,10 +4,8 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "DicomTestObjects.h"
 #include "dicom/DicomEcho.h"
 
 extern char** environ;
@@ -30,18 +29,6 @@ using veltrona::dicom::EchoResult;
 
 int port = 0;
 const std::string title = "BENCH ARCHIVE";
-
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 pid_t startServer(const fs::path& folder) {
     std::string program = (fs::path(VELTRONA_PROGRAM_DIR) / "ZarvoServer.exe").string();
@@ -82,7 +69,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path folder = pattern;
-    port = freePort();
+    port = veltrona::dicom::testing::freePort();
     const pid_t server = startServer(folder);
     bool ready = false;
     for (int attempt = 0; server != 0 && attempt < 200 && !ready; ++attempt) {
