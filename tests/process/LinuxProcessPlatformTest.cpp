@@ -1,29 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "ServerArguments.h"
 #include "TempFolder.h"
 #include "process/ServerDetection.h"
 #include "process/linux/LinuxProcessPlatform.h"
-
-extern char** environ;
 
 namespace veltrona::process {
 namespace {
@@ -33,6 +27,10 @@ using Method = LinuxProcessPlatform::TerminateMethod;
 
 const fs::path standinPath = fs::path(VELTRONA_PROGRAM_DIR) / "ZarvoServer.exe";
 
+using veltrona::testing::eventually;
+using veltrona::testing::killAndReap;
+using veltrona::testing::reap;
+using veltrona::testing::spawn;
 using veltrona::testing::TempFolder;
 
 fs::path copyProgram(const fs::path& from, const fs::path& to) {
@@ -41,37 +39,8 @@ fs::path copyProgram(const fs::path& from, const fs::path& to) {
     return to;
 }
 
-// Starts `program` as our child; posix_spawn returns after the exec, so /proc already
-// shows the new executable.
-pid_t spawn(const fs::path& program, std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    std::string path = program.string();
-    argv.push_back(path.data());
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        throw std::runtime_error("posix_spawn failed");
-    }
-    return pid;
-}
-
 pid_t spawnSleeper(const fs::path& program) {
     return spawn(program, {"600"});
-}
-
-int reap(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
-
-void killAndReap(pid_t pid) {
-    ::kill(pid, SIGKILL);
-    reap(pid);
 }
 
 bool lists(ProcessPlatform& platform, const ProcessEntry& wanted) {
@@ -90,18 +59,6 @@ bool listsId(ProcessPlatform& platform, ProcessId id) {
         }
     }
     return false;
-}
-
-// Waits for something another process does; the limit only guards against a hang.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
 }
 
 std::string readFile(const fs::path& path) {
@@ -411,22 +368,7 @@ TEST(Standin, RejectsJunkAndExplainsItself) {
     for (const auto& row : rows) {
         const auto out = folder.path() / "out";
         const auto err = folder.path() / "err";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        std::string path = standinPath.string();
-        std::vector<std::string> arguments = row.arguments;
-        std::vector<char*> argv{path.data()};
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t pid = spawn(standinPath, row.arguments, out, err);
         const int status = reap(pid);
         ASSERT_TRUE(WIFEXITED(status)) << row.name;
         EXPECT_EQ(WEXITSTATUS(status), row.exitCode) << row.name;
