@@ -211,6 +211,23 @@ TEST_F(Keyboard, EnterPressesTheFocusedButton) {
     EXPECT_EQ(processes.launches.size(), 2u);
 }
 
+TEST_F(Keyboard, ArrowsMoveThroughTheTransferSyntaxesAndCheckThem) {
+    control<QWidget>("RadioButton2")->setFocus();
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    press(Qt::Key_Down);
+    EXPECT_EQ(focused(), "RadioButton4");
+    press(Qt::Key_Right);
+    press(Qt::Key_Down);
+    EXPECT_EQ(focused(), "RadioButton5");
+    press(Qt::Key_Down);  // round to the first
+    press(Qt::Key_Up);
+    EXPECT_EQ(focused(), "RadioButton5");
+    for (const char* name : {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"}) {
+        EXPECT_EQ(control<QRadioButton>(name)->isChecked(), std::string(name) == "RadioButton5")
+            << name;
+    }
+}
+
 TEST_F(Keyboard, StatusLogTextCanBeSelectedFromTheKeyboard) {
     auto* log = control<QPlainTextEdit>("SStatus");
     log->setFocus();

@@ -1,5 +1,6 @@
 #include "RadioButton.h"
 
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -8,6 +9,29 @@ namespace veltrona::app {
 RadioButton::RadioButton(bool wordWrap, QWidget* parent)
     : QRadioButton(parent), wordWrap_(wordWrap) {
     setAutoExclusive(false);
+}
+
+void RadioButton::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+    const bool backward = key == Qt::Key_Up || key == Qt::Key_Left;
+    if (!forward && !backward) {
+        QRadioButton::keyPressEvent(event);
+        return;
+    }
+    // The group is the radio buttons of the same parent, in the window's tab order, round.
+    const auto step = [forward](QWidget* widget) {
+        return forward ? widget->nextInFocusChain() : widget->previousInFocusChain();
+    };
+    for (QWidget* widget = step(this); widget != nullptr && widget != this; widget = step(widget)) {
+        auto* sibling = qobject_cast<RadioButton*>(widget);
+        if (sibling != nullptr && sibling->parentWidget() == parentWidget() &&
+            sibling->isEnabled() && sibling->isVisible()) {
+            sibling->setFocus(Qt::TabFocusReason);
+            sibling->click();  // checks it and reports the click, as a mouse click does
+            return;
+        }
+    }
 }
 
 bool RadioButton::hitButton(const QPoint& pos) const {

@@ -6,7 +6,8 @@ namespace veltrona::app {
 
 // A radio button that leaves its siblings to the form: a click checks it and reports the
 // click, and the form unchecks the others of its group. Each button is its own tab stop,
-// so Tab visits every button of a group in turn. With `wordWrap`, a caption longer than
+// so Tab visits every button of a group in turn; the arrow keys move to the next or previous
+// button of the group and check it, as in a dialog. With `wordWrap`, a caption longer than
 // the button's width wraps onto further lines.
 class RadioButton : public QRadioButton {
     Q_OBJECT
@@ -16,6 +17,7 @@ class RadioButton : public QRadioButton {
 
   protected:
     void nextCheckState() override { setChecked(true); }
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 
