@@ -25,23 +25,23 @@ constexpr const char* kCatalogue =
 
 ControlSpec control(std::string_view name, ControlKind kind, std::string_view parent, int left,
                     int top, int width, int height, std::string_view caption, int tabOrder) {
-    ControlSpec spec;
-    spec.name = name;
-    spec.kind = kind;
-    spec.parent = parent;
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.caption = caption;
-    spec.tabOrder = tabOrder;
-    return spec;
+    ControlSpec design;
+    design.name = name;
+    design.kind = kind;
+    design.parent = parent;
+    design.left = left;
+    design.top = top;
+    design.width = width;
+    design.height = height;
+    design.caption = caption;
+    design.tabOrder = tabOrder;
+    return design;
 }
 
 template <typename Change>
-ControlSpec with(ControlSpec spec, Change change) {
-    change(spec);
-    return spec;
+ControlSpec with(ControlSpec design, Change change) {
+    change(design);
+    return design;
 }
 
 constexpr auto kRight = [](ControlSpec& c) { c.align = Align::Right; };

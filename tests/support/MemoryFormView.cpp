@@ -22,16 +22,16 @@ std::vector<std::string> splitLines(std::string_view text) {
 }  // namespace
 
 MemoryFormView::MemoryFormView(const FormSpec& form) : windowCaption_(form.caption) {
-    for (const ControlSpec& spec : form.controls) {
+    for (const ControlSpec& design : form.controls) {
         Control control;
-        control.memo = spec.kind == ControlKind::Memo;
+        control.memo = design.kind == ControlKind::Memo;
         if (control.memo) {
-            control.lines = splitLines(spec.caption);
+            control.lines = splitLines(design.caption);
         } else {
-            control.text = spec.caption;
+            control.text = design.caption;
         }
-        control.enabled = spec.enabled;
-        controls_.emplace(std::string(spec.name), std::move(control));
+        control.enabled = design.enabled;
+        controls_.emplace(std::string(design.name), std::move(control));
     }
 }
 

@@ -18,12 +18,12 @@ using Lines = std::vector<std::string>;
 
 ControlSpec control(std::string_view name, ControlKind kind, std::string_view parent,
                     std::string_view caption = {}) {
-    ControlSpec spec;
-    spec.name = name;
-    spec.kind = kind;
-    spec.parent = parent;
-    spec.caption = caption;
-    return spec;
+    ControlSpec design;
+    design.name = name;
+    design.kind = kind;
+    design.parent = parent;
+    design.caption = caption;
+    return design;
 }
 
 // A small window shaped like the administration window: controls nested in a group box

@@ -34,29 +34,29 @@ using NativeWindowLayout = AdminWindowTest;
 TEST_F(NativeWindowLayout, EveryControlStandsWhereTheFormPutsIt) {
     makeWindow();
     // The labels' sizes are those of their captions in 8-point MS Sans Serif.
-    for (const ui::ControlSpec& spec : app::serverAdminFormSpec().controls) {
-        if (!ui::isVisual(spec.kind)) {
+    for (const ui::ControlSpec& design : app::serverAdminFormSpec().controls) {
+        if (!ui::isVisual(design.kind)) {
             continue;
         }
-        SCOPED_TRACE(std::string(spec.name));
-        const HWND control = view().control(spec.name);
+        SCOPED_TRACE(std::string(design.name));
+        const HWND control = view().control(design.name);
         ASSERT_NE(control, nullptr);
-        const HWND parent = spec.parent.empty() ? view().handle() : view().control(spec.parent);
+        const HWND parent = design.parent.empty() ? view().handle() : view().control(design.parent);
         Rect bounds = boundsIn(control, parent);
-        if (spec.kind == ui::ControlKind::SpinEdit) {
-            const Rect buttons = boundsIn(view().spinButtons(spec.name), parent);
+        if (design.kind == ui::ControlKind::SpinEdit) {
+            const Rect buttons = boundsIn(view().spinButtons(design.name), parent);
             EXPECT_EQ(buttons.top, bounds.top);
             EXPECT_EQ(buttons.height, bounds.height);
             bounds.width = buttons.left + buttons.width - bounds.left;
         }
-        EXPECT_EQ(bounds, (Rect{spec.left, spec.top, spec.width, spec.height}))
+        EXPECT_EQ(bounds, (Rect{design.left, design.top, design.width, design.height}))
             << bounds.left << "," << bounds.top << " " << bounds.width << "x" << bounds.height;
-        EXPECT_EQ((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0, spec.visible);
-        EXPECT_EQ(IsWindowEnabled(control) != FALSE, spec.enabled);
+        EXPECT_EQ((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0, design.visible);
+        EXPECT_EQ(IsWindowEnabled(control) != FALSE, design.enabled);
         const LOGFONTW font = fontOf(control);
         EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
         EXPECT_EQ(font.lfHeight, -11);
-        EXPECT_EQ(font.lfWeight, spec.name == "Label1" ? FW_BOLD : FW_NORMAL);
+        EXPECT_EQ(font.lfWeight, design.name == "Label1" ? FW_BOLD : FW_NORMAL);
     }
 }
 
@@ -116,8 +116,8 @@ TEST_F(NativeWindowLayout, LabelsFitTheirTextKeepingTheirAlignedEdge) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         view().setText(row.label, row.text);
-        const ui::ControlSpec& spec = *app::serverAdminFormSpec().find(row.label);
-        const HWND parent = spec.parent.empty() ? view().handle() : view().control(spec.parent);
+        const ui::ControlSpec& design = *app::serverAdminFormSpec().find(row.label);
+        const HWND parent = design.parent.empty() ? view().handle() : view().control(design.parent);
         EXPECT_EQ(boundsIn(view().control(row.label), parent), row.bounds);
         EXPECT_EQ(view().text(row.label), row.text);
     }

@@ -48,19 +48,19 @@ Qt::Alignment alignmentOf(ui::Align align) {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-QWidget* makeLabel(const ui::ControlSpec& spec, QWidget* parent) {
-    auto* label = new Label(qstring(spec.caption), parent);
-    if (spec.bold) {
+QWidget* makeLabel(const ui::ControlSpec& design, QWidget* parent) {
+    auto* label = new Label(qstring(design.caption), parent);
+    if (design.bold) {
         QFont font = label->font();
         font.setBold(true);
         label->setFont(font);
     }
-    label->setAlignment(alignmentOf(spec.align));
-    label->setWordWrap(spec.wordWrap);
+    label->setAlignment(alignmentOf(design.align));
+    label->setWordWrap(design.wordWrap);
     return label;
 }
 
-QWidget* makeMemo(const ui::ControlSpec& spec, QWidget* parent) {
+QWidget* makeMemo(const ui::ControlSpec& design, QWidget* parent) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setReadOnly(true);
     // Read-only for the user, yet its text can be selected and copied, by mouse or keys.
@@ -69,36 +69,36 @@ QWidget* makeMemo(const ui::ControlSpec& spec, QWidget* parent) {
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    memo->setPlainText(qstring(spec.caption));
+    memo->setPlainText(qstring(design.caption));
     return memo;
 }
 
-QWidget* makePushButton(const ui::ControlSpec& spec, QWidget* parent) {
-    auto* button = new QPushButton(qstring(spec.caption), parent);
+QWidget* makePushButton(const ui::ControlSpec& design, QWidget* parent) {
+    auto* button = new QPushButton(qstring(design.caption), parent);
     // Enter presses the focused button, as in a dialog.
     button->setAutoDefault(true);
     return button;
 }
 
-QWidget* makeRadioButton(const ui::ControlSpec& spec, QWidget* parent) {
-    auto* button = new RadioButton(spec.wordWrap, parent);
-    button->setText(qstring(spec.caption));
+QWidget* makeRadioButton(const ui::ControlSpec& design, QWidget* parent) {
+    auto* button = new RadioButton(design.wordWrap, parent);
+    button->setText(qstring(design.caption));
     button->setStyle(DialogStyle::instance());
     return button;
 }
 
-QWidget* makeEdit(const ui::ControlSpec& /*spec*/, QWidget* parent) {
+QWidget* makeEdit(const ui::ControlSpec& /*design*/, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(std::numeric_limits<int>::max());  // nothing the user wrote is cut
     return edit;
 }
 
-QWidget* makePanel(const ui::ControlSpec& spec, QWidget* parent) {
+QWidget* makePanel(const ui::ControlSpec& design, QWidget* parent) {
     auto* panel = new ui::Panel(parent);
     panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(spec.bevel == ui::Bevel::Raised ? QFrame::Raised : QFrame::Sunken);
+    panel->setFrameShadow(design.bevel == ui::Bevel::Raised ? QFrame::Raised : QFrame::Sunken);
     panel->setLineWidth(1);
-    panel->setCaption(qstring(spec.caption));
+    panel->setCaption(qstring(design.caption));
     return panel;
 }
 
@@ -154,22 +154,22 @@ void QtAdminWindow::build(const ui::FormSpec& form) {
     setFixedSize(form.clientWidth, form.clientHeight);
     move(form.left, form.top);
 
-    for (const ui::ControlSpec& spec : form.controls) {
-        if (!ui::isVisual(spec.kind)) {
+    for (const ui::ControlSpec& design : form.controls) {
+        if (!ui::isVisual(design.kind)) {
             continue;  // the timer is armed below; the manifest is the platform's style
         }
-        QWidget* parent = spec.parent.empty() ? this : &at(spec.parent);
-        QWidget* widget = make(spec, parent);
-        widget->setObjectName(qstring(spec.name));
-        widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        widget->setEnabled(spec.enabled);
-        widget->setVisible(spec.visible);
-        controls_.emplace(std::string(spec.name), widget);
-        if (spec.kind == ControlKind::Label && !spec.wordWrap) {
-            if (spec.align == ui::Align::Right) {
-                designedRightEdges_.emplace(std::string(spec.name), spec.left + spec.width);
+        QWidget* parent = design.parent.empty() ? this : &at(design.parent);
+        QWidget* widget = make(design, parent);
+        widget->setObjectName(qstring(design.name));
+        widget->setGeometry(design.left, design.top, design.width, design.height);
+        widget->setEnabled(design.enabled);
+        widget->setVisible(design.visible);
+        controls_.emplace(std::string(design.name), widget);
+        if (design.kind == ControlKind::Label && !design.wordWrap) {
+            if (design.align == ui::Align::Right) {
+                designedRightEdges_.emplace(std::string(design.name), design.left + design.width);
             }
-            fitLabel(spec.name);
+            fitLabel(design.name);
         }
     }
 
@@ -179,37 +179,37 @@ void QtAdminWindow::build(const ui::FormSpec& form) {
     }
 }
 
-QWidget* QtAdminWindow::make(const ui::ControlSpec& spec, QWidget* parent) {
-    switch (spec.kind) {
+QWidget* QtAdminWindow::make(const ui::ControlSpec& design, QWidget* parent) {
+    switch (design.kind) {
         case ControlKind::Label:
-            return makeLabel(spec, parent);
+            return makeLabel(design, parent);
         case ControlKind::Memo:
-            return makeMemo(spec, parent);
+            return makeMemo(design, parent);
         case ControlKind::PushButton:
-            return makePushButton(spec, parent);
+            return makePushButton(design, parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(qstring(spec.caption), parent);
+            return new QGroupBox(qstring(design.caption), parent);
         case ControlKind::RadioButton:
-            return makeRadioButton(spec, parent);
+            return makeRadioButton(design, parent);
         case ControlKind::CheckBox: {
-            auto* box = new QCheckBox(qstring(spec.caption), parent);
+            auto* box = new QCheckBox(qstring(design.caption), parent);
             box->setStyle(DialogStyle::instance());
             return box;
         }
         case ControlKind::Edit:
-            return makeEdit(spec, parent);
+            return makeEdit(design, parent);
         case ControlKind::SpinEdit: {
             auto* spin = new SpinEdit(parent);
-            spin->edit()->setText(qstring(spec.caption));
+            spin->edit()->setText(qstring(design.caption));
             return spin;
         }
         case ControlKind::Panel:
-            return makePanel(spec, parent);
+            return makePanel(design, parent);
         case ControlKind::Timer:
         case ControlKind::Manifest:
             break;
     }
-    throw std::logic_error("no widget for control " + std::string(spec.name));
+    throw std::logic_error("no widget for control " + std::string(design.name));
 }
 
 void QtAdminWindow::fitLabel(std::string_view name) {

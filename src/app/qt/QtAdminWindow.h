@@ -51,7 +51,7 @@ class QtAdminWindow : public QWidget, public ui::FormView {
 
   private:
     void build(const ui::FormSpec& form);
-    QWidget* make(const ui::ControlSpec& spec, QWidget* parent);
+    QWidget* make(const ui::ControlSpec& design, QWidget* parent);
     void fitLabel(std::string_view name);
     QWidget& at(std::string_view control) const;
 

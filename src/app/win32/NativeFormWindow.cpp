@@ -229,7 +229,7 @@ NativeFormWindow::NativeFormWindow(const ui::FormSpec& form, Events& events)
       boldFont_(form.fontFamily, form.fontPointSize, true),
       controls_(form.controls.size()) {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        controls_[i].spec = &form.controls[i];
+        controls_[i].design = &form.controls[i];
     }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     registerClasses(instance, &NativeFormWindow::windowProcedure);
@@ -287,7 +287,7 @@ void NativeFormWindow::createContent() {
     }
 
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        if (controls_[i].spec->kind == ControlKind::Timer &&
+        if (controls_[i].design->kind == ControlKind::Timer &&
             SetTimer(window_, kFirstControlId + i, kTimerInterval, nullptr) == 0) {
             throw std::runtime_error("Not enough timers available");
         }
@@ -302,27 +302,27 @@ NativeFormWindow::~NativeFormWindow() {
 
 void NativeFormWindow::createControl(std::size_t index, bool tabStop, bool startsGroup) {
     NativeControl& control = controls_[index];
-    const ControlSpec& spec = *control.spec;
-    const NativeKind native = nativeKind(spec);
-    const POINT position = positionInWindow(form_, spec);
-    const DWORD state = (spec.visible ? WS_VISIBLE : 0) | (spec.enabled ? 0 : WS_DISABLED) |
+    const ControlSpec& design = *control.design;
+    const NativeKind native = nativeKind(design);
+    const POINT position = positionInWindow(form_, design);
+    const DWORD state = (design.visible ? WS_VISIBLE : 0) | (design.enabled ? 0 : WS_DISABLED) |
                         (tabStop ? WS_TABSTOP : 0) | (startsGroup ? WS_GROUP : 0);
     const std::wstring text =
-        spec.kind == ControlKind::Memo ? memoText(spec.caption) : widen(spec.caption);
+        design.kind == ControlKind::Memo ? memoText(design.caption) : widen(design.caption);
     const int id = kFirstControlId + static_cast<int>(index);
     control.window = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(),
                                      WS_CHILD | WS_CLIPSIBLINGS | state | native.style, position.x,
-                                     position.y, spec.width, spec.height, window_,
+                                     position.y, design.width, design.height, window_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      GetModuleHandleW(nullptr), nullptr);
     if (control.window == nullptr) {
-        throw std::runtime_error("The control " + std::string(spec.name) + " cannot be created");
+        throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
     }
     SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(control)), FALSE);
 
-    switch (spec.kind) {
+    switch (design.kind) {
         case ControlKind::Label:
-            control.rightEdge = position.x + spec.width;
+            control.rightEdge = position.x + design.width;
             fitLabel(control);
             break;
         case ControlKind::Memo:
@@ -340,18 +340,18 @@ void NativeFormWindow::createControl(std::size_t index, bool tabStop, bool start
                 0, UPDOWN_CLASSW, nullptr,
                 WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) |
                     UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
-                0, 0, GetSystemMetrics(SM_CXVSCROLL), spec.height, window_, nullptr,
+                0, 0, GetSystemMetrics(SM_CXVSCROLL), design.height, window_, nullptr,
                 GetModuleHandleW(nullptr), nullptr);
             if (control.spinButtons == nullptr) {
-                throw std::runtime_error("The control " + std::string(spec.name) +
+                throw std::runtime_error("The control " + std::string(design.name) +
                                          " cannot be created");
             }
             RECT buttons;
             GetWindowRect(control.spinButtons, &buttons);
             const int buttonsWidth = buttons.right - buttons.left;
-            SetWindowPos(control.spinButtons, nullptr, position.x + spec.width - buttonsWidth,
-                         position.y, buttonsWidth, spec.height, SWP_NOZORDER | SWP_NOACTIVATE);
-            SetWindowPos(control.window, nullptr, 0, 0, spec.width - buttonsWidth, spec.height,
+            SetWindowPos(control.spinButtons, nullptr, position.x + design.width - buttonsWidth,
+                         position.y, buttonsWidth, design.height, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(control.window, nullptr, 0, 0, design.width - buttonsWidth, design.height,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             SendMessageW(control.spinButtons, UDM_SETBUDDY,
                          reinterpret_cast<WPARAM>(control.window), 0);
@@ -361,9 +361,9 @@ void NativeFormWindow::createControl(std::size_t index, bool tabStop, bool start
             break;
         }
         case ControlKind::Panel: {
-            const UINT edge = spec.bevel == ui::Bevel::Lowered  ? BDR_SUNKENOUTER
-                              : spec.bevel == ui::Bevel::Raised ? BDR_RAISEDINNER
-                                                                : 0;
+            const UINT edge = design.bevel == ui::Bevel::Lowered  ? BDR_SUNKENOUTER
+                              : design.bevel == ui::Bevel::Raised ? BDR_RAISEDINNER
+                                                                  : 0;
             SetWindowLongPtrW(control.window, kPanelEdgeSlot, static_cast<LONG_PTR>(edge));
             break;
         }
@@ -373,7 +373,7 @@ void NativeFormWindow::createControl(std::size_t index, bool tabStop, bool start
 }
 
 HFONT NativeFormWindow::fontOf(const NativeControl& control) const {
-    return control.spec->bold ? boldFont_.handle() : font_.handle();
+    return control.design->bold ? boldFont_.handle() : font_.handle();
 }
 
 void NativeFormWindow::fitLabel(NativeControl& label) {
@@ -387,7 +387,7 @@ void NativeFormWindow::fitLabel(NativeControl& label) {
     MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 2);
     int width = bounds.right - bounds.left;
     int height = metrics.tmHeight;
-    if (label.spec->wordWrap) {
+    if (label.design->wordWrap) {
         // Keeps its width and takes the height of its lines, broken within that width.
         RECT lines{0, 0, width, 0};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines,
@@ -401,7 +401,8 @@ void NativeFormWindow::fitLabel(NativeControl& label) {
     }
     SelectObject(dc, previous);
     ReleaseDC(label.window, dc);
-    const int left = label.spec->align == ui::Align::Right ? label.rightEdge - width : bounds.left;
+    const int left =
+        label.design->align == ui::Align::Right ? label.rightEdge - width : bounds.left;
     SetWindowPos(label.window, nullptr, left, bounds.top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label.window, nullptr, TRUE);
@@ -471,7 +472,7 @@ LRESULT NativeFormWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             return 0;  // no default button: Enter presses the focused button alone
         case WM_TIMER:
             if (const NativeControl* timer = controlWithId(static_cast<int>(wParam))) {
-                events_.timerElapsed(timer->spec->name);
+                events_.timerElapsed(timer->design->name);
             }
             return 0;
         case WM_CLOSE:
@@ -489,7 +490,7 @@ LRESULT NativeFormWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
             // A read-only memo keeps the colour of a text field.
             const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
             const NativeControl* control = controlWithId(id);
-            if (control != nullptr && control->spec->kind == ControlKind::Memo) {
+            if (control != nullptr && control->design->kind == ControlKind::Memo) {
                 const HDC dc = reinterpret_cast<HDC>(wParam);
                 SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
                 SetBkColor(dc, GetSysColor(COLOR_WINDOW));
@@ -499,7 +500,7 @@ LRESULT NativeFormWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
         }
         case WM_DESTROY:
             for (std::size_t i = 0; i < controls_.size(); ++i) {
-                if (controls_[i].spec->kind == ControlKind::Timer) {
+                if (controls_[i].design->kind == ControlKind::Timer) {
                     KillTimer(window_, kFirstControlId + i);
                 }
             }
@@ -514,12 +515,12 @@ void NativeFormWindow::handleCommand(int id, int code) {
     // The dialog manager's IDOK (Enter away from any button) and IDCANCEL (Escape) find
     // no control and do nothing.
     NativeControl* control = controlWithId(id);
-    if (control == nullptr || !isButtonKind(control->spec->kind)) {
+    if (control == nullptr || !isButtonKind(control->design->kind)) {
         return;
     }
-    const bool pushButton = control->spec->kind == ControlKind::PushButton;
+    const bool pushButton = control->design->kind == ControlKind::PushButton;
     if (code == BN_CLICKED) {
-        events_.clicked(control->spec->name);
+        events_.clicked(control->design->name);
     } else if (pushButton && (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
         SendMessageW(control->window, BM_SETSTYLE,
                      code == BN_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
@@ -536,7 +537,7 @@ NativeFormWindow::NativeControl* NativeFormWindow::controlWithId(int id) {
 
 const NativeFormWindow::NativeControl& NativeFormWindow::find(std::string_view name) const {
     for (const NativeControl& control : controls_) {
-        if (control.spec->name == name && control.window != nullptr) {
+        if (control.design->name == name && control.window != nullptr) {
             return control;
         }
     }
@@ -549,7 +550,7 @@ NativeFormWindow::NativeControl& NativeFormWindow::find(std::string_view name) {
 
 const NativeFormWindow::NativeControl& NativeFormWindow::findMemo(std::string_view name) const {
     const NativeControl& control = find(name);
-    if (control.spec->kind != ControlKind::Memo) {
+    if (control.design->kind != ControlKind::Memo) {
         throw std::out_of_range(std::string(name) + " is no memo");
     }
     return control;
@@ -562,7 +563,7 @@ void NativeFormWindow::setWindowCaption(std::string_view text) {
 std::string NativeFormWindow::text(std::string_view name) const {
     const NativeControl& control = find(name);
     std::wstring text = windowText(control.window);
-    if (control.spec->kind == ControlKind::Memo) {
+    if (control.design->kind == ControlKind::Memo) {
         text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
     }
     return narrow(text);
@@ -571,9 +572,9 @@ std::string NativeFormWindow::text(std::string_view name) const {
 void NativeFormWindow::setText(std::string_view name, std::string_view text) {
     NativeControl& control = find(name);
     const std::wstring wide =
-        control.spec->kind == ControlKind::Memo ? memoText(text) : widen(text);
+        control.design->kind == ControlKind::Memo ? memoText(text) : widen(text);
     SetWindowTextW(control.window, wide.c_str());
-    if (control.spec->kind == ControlKind::Label) {
+    if (control.design->kind == ControlKind::Label) {
         fitLabel(control);
     }
 }

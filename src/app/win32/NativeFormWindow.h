@@ -69,7 +69,7 @@ class NativeFormWindow final : public ui::FormView {
 
   private:
     struct NativeControl {
-        const ui::ControlSpec* spec = nullptr;
+        const ui::ControlSpec* design = nullptr;
         HWND window = nullptr;
         HWND spinButtons = nullptr;
         std::string hint;
