@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "FormDoubles.h"
 #include "ServerAdminWindow.h"
 #include "WindowsTestSupport.h"
 #include "app/Clock.h"
@@ -21,22 +22,7 @@
 
 namespace veltrona::testing {
 
-// Dialogs that the test answers: what they were asked to show is recorded.
-class RecordingDialogs : public ui::UserDialogs {
-  public:
-    void showInfo(const std::string& text) override { infos.push_back(text); }
-    bool passwordQuery(const std::string&, const std::string&, std::string& value) override {
-        value = password.value_or(value);
-        return password.has_value();
-    }
-    void showError(const std::string& message) override { errors.push_back(message); }
-    void showStopFailure() override { ++stopFailures; }
-
-    std::vector<std::string> infos;
-    std::vector<std::string> errors;
-    int stopFailures = 0;
-    std::optional<std::string> password;  // typed into the prompt and confirmed; none: Cancel
-};
+using app::testing::RecordingDialogs;
 
 // The administration window over a program folder of its own, the real processes and
 // the system clock; dialogs are answered by the test.

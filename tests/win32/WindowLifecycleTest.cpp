@@ -153,7 +153,7 @@ TEST_F(WindowLifecycle, FailedWriteKeepsTheWindowOpenAndTheNextCloseTriesAgain) 
 
 TEST_F(WindowLifecycle, AWrongPasswordEndsWithoutShowingTheWindowOrWriting) {
     const std::string settings = "-aet = KEEP\r\nAdminPassword=geheim\r\n";
-    dialogs_.password = "Geheim";
+    dialogs_.passwordAnswer = "Geheim";
     makeWindow(settings);
     EXPECT_FALSE(window_->open());
     EXPECT_FALSE(IsWindowVisible(view().handle()));
