@@ -2,6 +2,7 @@
 #include <system_error>
 #include <vector>
 
+#include "AsciiCase.h"
 #include "FileAccess.h"
 
 namespace veltrona::config {
@@ -16,16 +17,6 @@ std::filesystem::path findIgnoringCase(const std::filesystem::path& folder, std:
 #else
 
 namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
-}
 
 // The entry of `folder` that `component` names: the exact name when it exists, otherwise
 // the first entry in byte order whose name differs only in ASCII case (so the choice does
@@ -47,7 +38,7 @@ std::string resolveComponent(const std::filesystem::path& folder, const std::str
                                            ec);
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
         std::string entry = it->path().filename().string();
-        if (!equalIgnoringAsciiCase(entry, component)) {
+        if (!equalsIgnoringAsciiCase(entry, component)) {
             continue;
         }
         std::error_code typeError;

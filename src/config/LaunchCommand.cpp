@@ -4,22 +4,6 @@ namespace veltrona::config {
 
 namespace {
 
-std::string_view transferSyntaxCode(TransferSyntax syntax) {
-    switch (syntax) {
-        case TransferSyntax::Uncompressed:
-            return "+x=";
-        case TransferSyntax::JpegLossless:
-            return "+xs";
-        case TransferSyntax::JpegLossy:
-            return "+xy";
-        case TransferSyntax::ImplicitVR:
-            return "+xi";
-        case TransferSyntax::None:
-            break;
-    }
-    return {};
-}
-
 // The server takes the folder without a closing separator. Only a separator is dropped:
 // cutting any other last character would send the images to a different folder.
 std::string_view withoutClosingSeparator(std::string_view folder) {

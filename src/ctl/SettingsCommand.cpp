@@ -4,6 +4,7 @@
 
 #include "ProcessSnapshot.h"
 #include "WindowSettings.h"
+#include "config/AsciiCase.h"
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
 
@@ -54,21 +55,17 @@ const std::vector<Setting>& settingsTable() {
     return table;
 }
 
-const std::vector<std::pair<TransferSyntax, const char*>> kSyntaxCodes = {
-    {TransferSyntax::None, "none"},        {TransferSyntax::Uncompressed, "+x="},
-    {TransferSyntax::JpegLossless, "+xs"}, {TransferSyntax::JpegLossy, "+xy"},
-    {TransferSyntax::ImplicitVR, "+xi"},
-};
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
-}
+// Each choice with the code that names it on the command line: the server's option, or
+// "none".
+const std::vector<std::pair<TransferSyntax, std::string_view>> kSyntaxCodes = [] {
+    std::vector<std::pair<TransferSyntax, std::string_view>> codes = {
+        {TransferSyntax::None, "none"}};
+    for (TransferSyntax syntax : {TransferSyntax::Uncompressed, TransferSyntax::JpegLossless,
+                                  TransferSyntax::JpegLossy, TransferSyntax::ImplicitVR}) {
+        codes.emplace_back(syntax, config::transferSyntaxCode(syntax));
+    }
+    return codes;
+}();
 
 std::string_view withoutDash(std::string_view name) {
     return name.starts_with('-') ? name.substr(1) : name;
@@ -76,7 +73,7 @@ std::string_view withoutDash(std::string_view name) {
 
 const Setting* findSetting(std::string_view name) {
     for (const Setting& setting : settingsTable()) {
-        if (equalsIgnoringCase(withoutDash(name), withoutDash(setting.name))) {
+        if (config::equalsIgnoringAsciiCase(withoutDash(name), withoutDash(setting.name))) {
             return &setting;
         }
     }
@@ -97,7 +94,7 @@ std::string shownValue(const Setting& setting, const ServerSettings& s) {
         case Kind::Syntax:
             for (const auto& [syntax, code] : kSyntaxCodes) {
                 if (syntax == s.transferSyntax) {
-                    return code;
+                    return std::string(code);
                 }
             }
             return "none";
@@ -140,10 +137,10 @@ std::int32_t integerValue(const Setting& setting, const std::string& value) {
 }
 
 bool flagValue(const Setting& setting, const std::string& value) {
-    if (equalsIgnoringCase(value, "true")) {
+    if (config::equalsIgnoringAsciiCase(value, "true")) {
         return true;
     }
-    if (equalsIgnoringCase(value, "false")) {
+    if (config::equalsIgnoringAsciiCase(value, "false")) {
         return false;
     }
     throw SettingRefused(std::string(setting.name) + ": \"" + value +
@@ -172,7 +169,7 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
             s.*setting.integer = integerValue(setting, value);
             break;
         case Kind::MaxDays:
-            if (equalsIgnoringCase(value, "off")) {
+            if (config::equalsIgnoringAsciiCase(value, "off")) {
                 s.maxDaysLocalChecked = false;
             } else {
                 s.maxDaysLocal = integerValue(setting, value);
@@ -184,7 +181,7 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
             break;
         case Kind::Syntax: {
             for (const auto& [syntax, code] : kSyntaxCodes) {
-                if (equalsIgnoringCase(value, code)) {
+                if (config::equalsIgnoringAsciiCase(value, code)) {
                     s.transferSyntax = syntax;
                     return;
                 }

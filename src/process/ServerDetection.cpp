@@ -12,10 +12,6 @@ bool isWindowsSeparator(char c) {
     return c == '\\' || c == ':';
 }
 
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The lead-byte test of the system's ANSI code page, for entries written in Windows
 // syntax; other systems have no such code page, so no byte is ever a lead byte there.
 LeadBytePredicate systemLeadBytes(PathSyntax syntax) {
@@ -50,18 +46,6 @@ std::string_view fileNamePart(std::string_view executable, PathSyntax syntax,
         }
     }
     return executable.substr(start);
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upperAscii(a[i]) != upperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool isProcessRunning(ProcessPlatform& platform, std::string_view name) {

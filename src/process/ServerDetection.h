@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "ProcessPlatform.h"
+#include "config/AsciiCase.h"
 
 namespace veltrona::process {
 
@@ -17,8 +18,8 @@ using LeadBytePredicate = std::function<bool(unsigned char)>;
 std::string_view fileNamePart(std::string_view executable, PathSyntax syntax,
                               const LeadBytePredicate& isLeadByte = {});
 
-// Equal length, and equal bytes once 'a'..'z' are mapped to 'A'..'Z'; no locale.
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// The detection comparison: equal length, equal bytes once 'a'..'z' are mapped to 'A'..'Z'.
+using config::equalsIgnoringAsciiCase;
 
 // True when some process from a fresh listing has an executable whose file-name part
 // equals `name`, ASCII letter case ignored.

@@ -2,24 +2,11 @@
 
 #include <string>
 
+#include "config/AsciiCase.h"
+
 namespace veltrona::ui {
 
 namespace {
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    const auto upper = [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    };
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string indexedKey(const std::string& prefix, const char* list, int index) {
     return prefix + list + std::to_string(index) + "]";
@@ -95,11 +82,11 @@ bool setTextProperty(FormView& view, const ControlSpec& component, std::string_v
     if (value.empty()) {
         return false;
     }
-    if (equalsIgnoringAsciiCase(property, "Caption") && hasCaption(component.kind)) {
+    if (config::equalsIgnoringAsciiCase(property, "Caption") && hasCaption(component.kind)) {
         view.setText(component.name, value);
         return true;
     }
-    if (equalsIgnoringAsciiCase(property, "Hint") && hasHint(component.kind)) {
+    if (config::equalsIgnoringAsciiCase(property, "Hint") && hasHint(component.kind)) {
         view.setHint(component.name, value);
         return true;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "config/AsciiCase.h"
+
 namespace veltrona::ui {
 
 namespace {
@@ -22,18 +24,6 @@ std::string_view trim(std::string_view text) {
         --end;
     }
     return text.substr(begin, end - begin);
-}
-
-// Letter case is folded for ASCII letters only: bytes of the code page's upper half
-// compare as they are, so a name spelled with umlauts matches only itself.
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upperAscii(x) == upperAscii(y);
-           });
 }
 
 // Calls `onLine` with every line of `content`, split at CR LF, lone CR and lone LF.
@@ -96,9 +86,9 @@ TranslationFile TranslationFile::parse(std::string_view content) {
 std::string TranslationFile::lookup(std::string_view section, std::string_view key,
                                     std::string_view fallback) const {
     // Only the last section of a name is seen, so earlier ones are not searched at all.
-    const auto found =
-        std::find_if(sections_.rbegin(), sections_.rend(),
-                     [section](const Section& s) { return equalsIgnoringCase(s.name, section); });
+    const auto found = std::find_if(
+        sections_.rbegin(), sections_.rend(),
+        [section](const Section& s) { return config::equalsIgnoringAsciiCase(s.name, section); });
     if (found == sections_.rend()) {
         return std::string(fallback);
     }
@@ -106,7 +96,8 @@ std::string TranslationFile::lookup(std::string_view section, std::string_view k
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         const std::string_view text(*entry);
         const std::size_t equals = text.find('=');
-        if (equals != std::string_view::npos && equalsIgnoringCase(text.substr(0, equals), key)) {
+        if (equals != std::string_view::npos &&
+            config::equalsIgnoringAsciiCase(text.substr(0, equals), key)) {
             return std::string(text.substr(equals + 1));
         }
     }
