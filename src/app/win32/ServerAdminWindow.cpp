@@ -37,6 +37,11 @@ void ServerAdminWindow::clicked(std::string_view control) {
             (form_.*handler)();
         }
     }
+    // Which buttons a checked radio button unchecks is the form's rule, as in every window.
+    const ui::ControlSpec* clicked = serverAdminFormSpec().find(control);
+    if (clicked != nullptr && clicked->kind == ui::ControlKind::RadioButton) {
+        form_.RadioButtonClick(control);
+    }
 }
 
 void ServerAdminWindow::timerElapsed(std::string_view timer) {
