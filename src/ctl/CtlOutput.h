@@ -17,6 +17,9 @@ enum ExitCode {
     kFailure = 1,     // refused, failed, or not answered
     kUsage = 2,       // the command line is wrong; nothing was done
     kNotRunning = 3,  // status: the server does not run
+    // status, stop: some processes could not be inspected, so the answer is not known
+    // (the init-script convention for insufficient privilege)
+    kNoPrivilege = 4,
 };
 
 // What every command works with: where the server lives, how to answer, and the
