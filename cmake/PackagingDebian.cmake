@@ -9,8 +9,16 @@
 # /opt/veltrona-administration, plus a desktop entry and the launcher
 # /usr/bin/veltrona-administration and the command-line companion /usr/bin/veltronactl
 # (symbolic links: both programs resolve their real folder).
-# Its postinst makes the program folder group-writable for "veltrona-admin", since the tool
-# writes Server.ini there at every close; its postrm deletes that file on purge only.
+#
+# Who may write where. Root runs the programs of that folder (the server, and veltronactl
+# from a service), so the folder and everything in it belong to root, mode 0755, and nobody
+# else may change them. The settings that the members of the group "veltrona-admin" change
+# live apart: /etc/veltrona (root:veltrona-admin 2770) holds Server.INI (0660) and the
+# small files the tool writes beside it, and the program folder's Server.INI is a symbolic
+# link to /etc/veltrona/Server.INI, shipped in the package so that dpkg replaces and removes
+# it with the programs. postinst creates the group and an empty Server.INI when there is
+# none; preinst moves the settings file an earlier package kept in the program folder to
+# /etc/veltrona; postrm removes /etc/veltrona on purge only.
 
 if(NOT VELTRONA_BUILD_GUI OR NOT VELTRONA_PLATFORM STREQUAL "linux")
   return()
@@ -34,6 +42,13 @@ install(FILES ${launcher} ${ctl_launcher}
   DESTINATION /usr/bin
   COMPONENT system
   EXCLUDE_FROM_ALL)
+set(VELTRONA_SETTINGS_FILE /etc/veltrona/Server.INI)
+set(settings_link ${CMAKE_CURRENT_BINARY_DIR}/packaging/Server.INI)
+file(CREATE_LINK ${VELTRONA_SETTINGS_FILE} ${settings_link} SYMBOLIC)
+install(FILES ${settings_link}
+  DESTINATION .
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${VELTRONA_PACKAGE_NAME}.desktop
   DESTINATION /usr/share/applications
   COMPONENT system
@@ -49,10 +64,14 @@ set(CPACK_PACKAGE_DESCRIPTION
   "A small window that edits the settings file of the Zarvo DICOM storage server beside it,\n"
   "starts and stops the server and shows whether it runs, and its command-line companion\n"
   "veltronactl for scripts and service managers. Installs the program folder\n"
-  "/opt/veltrona-administration with the tool and the server side by side. Members of the\n"
-  "group veltrona-admin may write the settings there.")
+  "/opt/veltrona-administration with the tool and the server side by side, writable by\n"
+  "root only. The settings live in /etc/veltrona/Server.INI, which members of the group\n"
+  "veltrona-admin may change.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${VELTRONA_PACKAGE_FOLDER})
+# Whatever the umask of the user who runs cpack: folders root may write only.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # One package with every component, the system integration included.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -68,6 +87,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/preinst
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postinst
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
