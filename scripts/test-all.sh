@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything and runs every test:
 #   0. the sources against .clang-format
-#   1. the unit and window suites (offscreen Qt), warnings as errors
+#   1. the unit and window suites (offscreen Qt), warnings as errors, then the Debian
+#      package of that build installed, used by a group member and purged
 #   2. the same suites under AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. the Windows build (mingw-w64) with its suites under Wine
 #   4. the Windows window driven under Wine as a person would, then its installer and ZIP
@@ -121,6 +122,8 @@ format() {
 
 step format format
 step native native
+# The Debian package of that build (cpack in build/), installed, used and purged as root.
+step package bash tests/acceptance/package-check.sh build
 step sanitize sanitize
 [ -f scripts/windows-tests.sh ] && step windows bash scripts/windows-tests.sh build-windows
 # The Windows window as a person uses it, and its installer, under Wine (after the build above).
