@@ -124,7 +124,7 @@ purged_clean() {
 }
 
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || {
-    cat "$work/cpack.log"
+    cat "$work/cpack.log" 2>/dev/null
     give_up "cpack failed in $build"
 }
 deb=$(ls -t "$build"/${package}_*.deb 2>/dev/null | head -n 1)
