@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -25,15 +27,51 @@ struct FileReadResult {
     std::string reason;   // the system's description of the failure, when Failed
 };
 
-// Reads a whole file. Missing: there is no regular file at `path` (a folder does not
-// count). Failed: it exists but cannot be opened or read.
+// Reads a whole file. Missing: nothing is there (a link that points nowhere included).
+// Failed: something is there but cannot be read as a file: no rights, held open by
+// another program, a folder, a FIFO or device, a loop of links, or a way to it through a
+// link or folder that another user could have planted (see replaceFile).
 FileReadResult readWholeFile(const std::filesystem::path& path);
 
-// Replaces the file's content with `bytes`, or creates it: a temporary file beside it is
-// written and flushed, then renamed over the target, so a failure at any point leaves
-// the previous file whole and no temporary file behind. An existing file keeps its
-// permissions; a symbolic link stays a link and its target is replaced. Throws FileError
-// `Datei "<path>" kann nicht erstellt werden. <reason>` when it fails.
+// Replaces the file's content with `bytes`, or creates it, so that a failure at any point
+// leaves the previous content whole:
+// - Symbolic links on the way are followed and stay links; the file they name is written.
+//   Where the platform has owners, a link or folder on the way must belong to the writer
+//   or to the administrator: one that another user owns could have been planted to send
+//   the write elsewhere (as root, onto any file of the system), and is refused by name.
+// - An existing file keeps its owner, group, permissions and extended attributes (access
+//   control lists, labels). Where the new file can carry them all, a temporary file beside
+//   the target is written, flushed and renamed over it. Where it cannot (a writer who may
+//   not give the file to its owner, or a file with several hard links), the old content
+//   is first copied beside it, the file is rewritten in place and flushed, and the copy
+//   is removed; should the rewrite fail, the old content is put back.
+// - A new file is readable and writable by its owner and group only (the file mask may
+//   take away more). No temporary file or copy is readable by more users than the file.
+// Throws FileError `Datei "<path>" kann nicht erstellt werden. <reason>`.
 void replaceFile(const std::filesystem::path& path, std::string_view bytes);
+
+// How long a writer waits for another one to finish before it gives up.
+inline constexpr std::chrono::milliseconds kFileLockWait{5000};
+
+// The advisory lock that writers of one file hold from before they read the content they
+// are going to change until they have replaced it, so that no writer's change is lost to
+// another's. It is a lock file beside the file that `path` finally names (the file itself
+// is replaced by a rename, which would take a lock on it away), released when the object
+// goes. Throws FileError `Datei "<path>" kann nicht erstellt werden. <reason>` when the
+// lock file cannot be made or another writer holds the lock for longer than `wait`.
+class FileLock {
+  public:
+    explicit FileLock(const std::filesystem::path& path,
+                      std::chrono::milliseconds wait = kFileLockWait);
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock();
+
+    const std::filesystem::path& lockFile() const { return lockFile_; }
+
+  private:
+    std::filesystem::path lockFile_;
+    std::intptr_t handle_ = -1;  // a descriptor or a handle, as the platform has it
+};
 
 }  // namespace veltrona::config

@@ -71,12 +71,13 @@ std::string valueOf(std::string_view line) {
     return std::string(trimControls(line));
 }
 
-void readInteger(const std::string& value, std::int32_t& holder,
-                 std::vector<std::string>& invalid) {
+void readInteger(const Key& key, const std::string& line, std::int32_t& holder,
+                 std::vector<InvalidInteger>& invalid) {
+    const std::string value = valueOf(line);
     if (const auto number = parseInteger(value)) {
         holder = *number;
     } else {
-        invalid.push_back(value);
+        invalid.push_back({std::string(key.text), value, line});
     }
 }
 
@@ -109,10 +110,10 @@ SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSet
                 s.port = valueOf(line);
                 break;
             case Entry::FifoMax:
-                readInteger(valueOf(line), s.fifoMax, result.invalidIntegers);
+                readInteger(*key, line, s.fifoMax, result.invalidIntegers);
                 break;
             case Entry::FifoMin:
-                readInteger(valueOf(line), s.fifoMin, result.invalidIntegers);
+                readInteger(*key, line, s.fifoMin, result.invalidIntegers);
                 break;
             case Entry::MaxDaysLocal:
                 // The box is checked even when the number is bad; a bad number is dropped

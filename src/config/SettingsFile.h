@@ -8,12 +8,21 @@
 
 namespace veltrona::config {
 
+// A "FIFOMax" or "FIFOMin" line whose value is no integer.
+struct InvalidInteger {
+    std::string key;    // "FIFOMax" or "FIFOMin"
+    std::string value;  // trimmed, as the report shows it
+    std::string line;   // the whole line, as the file has it
+
+    bool operator==(const InvalidInteger&) const = default;
+};
+
 // What reading the settings lines gave: the settings, and every "FIFOMax" or "FIFOMin"
-// value that is no integer (trimmed, in file order). Such a value leaves its holder as it
-// was and reading goes on with the next line; the caller reports each one.
+// value that is no integer, in file order. Such a value leaves its holder as it was and
+// reading goes on with the next line; the caller reports each one.
 struct SettingsReadResult {
     ServerSettings settings;
-    std::vector<std::string> invalidIntegers;
+    std::vector<InvalidInteger> invalidIntegers;
 };
 
 // Applies the lines of a settings file, in order, to `initial`. Keys match by

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,7 +48,8 @@ constexpr int kCannotDropRoot = 2;
 // Runs replaceFile in a child process that gives up root first, since root may write
 // anywhere and so never meets a read-only folder or file. Returns its FileError text, or
 // nothing when root's rights cannot be given up here (a user namespace without "nobody").
-std::optional<std::string> replaceErrorAsOtherUser(const fs::path& path, std::string_view bytes) {
+std::optional<std::string> replaceErrorAsOtherUser(const fs::path& path, std::string_view bytes,
+                                                   std::optional<gid_t> group = std::nullopt) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
         ADD_FAILURE() << "pipe failed";
@@ -57,8 +59,9 @@ std::optional<std::string> replaceErrorAsOtherUser(const fs::path& path, std::st
     if (child == 0) {
         ::close(pipeFds[0]);
         constexpr uid_t kNobody = 65534;
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+        const gid_t groups[] = {group.value_or(kNobody)};
+        if (::geteuid() == 0 && (::setgroups(group ? 1 : 0, groups) != 0 ||
+                                 ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
             ::_exit(kCannotDropRoot);
         }
         const std::string error = replaceError(path, bytes);
@@ -129,8 +132,10 @@ class ReplaceFile : public ::testing::Test {
     const std::string newContent = "#Server Settings\r\n\r\n-aet = \r\nPort = 11112\r\n";
 };
 
-TEST_F(ReplaceFile, CreatesAMissingFileWithTheUsualMode) {
-    const mode_t previous = ::umask(027);
+// The file holds the admin password: a new one is for its owner and group only, whatever
+// the file mask would let others have.
+TEST_F(ReplaceFile, CreatesAMissingFileForOwnerAndGroupOnly) {
+    const mode_t previous = ::umask(022);
     replaceFile(target, newContent);
     ::umask(previous);
     EXPECT_EQ(fileContent(target), newContent);
@@ -315,9 +320,10 @@ TEST(ReadWholeFile, ReportsMissingFailedOrTheWholeContent) {
         {"Regular", temp / "file", Status::Ok, bytes, ""},
         {"Empty", temp / "empty", Status::Ok, "", ""},
         {"Absent", temp / "none", Status::Missing, "", ""},
-        {"FolderIsNoFile", temp / "folder", Status::Missing, "", ""},
-        // Opening a FIFO for reading would wait for a writer; it is no file either.
-        {"FifoIsNoFile", temp / "fifo", Status::Missing, "", ""},
+        // There, but no file: reported, so that no one takes it for an empty file.
+        {"FolderIsNoFile", temp / "folder", Status::Failed, "", std::strerror(EISDIR)},
+        {"FifoIsNoFile", temp / "fifo", Status::Failed, "",
+         "\"" + (temp / "fifo").string() + "\" is no regular file"},
         {"DanglingLink", temp / "dangling", Status::Missing, "", ""},
         {"ParentIsAFile", temp / "file" / "x", Status::Missing, "", ""},
         {"LinkLoop", temp / "loop", Status::Failed, "", std::strerror(ELOOP)},
@@ -328,6 +334,139 @@ TEST(ReadWholeFile, ReportsMissingFailedOrTheWholeContent) {
         EXPECT_EQ(result.content, c.content) << c.name;
         EXPECT_EQ(result.reason, c.reason) << c.name;
     }
+}
+
+// Root follows no link or folder that another user could have planted to send a write
+// (or a read) onto any file of the system, such as a link at the settings file's name in
+// a folder that a group may write.
+TEST_F(ReplaceFile, FollowsNoLinkOrFolderThatAnotherUserOwns) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a link to another user";
+    }
+    constexpr uid_t kOther = 65534;
+    const fs::path victim = temp / "victim";
+    writeFile(victim, "root only");
+    fs::create_directory(temp / "theirs");
+    fs::create_symlink(victim, temp / "theirs" / "Server.ini");
+    fs::create_symlink(victim, temp / "Server.ini");
+    ASSERT_EQ(::lchown((temp / "Server.ini").c_str(), kOther, kOther), 0);
+    ASSERT_EQ(::chown((temp / "theirs").c_str(), kOther, kOther), 0);
+    const struct {
+        const char* name;
+        fs::path path;
+        std::string planted;
+    } cases[] = {
+        {"Link", target, "\"" + target.string() + "\" is a symbolic link of another user"},
+        {"Folder", temp / "theirs" / "Server.ini",
+         "\"" + (temp / "theirs").string() + "\" is a folder of another user"},
+    };
+    for (const auto& c : cases) {
+        const std::string error = replaceError(c.path, newContent);
+        EXPECT_EQ(error.rfind("Datei \"" + c.path.string() + "\" kann nicht erstellt werden. " +
+                                  c.planted + " (uid 65534) and is not followed",
+                              0),
+                  0u)
+            << c.name << ": " << error;
+        EXPECT_EQ(readWholeFile(c.path).status, FileReadResult::Status::Failed) << c.name;
+        EXPECT_THROW(FileLock lock(c.path), FileError) << c.name;
+    }
+    EXPECT_EQ(fileContent(victim), "root only");
+}
+
+struct FileIdentity {
+    uid_t owner;
+    gid_t group;
+    mode_t mode;
+    std::string attribute;  // user.veltrona
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity identityOf(const fs::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    char value[64] = {};
+    const ssize_t n = ::getxattr(path.c_str(), "user.veltrona", value, sizeof value);
+    return {st.st_uid, st.st_gid, st.st_mode & 07777, n > 0 ? std::string(value, n) : ""};
+}
+
+// A file shared by a group keeps its owner, group, mode and attributes whoever writes it:
+// root by a rename of a file given all of them, a member of the group (who may not give
+// a file to its owner) and any writer of a file with several names by a rewrite in place.
+TEST_F(ReplaceFile, KeepsOwnerGroupModeAndAttributesWhoeverWrites) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to set up a file of another owner";
+    }
+    constexpr gid_t kGroup = 4242;
+    const struct {
+        const char* name;
+        uid_t owner;
+        bool asMember;
+        bool hardLink;
+    } cases[] = {
+        {"RootWritesAnothersFile", 1000, false, false},
+        {"MemberWritesRootsFile", 0, true, false},
+        {"RootWritesAFileWithTwoNames", 1000, false, true},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const fs::path file = folder / "Server.ini";
+        writeFile(file, oldContent);
+        ASSERT_EQ(::setxattr(file.c_str(), "user.veltrona", "kept", 4, 0), 0) << c.name;
+        ASSERT_EQ(::chown(file.c_str(), c.owner, kGroup), 0);
+        ASSERT_EQ(::chmod(file.c_str(), 0660), 0);
+        ASSERT_EQ(::chown(folder.path().c_str(), 0, kGroup), 0);
+        ASSERT_EQ(::chmod(folder.path().c_str(), 0770), 0);
+        if (c.hardLink) {
+            fs::create_hard_link(file, folder / "other-name");
+        }
+        const FileIdentity before = identityOf(file);
+        const auto error = c.asMember ? replaceErrorAsOtherUser(file, newContent, kGroup)
+                                      : std::optional(replaceError(file, newContent));
+        if (!error) {
+            GTEST_SKIP() << "cannot run as another user here";
+        }
+        EXPECT_EQ(*error, "") << c.name;
+        EXPECT_EQ(fileContent(file), newContent) << c.name;
+        EXPECT_EQ(identityOf(file), before) << c.name;
+        if (c.hardLink) {
+            EXPECT_EQ(fileContent(folder / "other-name"), newContent) << c.name;
+        }
+        EXPECT_EQ(entries(folder.path()).size(), c.hardLink ? 2u : 1u) << c.name;
+    }
+}
+
+// Writers serialise on a lock beside the file; one that cannot have it in time says so.
+TEST(FileLock, WaitsForAnotherWriterAndGivesUpInTime) {
+    TempFolder temp;
+    const fs::path file = temp / "Server.ini";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const FileLock lock(file);
+        ::close(ready[0]);
+        ::write(ready[1], "x", 1);
+        ::usleep(600 * 1000);
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    try {
+        const FileLock lock(file, std::chrono::milliseconds(100));
+        ADD_FAILURE() << "the lock was taken twice";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("Another program is writing it: its lock \"" +
+                                             (temp / ".Server.ini.lock").string() +
+                                             "\" was held for 0.1 s"),
+                  std::string::npos)
+            << e.what();
+    }
+    const FileLock lock(file, std::chrono::seconds(5));  // waits for the holder to end
+    int status = 0;
+    ::waitpid(holder, &status, 0);
+    EXPECT_EQ(lock.lockFile(), temp / ".Server.ini.lock");
 }
 
 }  // namespace

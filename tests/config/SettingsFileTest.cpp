@@ -19,7 +19,7 @@ struct ReadCase {
     const char* name;
     std::string file;
     ServerSettings expected;
-    std::vector<std::string> invalid = {};
+    std::vector<InvalidInteger> invalid = {};
     ServerSettings initial = {};
 };
 
@@ -48,13 +48,24 @@ TEST(SettingsReader, MatchesKeysAndTakesValuesAsTheFileFormatSays) {
          {.imageFolder = "D:\\R\xF6ntgen\\\x81"}},
         {"FifoDecimal", "FIFOMax = 007\r\nFIFOMin = -3", {.fifoMax = 7, .fifoMin = -3}},
         {"FifoHex", "FIFOMax = $10\r\nFIFOMin = 0x20", {.fifoMax = 16, .fifoMin = 32}},
-        {"FifoWithUnitReported", "FIFOMax = 10 MB", {.fifoMax = 3}, {"10 MB"}, {.fifoMax = 3}},
-        {"FifoEmptyReported", "FIFOMin =", {.fifoMin = 4}, {""}, {.fifoMin = 4}},
-        {"FifoOutOfRangeReported", "FIFOMax = 2147483648", {}, {"2147483648"}},
+        {"FifoWithUnitReported",
+         "FIFOMax = 10 MB",
+         {.fifoMax = 3},
+         {{"FIFOMax", "10 MB", "FIFOMax = 10 MB"}},
+         {.fifoMax = 3}},
+        {"FifoEmptyReported",
+         "FIFOMin =",
+         {.fifoMin = 4},
+         {{"FIFOMin", "", "FIFOMin ="}},
+         {.fifoMin = 4}},
+        {"FifoOutOfRangeReported",
+         "FIFOMax = 2147483648",
+         {},
+         {{"FIFOMax", "2147483648", "FIFOMax = 2147483648"}}},
         {"ReadingGoesOnAfterBadNumbers",
          "FIFOMax = x\r\nFIFOMin = y\r\nPort = 1\r\nAdminPassword=pw",
          {.port = "1", .adminPassword = "pw"},
-         {"x", "y"}},
+         {{"FIFOMax", "x", "FIFOMax = x"}, {"FIFOMin", "y", "FIFOMin = y"}}},
         {"MaxDaysLocal", "MaxDaysLocal = 30", {.maxDaysLocalChecked = true, .maxDaysLocal = 30}},
         {"MaxDaysLocalBadKeepsValueSilently",
          "MaxDaysLocal = abc",

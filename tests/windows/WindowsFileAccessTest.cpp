@@ -48,7 +48,7 @@ TEST(WindowsReadWholeFile, TellsMissingFromReadable) {
         {"other letter case", folder.path() / L"server.ini", FileReadResult::Status::Ok},
         {"missing file", folder.path() / L"Custom.ini", FileReadResult::Status::Missing},
         {"missing folder", folder.path() / L"no" / L"Custom.ini", FileReadResult::Status::Missing},
-        {"folder", folder.path(), FileReadResult::Status::Missing},
+        {"folder", folder.path(), FileReadResult::Status::Failed},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "config/FileAccess.h"
 
@@ -66,6 +68,7 @@ class OwnedHandle {
 
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     HANDLE get() const { return handle_; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
 
     // Returns false when closing failed, which for a written file can mean lost data.
     bool close() {
@@ -174,7 +177,7 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
         return failed(GetLastError());
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        return result;
+        return failed(ERROR_DIRECTORY);  // there, but no file that could be read
     }
     // Others may read the file meanwhile, but not write it: a file that another program
     // holds open for writing is not read, so no half-written text is taken.
@@ -239,10 +242,16 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
         SetFileAttributesW(temporary.path().c_str(), targetAttributes & kKeptAttributes);
     }
 
+    // ReplaceFileW keeps the target's security descriptor (its access list and owner),
+    // attributes and alternate streams; a missing target is simply created by the move.
     const auto deadline = std::chrono::steady_clock::now() + kReplaceRetryTime;
     for (;;) {
-        if (MoveFileExW(temporary.path().c_str(), target.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const bool replaced =
+            targetExists ? ReplaceFileW(target.c_str(), temporary.path().c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                         : MoveFileExW(temporary.path().c_str(), target.c_str(),
+                                       MOVEFILE_WRITE_THROUGH) != 0;
+        if (replaced) {
             temporary.handedOver();
             return;
         }
@@ -251,6 +260,58 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
             throwCannotCreate(path, code);
         }
         std::this_thread::sleep_for(kReplaceRetryPause);
+    }
+}
+
+FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds wait) {
+    const std::filesystem::path target = finalTarget(path);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = L".";
+    }
+    lockFile_ = folder / (L"." + target.filename().wstring() + L".lock");
+    // Shared for reading and writing: the lock is the byte range below, not the handle.
+    // Not for deleting: the holder removes the file as it lets go, which only succeeds
+    // while no one else has it open, so no waiter ever locks a file that is gone.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE handle = CreateFileW(lockFile_.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        handle = CreateFileW(lockFile_.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    OwnedHandle lock(handle);
+    if (!lock.valid()) {
+        throwCannotCreate(path, GetLastError());
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        OVERLAPPED start{};
+        if (LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                       &start)) {
+            break;
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
+            throwCannotCreate(path, code);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
+            throw FileError("Datei \"" + pathText(path) +
+                            "\" kann nicht erstellt werden. Another program is writing it: its "
+                            "lock \"" +
+                            pathText(lockFile_) + "\" was held for " + seconds + " s");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(lock.release());
+}
+
+FileLock::~FileLock() {
+    if (handle_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));  // closing releases the lock
+        DeleteFileW(lockFile_.c_str());                  // fails while another waits for it
     }
 }
 
