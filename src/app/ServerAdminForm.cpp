@@ -88,6 +88,10 @@ void TServerAdminForm::FormCreate() {
 
 void TServerAdminForm::openTranslation() {
     const fs::path path = config::findIgnoringCase(services_.programFolder, "../Custom.ini");
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        return;  // a folder of that name is no translation file
+    }
     const config::FileReadResult file = config::readWholeFile(path);
     if (file.status == config::FileReadResult::Status::Missing) {
         return;
@@ -131,9 +135,13 @@ void TServerAdminForm::readSettingsFile() {
     show("Edit4", s.parameters);
     noDhcp_ = s.noDhcp;
 
+    // A file that is there but could not be read is said once; the close leaves it alone.
+    if (!settingsFile_.unreadable.empty()) {
+        services_.dialogs.showInfo(unreadableMessage(settingsFile_) + ".");
+    }
     // Each bad number is reported on its own; the settings around it are already in place.
-    for (const std::string& value : settingsFile_.invalidIntegers) {
-        reportError(config::invalidIntegerMessage(codePage.toUtf8(value)));
+    for (const config::InvalidInteger& invalid : settingsFile_.invalidIntegers) {
+        reportError(config::invalidIntegerMessage(codePage.toUtf8(invalid.value)));
     }
 }
 
@@ -303,11 +311,15 @@ config::ServerSettings TServerAdminForm::shownSettings() const {
 }
 
 bool TServerAdminForm::FormClose() {
+    if (!settingsFile_.unreadable.empty()) {
+        return true;  // the window never held what that file holds
+    }
     return guarded([&] {
         config::ServerSettings s =
             convertTexts(shownSettings(), config::CodePage::utf8(), settingsFile_.codePage);
         s.adminPassword = adminPassword_;
-        writeSettingsDocument(settingsFile_, s, services_.programFolder);
+        const config::FileLock lock(settingsWritePath(settingsFile_, services_.programFolder));
+        writeSettingsDocument(settingsFile_, s, services_.programFolder, lock);
     });
 }
 

@@ -30,6 +30,9 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     if (file.status != config::FileReadResult::Status::Missing) {
         document.path = path;  // written back to the same file, whatever its letter case
     }
+    if (file.status == config::FileReadResult::Status::Failed) {
+        document.unreadable = file.reason;
+    }
     if (file.status != config::FileReadResult::Status::Ok) {
         return document;
     }
@@ -40,12 +43,33 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     return document;
 }
 
+std::string unreadableMessage(const SettingsDocument& document) {
+    const std::u8string path = document.path.value_or(fs::path()).u8string();
+    return "Datei \"" + std::string(path.begin(), path.end()) +
+           "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. " + document.unreadable;
+}
+
 fs::path settingsWritePath(const SettingsDocument& document, const fs::path& programFolder) {
     return document.path ? *document.path : config::findIgnoringCase(programFolder, "Server.ini");
 }
 
+fs::path settingsWritePath(const fs::path& programFolder) {
+    const fs::path found = config::findIgnoringCase(programFolder, "Server.INI");
+    std::error_code error;
+    return fs::symlink_status(found, error).type() != fs::file_type::not_found
+               ? found
+               : config::findIgnoringCase(programFolder, "Server.ini");
+}
+
+config::FileLock lockSettingsFile(const fs::path& programFolder) {
+    return config::FileLock(settingsWritePath(programFolder));
+}
+
 void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
-                           const fs::path& programFolder) {
+                           const fs::path& programFolder, const config::FileLock& /*heldLock*/) {
+    if (!document.unreadable.empty()) {
+        throw config::FileError(unreadableMessage(document));
+    }
     config::replaceFile(settingsWritePath(document, programFolder),
                         config::writeSettings(settings));
 }

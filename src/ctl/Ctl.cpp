@@ -10,6 +10,7 @@
 #include "StartCommand.h"
 #include "StatusCommand.h"
 #include "StopCommand.h"
+#include "config/FileAccess.h"
 
 namespace veltrona::ctl {
 
@@ -77,6 +78,9 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
     const CtlContext context{folder, command.json, processes, out, err};
     try {
         return run(command, context);
+    } catch (const config::FileError& error) {
+        err << messageText(error.what()) << ".\n";  // as the window's box shows it
+        return kFailure;
     } catch (const std::exception& error) {
         err << error.what() << "\n";
         return kFailure;

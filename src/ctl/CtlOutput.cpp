@@ -4,14 +4,18 @@
 #include <cstdio>
 
 #include "config/CodePage.h"
+#include "config/TextEncoding.h"
 
 namespace veltrona::ctl {
 
 namespace {
 
-std::string quoted(std::string_view utf8) {
+// A JSON string. Whatever bytes a file, an argument or a peer brought, the result is
+// valid JSON: control characters are escaped and each byte that is no part of
+// well-formed UTF-8 becomes U+FFFD.
+std::string quoted(std::string_view text) {
     std::string out = "\"";
-    for (const char c : utf8) {
+    for (const char c : config::toUtf8(text, config::TextEncoding::Utf8)) {
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -29,7 +33,7 @@ std::string quoted(std::string_view utf8) {
                 out += "\\t";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20) {
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
                     char escape[8];
                     std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
                     out += escape;

@@ -1,6 +1,7 @@
 #include "SettingsCommand.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "ProcessSnapshot.h"
 #include "WindowSettings.h"
@@ -149,20 +150,25 @@ bool flagValue(const Setting& setting, const std::string& value) {
 
 // Applies one checked assignment to the settings as the window holds them. `value` is in
 // the system code page; texts reach the settings in UTF-8, the password in the file's
-// code page, as the window's prompt compares it.
+// code page, as the window's prompt compares it. A value is taken exactly or not at all.
 void apply(const Setting& setting, const std::string& value, ServerSettings& s,
-           const CodePage& fileCodePage, std::ostream& err) {
-    const std::string utf8 = CodePage::system().toUtf8(value);
-    const auto warnIfLossy = [&] {
+           const CodePage& fileCodePage) {
+    const CodePage system = CodePage::system();
+    const std::string utf8 = system.toUtf8(value);
+    if (system.fromUtf8(utf8) != value) {
+        throw SettingRefused(std::string(setting.name) +
+                             ": the value is no valid text in the system's encoding");
+    }
+    const auto refuseIfLossy = [&] {
         if (fileCodePage.toUtf8(fileCodePage.fromUtf8(utf8)) != utf8) {
-            err << "warning: " << setting.name
-                << ": characters that the code page of Server.INI cannot hold are written "
-                   "as \"?\"\n";
+            throw SettingRefused(std::string(setting.name) +
+                                 ": the value holds characters that the code page of "
+                                 "Server.INI cannot hold");
         }
     };
     switch (setting.kind) {
         case Kind::Text:
-            warnIfLossy();
+            refuseIfLossy();
             s.*setting.text = utf8;
             break;
         case Kind::Integer:
@@ -205,53 +211,68 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                     "AdminPassword: longer than the 255 characters the "
                     "password prompt takes");
             }
-            warnIfLossy();
+            refuseIfLossy();
             s.adminPassword = fileCodePage.fromUtf8(utf8);
             break;
         }
     }
 }
 
-}  // namespace
-
-int runSettings(const CtlContext& context) {
-    const WindowSettings settings = readWindowSettings(context);
-    if (context.json) {
-        const auto& path = settings.document.path;
-        JsonObject json;
-        if (path) {
-            json.text("file", jsonPath(*path));
+// A value for a terminal: control characters, which could move the cursor or end the
+// line, are shown as \xNN.
+std::string withoutControls(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            shown += escape;
         } else {
-            json.null("file");
+            shown += c;
         }
-        context.out << json.object("settings", settingsJson(settings.shown)).str() << "\n";
-        return kSuccess;
     }
-    const CodePage system = CodePage::system();
-    for (const Setting& setting : settingsTable()) {
-        context.out << setting.name << "=" << system.fromUtf8(shownValue(setting, settings.shown))
-                    << "\n";
-    }
-    return kSuccess;
+    return shown;
 }
 
-int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
+// A line the window reports as no integer keeps its spin edit at 0, so a write would
+// turn it into 0: that happens only when the command sets the value itself.
+void refuseToZeroInvalidIntegers(const WindowSettings& settings,
+                                 const std::vector<const Setting*>& set) {
+    for (const config::InvalidInteger& invalid : settings.document.invalidIntegers) {
+        const bool replaced = std::any_of(set.begin(), set.end(), [&](const Setting* setting) {
+            return invalid.key == setting->name;
+        });
+        if (!replaced) {
+            const std::string line =
+                CodePage::system().fromUtf8(settings.document.codePage.toUtf8(invalid.line));
+            throw SettingRefused("Server.INI: the line \"" + withoutControls(line) +
+                                 "\" holds no integer, and writing would make it " + invalid.key +
+                                 " = 0; set " + invalid.key + " as well");
+        }
+    }
+}
+
+int setUnderLock(const CtlContext& context, const std::vector<std::string>& assignments,
+                 const config::FileLock& lock) {
     const WindowSettings settings = readWindowSettings(context);
     ServerSettings changed = settings.shown;
     try {
+        std::vector<const Setting*> set;
         for (const std::string& assignment : assignments) {
             const std::size_t equals = assignment.find('=');
             if (equals == std::string::npos) {
-                throw SettingRefused("\"" + assignment + "\" is not NAME=VALUE");
+                throw SettingRefused("\"" + withoutControls(assignment) + "\" is not NAME=VALUE");
             }
             const std::string name = assignment.substr(0, equals);
             const Setting* setting = findSetting(name);
             if (setting == nullptr) {
-                throw SettingRefused("unknown setting \"" + name + "\"");
+                throw SettingRefused("unknown setting \"" + withoutControls(name) + "\"");
             }
-            apply(*setting, assignment.substr(equals + 1), changed, settings.document.codePage,
-                  context.err);
+            apply(*setting, assignment.substr(equals + 1), changed, settings.document.codePage);
+            set.push_back(setting);
         }
+        refuseToZeroInvalidIntegers(settings, set);
     } catch (const SettingRefused& refused) {
         context.err << refused.what() << "; nothing was written\n";
         return kUsage;
@@ -262,12 +283,7 @@ int runSettingsSet(const CtlContext& context, const std::vector<std::string>& as
         app::convertTexts(changed, CodePage::utf8(), settings.document.codePage);
     const std::filesystem::path path =
         app::settingsWritePath(settings.document, context.programFolder);
-    try {
-        app::writeSettingsDocument(settings.document, written, context.programFolder);
-    } catch (const config::FileError& error) {
-        context.err << messageText(error.what()) << ".\n";  // as the window's box shows it
-        return kFailure;
-    }
+    app::writeSettingsDocument(settings.document, written, context.programFolder, lock);
 
     const ProcessSnapshot snapshot(context.processes);
     for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {
@@ -288,6 +304,41 @@ int runSettingsSet(const CtlContext& context, const std::vector<std::string>& as
         context.out << "Wrote " << messagePath(path) << "\n";
     }
     return kSuccess;
+}
+
+}  // namespace
+
+int runSettings(const CtlContext& context) {
+    const WindowSettings settings = readWindowSettings(context);
+    if (context.json) {
+        const auto& path = settings.document.path;
+        JsonObject json;
+        if (path) {
+            json.text("file", jsonPath(*path));
+        } else {
+            json.null("file");
+        }
+        context.out << json.object("settings", settingsJson(settings.shown)).str() << "\n";
+        return kSuccess;
+    }
+    const CodePage system = CodePage::system();
+    for (const Setting& setting : settingsTable()) {
+        context.out << setting.name << "="
+                    << withoutControls(system.fromUtf8(shownValue(setting, settings.shown)))
+                    << "\n";
+    }
+    return kSuccess;
+}
+
+int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
+    try {
+        // From the reading of the file to the write, no other writer comes between.
+        const config::FileLock lock = app::lockSettingsFile(context.programFolder);
+        return setUnderLock(context, assignments, lock);
+    } catch (const config::FileError& error) {
+        context.err << messageText(error.what()) << ".\n";  // as the window's box shows it
+        return kFailure;
+    }
 }
 
 }  // namespace veltrona::ctl

@@ -7,12 +7,16 @@ namespace veltrona::ctl {
 WindowSettings readWindowSettings(const CtlContext& context) {
     WindowSettings result;
     result.document = app::readSettingsDocument(context.programFolder);
+    if (!result.document.unreadable.empty()) {
+        // Empty settings in the place of the file's would be a wrong answer to any command.
+        throw config::FileError(app::unreadableMessage(result.document));
+    }
     const config::CodePage& codePage = result.document.codePage;
     result.shown = app::convertTexts(result.document.settings, codePage, config::CodePage::utf8());
     app::defaultDatabase(result.shown);
     const config::CodePage system = config::CodePage::system();
-    for (const std::string& value : result.document.invalidIntegers) {
-        context.err << "warning: Server.INI: '" << system.fromUtf8(codePage.toUtf8(value))
+    for (const config::InvalidInteger& invalid : result.document.invalidIntegers) {
+        context.err << "warning: Server.INI: '" << system.fromUtf8(codePage.toUtf8(invalid.value))
                     << "' is not a valid integer (FIFOMax or FIFOMin); that line is ignored, "
                        "as in the window\n";
     }

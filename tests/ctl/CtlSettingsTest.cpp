@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CtlTestSupport.h"
+#include "OtherUser.h"
 
 namespace veltrona::ctl::testing {
 namespace {
@@ -110,6 +111,8 @@ TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
         {"TransferSyntax=+xq", "TransferSyntax: \"+xq\" is none of none, +x=, +xs, +xy, +xi"},
         {"AdminPassword= x", "AdminPassword: a password can neither begin nor end with a blank"},
         {"AdminPassword=" + std::string(256, 'x'), "AdminPassword: longer than the 255"},
+        // Never written as U+FFFD in its place.
+        {"-aet=A\xff\xfe", "-aet: the value is no valid text in the system's encoding"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.assignment);
@@ -126,7 +129,7 @@ TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
 }
 
 TEST_F(CtlSettings, AFileThatCannotBeWrittenGivesTheWindowsMessage) {
-    fs::create_directory(folder / "Server.ini");  // a folder where the file belongs
+    fs::create_symlink("gone/Server.ini", folder / "Server.ini");  // into a missing folder
     const CtlResult set = ctl({"settings", "set", "Port=104"});
     EXPECT_EQ(set.exitCode, 1);
     EXPECT_EQ(
@@ -135,6 +138,108 @@ TEST_F(CtlSettings, AFileThatCannotBeWrittenGivesTheWindowsMessage) {
         0u)
         << set.err;
     EXPECT_EQ(set.out, "");
+}
+
+// Empty settings in the place of a file's would be shown, and written over it.
+TEST_F(CtlSettings, AFileThatCannotBeReadIsNeverReplaced) {
+    VELTRONA_NEEDS_OTHER_USER();
+    const std::string kept = "-aet = ARCHIVE\r\nPort = 104\r\nAdminPassword=secret\r\n";
+    writeFile(folder / "Server.INI", kept);
+    fs::permissions(folder / "Server.INI", static_cast<fs::perms>(0600));
+    fs::permissions(folder.path(), fs::perms::all);
+    for (const Args& command : {Args{"settings"}, Args{"settings", "--json"},
+                                Args{"settings", "set", "Port=11112"}, Args{"start"}}) {
+        Args arguments = {"--folder", folder.path().string()};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const CtlResult result = runCtl(veltrona::testing::kSetpriv,
+                                        veltrona::testing::asOtherUser(kBuiltCtl, arguments));
+        EXPECT_EQ(result.exitCode, 1) << command.back();
+        EXPECT_EQ(result.err, "Datei \"" + (folder / "Server.INI").string() +
+                                  "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. "
+                                  "Permission denied.\n")
+            << command.back();
+        EXPECT_EQ(result.out, "") << command.back();
+    }
+    EXPECT_EQ(fileContent(folder / "Server.INI"), kept);
+    EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
+}
+
+// Writers that run at once each keep their change: the second reads what the first wrote.
+TEST_F(CtlSettings, WritersAtTheSameTimeLoseNoChange) {
+    const std::vector<std::pair<std::string, std::string>> settings = {
+        {"Port", "Port = "},         {"-aet", "-aet = "},
+        {"-od", "-od = "},           {"-db", "-db = "},
+        {"parameter", "parameter="}, {"FIFOMax", "FIFOMax = "},
+        {"FIFOMin", "FIFOMin = "},   {"MaxDaysLocal", "MaxDaysLocal = "}};
+    TempFolder capture;
+    for (int round = 1; round <= 10; ++round) {
+        std::vector<pid_t> writers;
+        for (const auto& [name, line] : settings) {
+            writers.push_back(spawn(kBuiltCtl,
+                                    {"--folder", folder.path().string(), "settings", "set",
+                                     name + "=" + std::to_string(round)},
+                                    capture / "out", capture / ("err" + name)));
+        }
+        for (const pid_t writer : writers) {
+            const int status = veltrona::testing::reap(writer);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        }
+        const std::string file = fileContent(folder / "Server.ini");
+        for (const auto& [name, line] : settings) {
+            EXPECT_NE(file.find("\n" + line + std::to_string(round) + "\r\n"), std::string::npos)
+                << "round " << round << " lost " << name << ":\n"
+                << file;
+        }
+    }
+}
+
+// A value the command did not mean to change stays as it is, or nothing is written.
+TEST_F(CtlSettings, RefusesWhatWouldChangeAValueItWasNotAskedTo) {
+    const struct {
+        std::string file;
+        Args assignments;
+        std::string message;  // empty: written
+    } rows[] = {
+        // Windows-1252 has no Japanese characters: "??" would be a password no one knows.
+        {"-aet = M\xFCnchen\r\n",
+         {"AdminPassword=\xE6\x97\xA5\xE6\x9C\xAC"},
+         "AdminPassword: the value holds characters that the code page of Server.INI cannot"},
+        // The window keeps a number it cannot read at 0, which a write would make real.
+        {"FIFOMax = 10 MB\r\nPort = 1\r\n",
+         {"Port=2"},
+         "Server.INI: the line \"FIFOMax = 10 MB\" holds no integer, and writing would make "
+         "it FIFOMax = 0; set FIFOMax as well"},
+        {"FIFOMax = 10 MB\r\nPort = 1\r\n", {"Port=2", "FIFOMax=10"}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        writeFile(folder / "Server.INI", row.file);
+        Args arguments = {"settings", "set"};
+        arguments.insert(arguments.end(), row.assignments.begin(), row.assignments.end());
+        const CtlResult set = ctl(arguments);
+        if (row.message.empty()) {
+            EXPECT_EQ(set.exitCode, 0) << set.err;
+            EXPECT_NE(fileContent(folder / "Server.INI").find("FIFOMax = 10\r\n"),
+                      std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(set.exitCode, 2);
+        EXPECT_NE(set.err.find(row.message), std::string::npos) << set.err;
+        EXPECT_EQ(fileContent(folder / "Server.INI"), row.file);
+    }
+}
+
+// What the commands print cannot move a terminal's cursor, and JSON stays JSON.
+TEST_F(CtlSettings, OutputCarriesNoRawControlOrBrokenBytes) {
+    writeFile(folder / "Server.INI",
+              "-aet = A\x1b[2J\x07"
+              "B\r\n");
+    const CtlResult shown = ctl({"settings"});
+    EXPECT_EQ(shown.out.rfind("-aet=A\\x1b[2J\\x07B\n", 0), 0u) << shown.out;
+    const CtlResult echo = ctl({"--json", "echo", "--host", "\xff\xfe", "--port", "1"});
+    EXPECT_EQ(echo.exitCode, 1);
+    EXPECT_EQ(echo.out.find('\xff'), std::string::npos) << echo.out;
+    EXPECT_NE(echo.out.find("{\"host\":\"\uFFFD\uFFFD\""), std::string::npos) << echo.out;
 }
 
 TEST_F(CtlSettings, WarnsWhenTheWindowIsOpenOnTheSameFolder) {
