@@ -530,9 +530,9 @@ FileLock::FileLock(const fs::path& path, std::chrono::milliseconds wait) {
         for (;;) {
             // Reading is all a lock needs, so a writer who may not write the lock file
             // that another made can still take the lock.
-            int fd = ::openat(at.folder.get(), name.c_str(),
-                              O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                              0666);
+            int fd =
+                ::openat(at.folder.get(), name.c_str(),
+                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
             if (fd < 0 && errno == EACCES) {
                 fd = ::openat(at.folder.get(), name.c_str(),
                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
