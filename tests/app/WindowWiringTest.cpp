@@ -41,18 +41,18 @@ TEST_F(Wiring, StartUpFillsTheWidgetsFromTheFiles) {
 }
 
 TEST_F(Wiring, CloseWritesTheSettingsOrKeepsTheWindowOpen) {
-    // A folder in the file's place makes the write fail.
-    std::filesystem::create_directory(programFolder / "Server.ini");
+    // A link into a folder that is not there makes the write fail.
+    std::filesystem::create_symlink("gone/Server.ini", programFolder / "Server.ini");
     create();
     form->show();
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(dialogs.errors.size(), 1u);
 
-    std::filesystem::remove(programFolder / "Server.ini");
+    std::filesystem::create_directory(programFolder / "gone");
     EXPECT_TRUE(form->close());
     EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(std::filesystem::is_regular_file(programFolder / "Server.ini"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(programFolder / "gone" / "Server.ini"));
 }
 
 TEST_F(Wiring, ClicksReachTheButtonHandlers) {
@@ -87,15 +87,18 @@ TEST_F(Wiring, RegionalSettingsAreReadAgainWhenTheLocaleChanges) {
               QStringList({"09:05:07 Server läuft nicht", "9:05:07 AM Server gestartet"}));
 }
 
-TEST_F(Wiring, LongValuesComeBackWhole) {
-    // Far beyond the 32,767 characters a Qt edit holds by default.
+TEST_F(Wiring, ValuesComeBackWhole) {
+    // Far beyond the 32,767 characters a Qt edit holds by default, and both ends of the
+    // spin edits' 32-bit range.
     const std::string longFolder = "/srv/" + std::string(40000, 'x') + "/";
     const std::string file =
-        "#Server Settings\r\n\r\n-aet = A\r\nPort = 104\r\nFIFOMax = 0\r\n"
-        "FIFOMin = 0\r\n-od = " +
+        "#Server Settings\r\n\r\n-aet = A\r\nPort = 104\r\nFIFOMax = 2147483647\r\n"
+        "FIFOMin = -2147483648\r\n-od = " +
         longFolder + "\r\n-db = /db\r\nparameter=" + longFolder + "\r\n";
     writeSettings(file);
     create();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     form->form().Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_NE(

@@ -20,4 +20,8 @@ int SpinEdit::valueFromText(const QString& text) const {
     return config::parseInteger(text.toStdString()).value_or(0);
 }
 
+QString SpinEdit::textFromValue(int value) const {
+    return QString::number(value);
+}
+
 }  // namespace veltrona::app

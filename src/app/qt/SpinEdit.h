@@ -19,6 +19,9 @@ class SpinEdit : public QSpinBox {
   protected:
     QValidator::State validate(QString& input, int& pos) const override;
     int valueFromText(const QString& text) const override;
+    // Plain decimal, as the settings file writes it: no group separators, which the
+    // toolkit would otherwise put into the lowest value (its magnitude does not fit).
+    QString textFromValue(int value) const override;
 };
 
 }  // namespace veltrona::app
