@@ -1,7 +1,4 @@
 // Start-up from the program folder's files, and the settings file written at close.
-#include <sys/stat.h>
-
-#include <functional>
 #include <set>
 
 #include "CoreFixture.h"
@@ -109,57 +106,6 @@ TEST_F(Startup, BadFifoNumberIsReportedAndTheLinesAfterItStillLoad) {
     EXPECT_EQ(statusLines().size(), 1u);
     EXPECT_EQ(dialogs.prompts.size(), 1u);
     EXPECT_FALSE(form->endRequested());
-}
-
-TEST_F(Startup, UnwritableSettingsAreReportedAndTheNextCloseTriesAgain) {
-    // A link into a folder that is not there: nothing to read, and no place to write,
-    // even for root.
-    fs::create_symlink("gone/Server.ini", programFolder / "Server.ini");
-    create();
-    EXPECT_TRUE(dialogs.infos.empty());
-    EXPECT_FALSE(form->FormClose());
-    ASSERT_EQ(dialogs.errors.size(), 1u);
-    const std::string& error = dialogs.errors[0];
-    EXPECT_TRUE(error.starts_with("Datei \"" + (programFolder / "Server.ini").string() +
-                                  "\" kann nicht erstellt werden. "))
-        << error;
-    EXPECT_TRUE(error.ends_with("."));
-
-    fs::create_directory(programFolder / "gone");
-    EXPECT_TRUE(form->FormClose());
-    EXPECT_EQ(readBytes(programFolder / "gone" / "Server.ini"), kEmptyFolderFile);
-}
-
-// A settings file that is there but cannot be read would come back as an empty window's
-// settings: the window says so once and its close leaves the file alone.
-TEST_F(Startup, ASettingsFileThatCannotBeReadIsSaidAndNeverReplaced) {
-    const fs::path file = programFolder / "Server.INI";
-    const struct {
-        const char* name;
-        std::function<void()> make;
-        std::string reason;
-    } cases[] = {
-        {"Folder", [&] { fs::create_directory(file); }, "Is a directory"},
-        {"Fifo", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
-         "\"" + file.string() + "\" is no regular file"},
-        {"LinkLoop", [&] { fs::create_symlink("Server.INI", file); },
-         "Too many levels of symbolic links"},
-    };
-    for (const auto& c : cases) {
-        c.make();
-        dialogs = {};
-        create();
-        EXPECT_EQ(
-            dialogs.infos,
-            Texts({"Datei \"" + file.string() +
-                   "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. " + c.reason + "."}))
-            << c.name;
-        EXPECT_TRUE(form->FormClose()) << c.name;
-        EXPECT_TRUE(dialogs.errors.empty()) << c.name;
-        EXPECT_EQ(namesIn(programFolder), std::set<std::string>({"Server.INI"})) << c.name;
-        EXPECT_NE(fs::symlink_status(file).type(), fs::file_type::regular) << c.name;
-        fs::remove(file);
-    }
 }
 
 TEST_F(Startup, TypedLineBreaksCannotPlantAnotherEntry) {
