@@ -1,26 +1,43 @@
 // The stand-in as a DICOM storage server over DCMTK: it answers associations called with
 // its AE title on its port, answers C-ECHO and keeps each C-STORE as a file in its image
-// folder. It installs no signal handler: a termination signal ends it at once, except while
-// a received object is being committed to disk, when the signal waits until the file is
-// complete under its final name.
+// folder. Up to `associationSlots` associations are served at once, each by a thread of its
+// own, and a peer that stalls loses its association after `stallSeconds`. It installs no
+// signal handler: a termination signal ends it at once, except while a received object is
+// being committed to disk, when the signal waits until the file is complete under its final
+// name.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/random.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RunServer.h"
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
 #include "dcmtk/dcmdata/dcfilefo.h"
+#include "dcmtk/dcmdata/dcostrmf.h"
 #include "dcmtk/dcmdata/dcuid.h"
+#include "dcmtk/dcmdata/dcwcache.h"
 #include "dcmtk/dcmdata/dcxfer.h"
+#include "dcmtk/dcmnet/dcmlayer.h"
+#include "dcmtk/dcmnet/dcmtrans.h"
 #include "dcmtk/dcmnet/scp.h"
 #include "dcmtk/oflog/oflog.h"
 
@@ -29,10 +46,20 @@ namespace veltrona::standin {
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-// Received objects are written under this prefix, the server's process id and a counter,
-// then renamed; the process id lets a later start clear what a killed server left.
+// Received objects are written under this prefix, the server's process id and a random
+// suffix, then renamed; the process id lets a later start clear what a killed server left.
 const std::string incomingPrefix = ".incoming-";
+
+// Associations served at the same time. Connections beyond that wait in the listen queue
+// until an association ends, which a stalled peer's does within `stallSeconds`.
+constexpr int associationSlots = 16;
+
+// How long the server waits for a quiet peer: for the rest of a PDU, for the next one, or
+// for room to send. A transfer that keeps moving may take as long as it needs.
+constexpr int stallSeconds = 5;
+constexpr auto stallLimit = std::chrono::seconds(stallSeconds);
 
 // Transfer syntaxes accepted for stored objects, most preferred first.
 std::vector<OFString> storageSyntaxes(const std::string& option) {
@@ -80,23 +107,193 @@ bool usableAsFileName(const std::string& uid) {
            uid.find_first_not_of("0123456789.") == std::string::npos;
 }
 
-// Termination signals are held back while it lives and delivered when it ends.
-class SignalHold {
-  public:
-    SignalHold() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
-            sigaddset(&held, signal);
-        }
-        sigprocmask(SIG_BLOCK, &held, &previous_);
+sigset_t terminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        sigaddset(&signals, signal);
     }
-    ~SignalHold() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    SignalHold(const SignalHold&) = delete;
-    SignalHold& operator=(const SignalHold&) = delete;
+    return signals;
+}
+
+// Lets the process end only between commits: every thread keeps the termination signals
+// blocked, the main thread takes them, closes the gate and waits for the commits under way.
+// A commit that has not begun once the gate is closed never begins.
+class CommitGate {
+  public:
+    void enter() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !closed_; });
+        ++committing_;
+    }
+    void leave() {
+        std::lock_guard lock(mutex_);
+        --committing_;
+        changed_.notify_all();
+    }
+    void close() {
+        std::unique_lock lock(mutex_);
+        closed_ = true;
+        changed_.wait(lock, [this] { return committing_ == 0; });
+    }
 
   private:
-    sigset_t previous_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int committing_ = 0;
+    bool closed_ = false;
+};
+
+CommitGate commitGate;
+
+class Commit {
+  public:
+    Commit() { commitGate.enter(); }
+    ~Commit() { commitGate.leave(); }
+    Commit(const Commit&) = delete;
+    Commit& operator=(const Commit&) = delete;
+};
+
+// Waits for termination signals and ends the process with the first one, once no received
+// object is being committed.
+[[noreturn]] void endOnTermination() {
+    const sigset_t signals = terminationSignals();
+    for (;;) {
+        int signal = 0;
+        if (::sigwait(&signals, &signal) != 0) {
+            continue;
+        }
+        commitGate.close();
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        ::raise(signal);
+    }
+}
+
+// Opens a new file in the folder under a name nobody can predict: the process id and 64
+// random bits. O_EXCL and O_NOFOLLOW refuse whatever is there already, a planted link
+// included. Returns the descriptor, or -1 with errno set.
+int createTemporaryFile(const fs::path& folder, fs::path& path) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::uint64_t random = 0;
+        if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+            return -1;
+        }
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random));
+        path = folder / (incomingPrefix + std::to_string(::getpid()) + "-" + suffix + ".dcm");
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Writes the object as a DICOM file to the open descriptor and flushes it to disk.
+OFCondition writeFile(int fd, DcmFileFormat& file, E_TransferSyntax syntax) {
+    const int copy = ::dup(fd);
+    FILE* stream = copy < 0 ? nullptr : ::fdopen(copy, "wb");
+    if (stream == nullptr) {
+        if (copy >= 0) {
+            ::close(copy);
+        }
+        return makeOFCondition(0, 1, OF_error, "cannot write the file");
+    }
+    // DCMTK buffers itself; unbuffered, every failed write shows in its result.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    OFCondition written;
+    {
+        DcmOutputFileStream out(stream);  // closes the stream when it goes
+        DcmWriteCache cache;
+        file.transferInit();
+        written = file.write(out, syntax, EET_ExplicitLength, &cache, EGL_recalcGL);
+        file.transferEnd();
+    }
+    if (written.good() && ::fsync(fd) != 0) {
+        written = makeOFCondition(0, 1, OF_error, "cannot flush the file to disk");
+    }
+    return written;
+}
+
+// A TCP connection that gives up on a peer gone quiet: a read waits at most `stallLimit`
+// for data, a write at most that long for room. Until the server has answered the
+// association request, the whole request must arrive within the limit, so sending it a byte
+// at a time buys no more.
+class StallBoundedConnection : public DcmTCPConnection {
+  public:
+    explicit StallBoundedConnection(DcmNativeSocketType socket)
+        : DcmTCPConnection(socket), requestDeadline_(Clock::now() + stallLimit) {
+        const timeval limit{stallSeconds, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    }
+
+    ssize_t read(void* buffer, size_t length) override {
+        if (!readableBefore(readLimit())) {
+            errno = ETIMEDOUT;
+            return -1;
+        }
+        return DcmTCPConnection::read(buffer, length);
+    }
+
+    // DCMTK's own waits, in whole seconds: after a failed read it waits minutes for the
+    // peer to close, which a stalled peer never does.
+    OFBool networkDataAvailable(int timeoutSeconds) override {
+        auto until = readLimit();
+        if (timeoutSeconds >= 0) {
+            until = std::min(until, Clock::now() + std::chrono::seconds(timeoutSeconds));
+        }
+        return readableBefore(until);
+    }
+
+    ssize_t write(void* buffer, size_t length) override {
+        answered_ = true;
+        return DcmTCPConnection::write(buffer, length);
+    }
+
+  private:
+    Clock::time_point readLimit() const {
+        if (stalled_) {
+            return Clock::now();
+        }
+        const auto limit = Clock::now() + stallLimit;
+        return answered_ ? limit : std::min(limit, requestDeadline_);
+    }
+
+    // False when `until` passed without data; from then on the connection is taken for dead.
+    bool readableBefore(Clock::time_point until) {
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+            if (left <= 0) {
+                stalled_ = true;
+                return false;
+            }
+            pollfd entry{getSocket(), POLLIN, 0};
+            const int ready = ::poll(&entry, 1, static_cast<int>(left));
+            if (ready > 0) {
+                return true;
+            }
+            if (ready < 0 && errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    Clock::time_point requestDeadline_;
+    bool answered_ = false;
+    bool stalled_ = false;
+};
+
+class StallBoundedLayer : public DcmTransportLayer {
+  public:
+    DcmTransportConnection* createConnection(DcmNativeSocketType socket,
+                                             OFBool useSecureLayer) override {
+        return useSecureLayer ? nullptr : new StallBoundedConnection(socket);
+    }
 };
 
 // Removes the temporary files of servers that no longer run.
@@ -118,16 +315,14 @@ class StorageServer : public DcmSCP {
   public:
     StorageServer(const ServerOptions& options, fs::path folder)
         : aeTitle_(trimmed(options.aeTitle)), folder_(std::move(folder)), verbose_(options.debug) {
-        setPort(static_cast<Uint16>(*options.port));
         // Without a title of its own the server answers whatever title it is called with.
         setAETitle(aeTitle_.c_str());
         setRespondWithCalledAETitle(aeTitle_.empty());
         setHostLookupEnabled(OFFalse);
         setConnectionBlockingMode(DUL_BLOCK);
-        // One association at a time: a peer that goes quiet must not hold the server for ever.
-        setACSETimeout(10);
+        setACSETimeout(stallSeconds);
         setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-        setDIMSETimeout(30);
+        setDIMSETimeout(stallSeconds);
 
         const auto syntaxes = storageSyntaxes(options.transferSyntax);
         addPresentationContext(UID_VerificationSOPClass, toList(syntaxes, true));
@@ -135,6 +330,9 @@ class StorageServer : public DcmSCP {
             addPresentationContext(dcmAllStorageSOPClassUIDs[i], toList(syntaxes, false));
         }
     }
+
+    // Takes the next connection from the network and serves its association to the end.
+    void serveNext(T_ASC_Network* network) { waitForAssociationRQ(network); }
 
   protected:
     OFBool checkCalledAETitleAccepted(const OFString& calledAE) override {
@@ -208,22 +406,27 @@ class StorageServer : public DcmSCP {
             uid = dcmGenerateUniqueIdentifier(generated, SITE_INSTANCE_UID_ROOT);
         }
         const fs::path target = folder_ / (uid + ".dcm");
-        const fs::path temporary = folder_ / (incomingPrefix + std::to_string(::getpid()) + "-" +
-                                              std::to_string(++stored_) + ".dcm");
 
-        SignalHold hold;
+        // The rename replaces whatever has the final name, a link included, and never
+        // follows it.
+        Commit commit;
         std::error_code error;
         fs::create_directories(folder_, error);
-        DcmFileFormat file(dataset.release(), OFFalse);
-        OFCondition written = file.saveFile(temporary.c_str(), syntax, EET_ExplicitLength);
-        if (written.good() && !flushToDisk(temporary)) {
-            written = makeOFCondition(0, 1, OF_error, "cannot flush the file to disk");
+        fs::path temporary;
+        const int fd = createTemporaryFile(folder_, temporary);
+        OFCondition written = makeOFCondition(0, 1, OF_error, "cannot create a temporary file");
+        if (fd >= 0) {
+            DcmFileFormat file(dataset.release(), OFFalse);
+            written = writeFile(fd, file, syntax);
+            ::close(fd);
         }
         if (written.good()) {
             fs::rename(temporary, target, error);
         }
         if (written.bad() || error) {
-            fs::remove(temporary, error);
+            if (fd >= 0) {
+                fs::remove(temporary, error);
+            }
             std::cerr << "ZarvoServer.exe: cannot store " << request.AffectedSOPInstanceUID
                       << " in " << folder_ << ": "
                       << (written.bad() ? written.text() : error.message()) << std::endl;
@@ -235,18 +438,10 @@ class StorageServer : public DcmSCP {
         return STATUS_Success;
     }
 
-    static bool flushToDisk(const fs::path& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return false;
-        }
-        const bool flushed = ::fsync(fd) == 0;
-        ::close(fd);
-        return flushed;
-    }
-
     void log(const std::string& line) const {
         if (verbose_) {
+            static std::mutex output;
+            std::lock_guard lock(output);
             std::cout << line << std::endl;
         }
     }
@@ -255,7 +450,6 @@ class StorageServer : public DcmSCP {
     fs::path folder_;
     bool verbose_;
     std::string peer_;
-    unsigned long stored_ = 0;
 };
 
 // What a server that cannot listen does: it stays a running process, as the tool expects
@@ -291,16 +485,36 @@ int runServer(const ServerOptions& options) {
     // The image folder is made when the first object arrives.
     clearAbandonedFiles(folder);
 
-    StorageServer server(options, folder);
-    const OFCondition listening = server.openListenPort();
+    // One server object per slot, made before any thread runs: DCMTK keeps some of their
+    // settings in globals.
+    std::vector<std::unique_ptr<StorageServer>> servers;
+    for (int slot = 0; slot < associationSlots; ++slot) {
+        servers.push_back(std::make_unique<StorageServer>(options, folder));
+    }
+    T_ASC_Network* network = nullptr;
+    const OFCondition listening =
+        ASC_initializeNetwork(NET_ACCEPTOR, *options.port, stallSeconds, &network);
     if (listening.bad()) {
         std::cerr << "ZarvoServer.exe: cannot listen on port " << *options.port << ": "
                   << listening.text() << std::endl;
         waitForTermination();
     }
-    const OFCondition ended = server.acceptAssociations();
-    std::cerr << "ZarvoServer.exe: stopped serving: " << ended.text() << std::endl;
-    return 1;
+    static StallBoundedLayer transport;
+    ASC_setTransportLayer(network, &transport, OFFalse);
+
+    // Every thread inherits the blocked termination signals; only the main thread takes them.
+    const sigset_t signals = terminationSignals();
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Each slot takes the next connection from the shared listening socket itself, so a
+    // peer that is slow to send its association request holds up its own slot only.
+    for (auto& server : servers) {
+        std::thread([&server, network] {
+            for (;;) {
+                server->serveNext(network);
+            }
+        }).detach();
+    }
+    endOnTermination();
 }
 
 }  // namespace veltrona::standin
