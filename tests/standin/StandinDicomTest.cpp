@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -275,6 +277,166 @@ TEST(StandinServer, RefusesAPortThatIsNotANumber) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_NE(server.err().find("\"104x\""), std::string::npos) << server.err();
+}
+
+// A TCP connection to the stand-in that sends whatever bytes it is given and nothing more.
+class RawClient {
+  public:
+    explicit RawClient(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient() { ::close(fd_); }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool send(const std::string& bytes) {
+        return connected_ && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                                 static_cast<ssize_t>(bytes.size());
+    }
+    // The type of the next PDU the server sends; -1 when none arrives within `limit`.
+    int nextPduType(std::chrono::seconds limit) {
+        char header[6];
+        size_t have = 0;
+        while (have < sizeof header && readable(limit)) {
+            const ssize_t now = ::recv(fd_, header + have, sizeof header - have, 0);
+            if (now <= 0) {
+                return -1;
+            }
+            have += static_cast<size_t>(now);
+        }
+        return have == sizeof header ? static_cast<unsigned char>(header[0]) : -1;
+    }
+    // Whether the server closes the connection within `limit`; what it sends first is skipped.
+    bool closedByServerWithin(std::chrono::seconds limit) {
+        char buffer[512];
+        while (readable(limit)) {
+            if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    bool readable(std::chrono::seconds limit) {
+        pollfd entry{fd_, POLLIN, 0};
+        return ::poll(&entry, 1, static_cast<int>(limit.count() * 1000)) > 0;
+    }
+
+    int fd_;
+    bool connected_ = false;
+};
+
+std::string item(unsigned char type, const std::string& payload) {
+    return std::string{static_cast<char>(type), '\0', static_cast<char>(payload.size() >> 8),
+                       static_cast<char>(payload.size() & 0xff)} +
+           payload;
+}
+
+std::string aeTitleField(const std::string& title) {
+    return title + std::string(16 - title.size(), ' ');
+}
+
+// An A-ASSOCIATE-RQ proposing verification in implicit VR little endian.
+std::string associateRequest(const std::string& called) {
+    const std::string body =
+        std::string("\0\1\0\0", 4) + aeTitleField(called) + aeTitleField("HOSTILE") +
+        std::string(32, '\0') + item(0x10, "1.2.840.10008.3.1.1.1") +
+        item(0x20, std::string("\1\0\0\0", 4) + item(0x30, "1.2.840.10008.1.1") +
+                       item(0x40, "1.2.840.10008.1.2")) +
+        item(0x50, item(0x51, std::string("\0\0\x40\0", 4)) +
+                       item(0x52, "1.2.826.0.1.3680043.2.1143.77"));
+    const uint32_t length = static_cast<uint32_t>(body.size());
+    return std::string{'\1',
+                       '\0',
+                       static_cast<char>(length >> 24),
+                       static_cast<char>((length >> 16) & 0xff),
+                       static_cast<char>((length >> 8) & 0xff),
+                       static_cast<char>(length & 0xff)} +
+           body;
+}
+
+// Ways to stop in the middle of a PDU: `accepted` is sent and answered with an
+// A-ASSOCIATE-AC first, then `stalled`, and the client goes quiet.
+struct HalfPdu {
+    const char* name;
+    std::string accepted;
+    std::string stalled;
+};
+
+std::vector<HalfPdu> halfPdus() {
+    const std::string request = associateRequest("ARCHIVE MAIN");
+    return {
+        {"a PDU header only", "", request.substr(0, 6)},
+        {"half an A-ASSOCIATE-RQ", "", request.substr(0, request.size() / 2)},
+        {"a P-DATA-TF header claiming 2 GB", request, std::string("\4\0\x7f\xff\xff\xff", 6)},
+    };
+}
+
+bool stallIn(RawClient& client, const HalfPdu& kind) {
+    if (!kind.accepted.empty() && (!client.send(kind.accepted) || client.nextPduType(5s) != 0x02)) {
+        return false;
+    }
+    return client.send(kind.stalled);
+}
+
+TEST(StandinServer, AClientStalledMidPduNeitherBlocksEchoesNorKeepsItsConnection) {
+    TempFolder folder;
+    const int port = freePort();
+    Standin server(folder.path(), parameters(port, TransferSyntax::None));
+    ASSERT_TRUE(server.answers(port, "ARCHIVE MAIN")) << server.err();
+
+    for (const auto& kind : halfPdus()) {
+        SCOPED_TRACE(kind.name);
+        RawClient stalled(port);
+        ASSERT_TRUE(stallIn(stalled, kind));
+        const auto answer = echo("127.0.0.1", port, "ARCHIVE MAIN", "TESTER", 3s);
+        EXPECT_EQ(answer.status, Status::Answered) << answer.detail;
+        EXPECT_TRUE(stalled.closedByServerWithin(15s));
+    }
+
+    // More stalled clients than the server serves at once: the echo waits for a free slot,
+    // which the stall timeout makes within seconds.
+    const auto kinds = halfPdus();
+    std::vector<std::unique_ptr<RawClient>> crowd;
+    for (int i = 0; i < 20; ++i) {
+        crowd.push_back(std::make_unique<RawClient>(port));
+        stallIn(*crowd.back(), kinds[i % 2]);
+    }
+    const auto answer = echo("127.0.0.1", port, "ARCHIVE MAIN", "TESTER", 15s);
+    EXPECT_EQ(answer.status, Status::Answered) << answer.detail;
+}
+
+// Links planted at every name a temporary file could be given by a counter, and at the
+// final name, lead to a file outside the image folder that must stay as it is.
+TEST(StandinServer, StoresThroughNoLinkPlantedInTheImageFolder) {
+    TempFolder folder;
+    const int port = freePort();
+    const auto images = folder.path() / "images";
+    const auto victim = folder.path() / "victim.txt";
+    fs::create_directories(images);
+    std::ofstream(victim) << "keep";
+    Standin server(folder.path(), parameters(port, TransferSyntax::None));
+    ASSERT_TRUE(server.answers(port, "ARCHIVE MAIN")) << server.err();
+
+    const auto image = folder.path() / "sent.dcm";
+    const std::string instance = writeImage(image);
+    const std::string pid = std::to_string(server.pid());
+    for (int n = 0; n < 64; ++n) {
+        fs::create_symlink(victim,
+                           images / (".incoming-" + pid + "-" + std::to_string(n) + ".dcm"));
+    }
+    fs::create_symlink(victim, images / (instance + ".dcm"));
+
+    const auto stored = store("127.0.0.1", port, "ARCHIVE MAIN", "TESTER", image.string(), 5s);
+    ASSERT_EQ(stored.status, Status::Answered) << stored.detail;
+    EXPECT_EQ(readFile(victim), "keep");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(images / (instance + ".dcm"))));
+    EXPECT_EQ(readStored(images / (instance + ".dcm")).instance, instance);
 }
 
 // A loopback listener that is not DICOM: it answers like a web server, closes at once, or
