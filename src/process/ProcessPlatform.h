@@ -23,6 +23,17 @@ struct ProcessEntry {
     bool operator==(const ProcessEntry&) const = default;
 };
 
+// A listing together with the processes it left out because the system refused to let the
+// tool look into them (another user's, where the tool lacks the rights). Each of those
+// carries the name the system still tells without that look: on Linux the kernel's short
+// command name (at most 15 bytes, and the process may have changed it), on Windows the
+// executable name of tool help; empty where it tells none. Processes that vanished
+// meanwhile, or that have no executable to read, are in neither list.
+struct ProcessListing {
+    std::vector<ProcessEntry> entries;
+    std::vector<ProcessEntry> uninspected;
+};
+
 enum class TerminateResult {
     Terminated,  // the process was ended
     Refused,     // the platform denied it (no rights, or the process cannot be opened)
@@ -48,6 +59,10 @@ class ProcessPlatform {
     // whose executable cannot be read, is left out; a listing that fails as a whole gives
     // an empty list. Never throws for either.
     virtual std::vector<ProcessEntry> listProcesses() = 0;
+
+    // The same listing, and the processes the tool was refused a look into. A platform
+    // that cannot tell names none.
+    virtual ProcessListing inspectProcesses() { return {listProcesses(), {}}; }
 
     // Ends the process hard (exit code 0 where the platform lets the caller choose),
     // provided it still is the program `entry` names.

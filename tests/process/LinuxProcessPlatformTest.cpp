@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -147,6 +148,21 @@ TEST(LinuxListing, LeavesNoDescriptorOpen) {
     EXPECT_EQ(countFds(), before);
 }
 
+TEST(LinuxListing, NamesNoProcessWithoutExecutableAsRefused) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, who may look into other users' processes";
+    }
+    // A zombie has no executable link to read (ENOENT): that is no refusal.
+    const pid_t zombie = spawn("/bin/true", {});
+    ASSERT_TRUE(
+        eventually([&] { return !fs::exists("/proc/" + std::to_string(zombie) + "/exe"); }));
+    LinuxProcessPlatform platform;
+    for (const ProcessEntry& refused : platform.inspectProcesses().uninspected) {
+        EXPECT_NE(refused.id, static_cast<ProcessId>(zombie));
+    }
+    reap(zombie);
+}
+
 TEST(LinuxTerminate, KillsTheServerAndReportsVanishedProcesses) {
     for (const auto method : {Method::Pidfd, Method::Kill}) {
         const char* label = method == Method::Pidfd ? "pidfd" : "kill";
@@ -186,7 +202,8 @@ TEST(LinuxTerminate, ReportsRefusalForAnotherUsersProcess) {
     const pid_t server = spawnSleeper(program);
     const ProcessEntry entry{static_cast<ProcessId>(server), program.string()};
 
-    // As "nobody" the root-owned server is neither listed nor may it be killed.
+    // As "nobody" the root-owned server is neither listed nor may it be killed, and the
+    // listing counts it among the processes it was refused.
     const pid_t child = ::fork();
     if (child == 0) {
         if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) {
@@ -201,12 +218,19 @@ TEST(LinuxTerminate, ReportsRefusalForAnotherUsersProcess) {
             if (platform.terminate(entry) != TerminateResult::Refused) {
                 code |= 2;
             }
+            const auto refused = platform.inspectProcesses().uninspected;
+            // Named by its short command name, which is the whole file name here.
+            if (std::find(refused.begin(), refused.end(),
+                          ProcessEntry{entry.id, "ZarvoServer.exe"}) == refused.end()) {
+                code |= 4;
+            }
         }
         ::_exit(code);
     }
     const int status = reap(child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: listed, 2: not refused, 10: no user switch";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: listed, 2: not refused, 4: not named as refused, 10: no user switch";
     EXPECT_EQ(::waitpid(server, nullptr, WNOHANG), 0) << "server survived";
     killAndReap(server);
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <system_error>
@@ -122,6 +123,27 @@ bool readExecutable(int procFd, ProcessId id, char (&buffer)[PATH_MAX], std::str
     return true;
 }
 
+// The kernel's short command name of process `id` (/proc/PID/comm), which any user may
+// read; empty when it cannot be read.
+std::string shortName(int procFd, const char* id) {
+    char path[32];
+    std::snprintf(path, sizeof path, "%s/comm", id);
+    const FdGuard file(::openat(procFd, path, O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        return {};
+    }
+    char name[64];
+    const ssize_t length = ::read(file.get(), name, sizeof name);
+    if (length <= 0) {
+        return {};
+    }
+    std::string_view text(name, static_cast<std::size_t>(length));
+    if (text.ends_with('\n')) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
 int openProc() {
     return ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -213,10 +235,15 @@ PathSyntax LinuxProcessPlatform::pathSyntax() const {
 }
 
 std::vector<ProcessEntry> LinuxProcessPlatform::listProcesses() {
-    std::vector<ProcessEntry> entries;
+    return inspectProcesses().entries;
+}
+
+ProcessListing LinuxProcessPlatform::inspectProcesses() {
+    ProcessListing listing;
+    std::vector<ProcessEntry>& entries = listing.entries;
     const FdGuard proc(openProc());
     if (proc.get() < 0) {
-        return entries;
+        return listing;
     }
     // getdents64 straight into a stack buffer: opendir would allocate on every poll.
     alignas(dirent64) char records[16384];
@@ -244,10 +271,14 @@ std::vector<ProcessEntry> LinuxProcessPlatform::listProcesses() {
             if (readExecutable(proc.get(), static_cast<ProcessId>(id), target, overflow,
                                executable)) {
                 entries.push_back({static_cast<ProcessId>(id), std::string(executable)});
+            } else if (errno == EACCES || errno == EPERM) {
+                // ENOENT (gone, zombie, kernel thread) and ESRCH are no refusal.
+                listing.uninspected.push_back(
+                    {static_cast<ProcessId>(id), shortName(proc.get(), record->d_name)});
             }
         }
     }
-    return entries;
+    return listing;
 }
 
 TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {

@@ -17,6 +17,10 @@ class LinuxProcessPlatform : public ProcessPlatform {
 
     PathSyntax pathSyntax() const override;
     std::vector<ProcessEntry> listProcesses() override;
+    // Refused: the processes whose executable link the kernel would not let us read
+    // (EACCES, EPERM: another user's process, or one that is not dumpable), named by
+    // /proc/PID/comm.
+    ProcessListing inspectProcesses() override;
     // SIGKILL: Linux gives the killer no say over the exit status.
     TerminateResult terminate(const ProcessEntry& entry) override;
     void launch(const std::string& program, const std::string& parameters, bool shown) override;

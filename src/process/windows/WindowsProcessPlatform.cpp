@@ -150,29 +150,6 @@ std::optional<std::string> imagePath(const PsapiBinding& binding, HANDLE process
     return textOfBuffer(buffer, kPathBufferSize);
 }
 
-std::vector<ProcessEntry> listByProcessStatus() {
-    std::vector<ProcessEntry> entries;
-    const PsapiBinding binding = psapi();
-    if (binding.enumProcesses == nullptr) {
-        return entries;
-    }
-    const auto ids =
-        collectProcessIds([&](unsigned long* ids, unsigned long bytes, unsigned long* written) {
-            return binding.enumProcesses(ids, bytes, written) != FALSE;
-        });
-    // Every identifier is visited: nothing stops at a match.
-    for (const ProcessId id : ids) {
-        OwnedHandle process(OpenProcess(kQueryAccess, FALSE, id));
-        if (!process.valid()) {
-            continue;
-        }
-        if (auto path = imagePath(binding, process.get())) {
-            entries.push_back({id, std::move(*path)});
-        }
-    }
-    return entries;
-}
-
 // Walks one snapshot, handing each entry to `visit` until it returns false.
 template <typename Visit>
 void walkSnapshot(Visit visit) {
@@ -194,6 +171,46 @@ void walkSnapshot(Visit visit) {
             return;
         }
     } while (binding.next != nullptr && binding.next(snapshot.get(), &record));
+}
+
+ProcessListing listByProcessStatus() {
+    ProcessListing listing;
+    std::vector<ProcessEntry>& entries = listing.entries;
+    const PsapiBinding binding = psapi();
+    if (binding.enumProcesses == nullptr) {
+        return listing;
+    }
+    const auto ids =
+        collectProcessIds([&](unsigned long* ids, unsigned long bytes, unsigned long* written) {
+            return binding.enumProcesses(ids, bytes, written) != FALSE;
+        });
+    // Every identifier is visited: nothing stops at a match.
+    for (const ProcessId id : ids) {
+        OwnedHandle process(OpenProcess(kQueryAccess, FALSE, id));
+        if (!process.valid()) {
+            // A process that ended meanwhile is refused as a bad parameter, and is no
+            // refusal of a look.
+            if (GetLastError() == ERROR_ACCESS_DENIED) {
+                listing.uninspected.push_back({id, {}});
+            }
+            continue;
+        }
+        if (auto path = imagePath(binding, process.get())) {
+            entries.push_back({id, std::move(*path)});
+        }
+    }
+    if (!listing.uninspected.empty()) {
+        // Tool help names every process without opening it.
+        walkSnapshot([&](const PROCESSENTRY32& record) {
+            for (ProcessEntry& refused : listing.uninspected) {
+                if (refused.id == record.th32ProcessID) {
+                    refused.executable = textOfBuffer(record.szExeFile, kExeFileSize);
+                }
+            }
+            return true;
+        });
+    }
+    return listing;
 }
 
 std::vector<ProcessEntry> listBySnapshot() {
@@ -307,11 +324,15 @@ PathSyntax WindowsProcessPlatform::pathSyntax() const {
 }
 
 std::vector<ProcessEntry> WindowsProcessPlatform::listProcesses() {
+    return inspectProcesses().entries;
+}
+
+ProcessListing WindowsProcessPlatform::inspectProcesses() {
     switch (road()) {
         case WindowsListingRoad::ProcessStatus:
             return listByProcessStatus();
         case WindowsListingRoad::Snapshot:
-            return listBySnapshot();
+            return {listBySnapshot(), {}};
         case WindowsListingRoad::None:
             break;
     }

@@ -42,6 +42,10 @@ class WindowsProcessPlatform final : public ProcessPlatform {
     // Snapshot road: the executable name that tool help records.
     std::vector<ProcessEntry> listProcesses() override;
 
+    // Process-status road: the processes that OpenProcess refused with access denied,
+    // named by tool help. The snapshot road opens no process and names none.
+    ProcessListing inspectProcesses() override;
+
     // Opens the process with all access rights, checks that it still runs the executable
     // `entry` names (read the same way as the listing did, while the open handle keeps
     // the identifier from being reused) and terminates it with exit code 0.
