@@ -41,8 +41,16 @@ bool isNamed(process::PathSyntax syntax, const ProcessEntry& entry, std::string_
 
 }  // namespace
 
-ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform)
-    : platform_(platform), entries_(platform.listProcesses()) {}
+ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform) : platform_(platform) {
+    process::ProcessListing listing = platform.inspectProcesses();
+    entries_ = std::move(listing.entries);
+    for (const ProcessEntry& refused : listing.uninspected) {
+        if (refused.executable.empty() ||
+            isNamed(platform.pathSyntax(), refused, app::kServerExecutableName)) {
+            ++uninspected_;
+        }
+    }
+}
 
 bool ProcessSnapshot::serverRunning() const {
     FixedListing listing(platform_.pathSyntax(), entries_);
@@ -84,6 +92,12 @@ std::optional<ProcessEntry> ProcessSnapshot::find(process::ProcessId id) const {
         }
     }
     return std::nullopt;
+}
+
+std::string unseenServerText(std::size_t uninspected) {
+    return "ZarvoServer.exe was not found, but " + std::to_string(uninspected) +
+           (uninspected == 1 ? " process that may be it" : " processes that may be it") +
+           " could not be inspected (insufficient privilege)";
 }
 
 process::TerminateResult TerminationRecorder::terminate(const ProcessEntry& entry) {

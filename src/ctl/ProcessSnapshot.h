@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "process/ProcessPlatform.h"
@@ -16,6 +18,13 @@ class ProcessSnapshot {
     explicit ProcessSnapshot(process::ProcessPlatform& platform);
 
     const std::vector<process::ProcessEntry>& entries() const { return entries_; }
+    // Processes the system would not let this user look into and whose name, as far as the
+    // system tells it without that look, may be the server's: none, or one detection
+    // would count. Others that could not be inspected (init, services) cannot hide it.
+    std::size_t uninspected() const { return uninspected_; }
+    // Detection found no server, yet some processes could not be looked into: whether the
+    // server runs is not known.
+    bool serverMayRunUnseen() const { return uninspected_ > 0 && !serverRunning(); }
 
     // Whether the window's detection sees the server in this listing.
     bool serverRunning() const;
@@ -28,7 +37,13 @@ class ProcessSnapshot {
   private:
     process::ProcessPlatform& platform_;
     std::vector<process::ProcessEntry> entries_;
+    std::size_t uninspected_ = 0;
 };
+
+// "ZarvoServer.exe was not found, but 1 process that may be it could not be inspected
+// (insufficient privilege)", for a snapshot
+// whose server may run unseen.
+std::string unseenServerText(std::size_t uninspected);
 
 // Passes every call on to `inner`, and keeps what terminate() answered for each process,
 // so a caller of terminateProcessesNamed learns which processes ended and which refused.
@@ -43,6 +58,7 @@ class TerminationRecorder : public process::ProcessPlatform {
 
     process::PathSyntax pathSyntax() const override { return inner_.pathSyntax(); }
     std::vector<process::ProcessEntry> listProcesses() override { return inner_.listProcesses(); }
+    process::ProcessListing inspectProcesses() override { return inner_.inspectProcesses(); }
     process::TerminateResult terminate(const process::ProcessEntry& entry) override;
     void launch(const std::string& program, const std::string& parameters, bool shown) override {
         inner_.launch(program, parameters, shown);

@@ -1,5 +1,7 @@
 #include "StatusCommand.h"
 
+#include <cstdint>
+
 #include "PortCheck.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
@@ -37,6 +39,7 @@ int runStatus(const CtlContext& context) {
     const WindowSettings settings = readWindowSettings(context);
     const ProcessSnapshot snapshot(context.processes);
     const bool running = snapshot.serverRunning();
+    const bool unseen = snapshot.serverMayRunUnseen();
     const std::vector<ProcessEntry> servers = snapshot.servers();
     const PortCheck port = checkPort(settings.shown.port, snapshot, servers);
 
@@ -46,16 +49,23 @@ int runStatus(const CtlContext& context) {
                            .boolean("running", running)
                            .array("processes", processesJson(servers))
                            .object("port", portJson(port))
+                           .integer("uninspected",
+                                    static_cast<std::int64_t>(snapshot.uninspected()))
                            .str()
                     << "\n";
     } else {
-        if (!running) {
+        if (unseen) {
+            context.out << unseenServerText(snapshot.uninspected()) << "\n";
+        } else if (!running) {
             context.out << "ZarvoServer.exe is not running\n";
         }
         for (const ProcessEntry& server : servers) {
             context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
         }
         context.out << portLine(port, running) << "\n";
+    }
+    if (unseen) {
+        return kNoPrivilege;
     }
     return running ? kSuccess : kNotRunning;
 }

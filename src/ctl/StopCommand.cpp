@@ -1,6 +1,7 @@
 #include "StopCommand.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <thread>
 
 #include "ProcessSnapshot.h"
@@ -29,15 +30,25 @@ bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>&
 }  // namespace
 
 int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
-    if (!ProcessSnapshot(context.processes).serverRunning()) {
+    const ProcessSnapshot before(context.processes);
+    if (!before.serverRunning()) {
+        const bool unseen = before.serverMayRunUnseen();
+        if (unseen) {
+            context.err << unseenServerText(before.uninspected()) << "; nothing was stopped\n";
+        }
         if (context.json) {
-            context.out
-                << JsonObject().array("ended", {}).array("refused", {}).array("running", {}).str()
-                << "\n";
-        } else {
+            context.out << JsonObject()
+                               .array("ended", {})
+                               .array("refused", {})
+                               .array("running", {})
+                               .integer("uninspected",
+                                        static_cast<std::int64_t>(before.uninspected()))
+                               .str()
+                        << "\n";
+        } else if (!unseen) {
             context.out << "ZarvoServer.exe is not running\n";
         }
-        return kSuccess;
+        return unseen ? kNoPrivilege : kSuccess;
     }
 
     TerminationRecorder recorder(context.processes);
@@ -59,9 +70,11 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
     // Until the processes are gone: all of them with --wait, else the ones just ended.
     const auto deadline = Clock::now() + wait.value_or(kKillGrace);
     std::vector<ProcessEntry> left;
+    std::size_t uninspected = 0;
     for (;;) {
         const ProcessSnapshot now(context.processes);
         left = now.servers();
+        uninspected = now.uninspected();
         const bool waiting = wait ? !left.empty() : anyListed(now, ended);
         if (!waiting || Clock::now() >= deadline) {
             break;
@@ -84,6 +97,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                            .array("ended", processesJson(ended))
                            .array("refused", processesJson(refused))
                            .array("running", processesJson(left))
+                           .integer("uninspected", static_cast<std::int64_t>(uninspected))
                            .str()
                     << "\n";
     } else if (left.empty()) {

@@ -9,7 +9,9 @@ namespace veltrona::ctl {
 
 // Ends the server as the window's stop button does: every process whose executable file
 // name is exactly "ZarvoServer.exe", wherever it lies. kSuccess when detection then sees
-// none running (waiting up to `wait` for them to vanish), kFailure otherwise.
+// none running (waiting up to `wait` for them to vanish), kFailure otherwise. When none
+// was found to begin with but some processes could not be inspected, nothing is stopped
+// and the answer is kNoPrivilege: the server may run as another user.
 int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait);
 
 }  // namespace veltrona::ctl

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "OtherUser.h"
 #include "TempFolder.h"
 
 namespace veltrona::ctl::testing {
@@ -108,6 +109,18 @@ class ProgramFolder {
 
     CtlResult run(const std::vector<std::string>& arguments) const {
         return runCtl(ctl(), arguments);
+    }
+
+    // Lets an ordinary user run the copies and write beside them (the argument record).
+    void openToOtherUsers() const {
+        fs::permissions(root(), fs::perms::all);
+        fs::permissions(folder(), fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec);
+    }
+    CtlResult runAsOtherUser(const std::vector<std::string>& arguments) const {
+        return runCtl(veltrona::testing::kSetpriv,
+                      veltrona::testing::asOtherUser(ctl(), arguments));
     }
 
   private:
