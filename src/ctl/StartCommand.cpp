@@ -1,11 +1,13 @@
 #include "StartCommand.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <thread>
 
 #include "CtlPlatform.h"
 #include "PortCheck.h"
 #include "WindowSettings.h"
+#include "config/CodePage.h"
 
 namespace veltrona::ctl {
 
@@ -21,6 +23,15 @@ std::string seconds(std::chrono::milliseconds duration) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", static_cast<double>(duration.count()) / 1000.0);
     return std::string(text) + (duration.count() == 1000 ? " second" : " seconds");
+}
+
+// "process 12" or "processes 12, 13".
+std::string processIds(const std::vector<ProcessEntry>& servers) {
+    std::string text = servers.size() == 1 ? "process " : "processes ";
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(servers[i].id);
+    }
+    return text;
 }
 
 // Says why nothing was started: the message on the error stream, and with --json an
@@ -87,38 +98,73 @@ int runStart(const CtlContext& context, bool verbose,
         return kSuccess;
     }
 
-    // Up, ended at once, or neither in time. A server that rejects its command line is
-    // seen for a moment before it ends, so it counts as up only once it stayed up a while.
+    // Up, ended at once, or neither in time. Up means listening on the configured port:
+    // a server that runs but cannot open its port (taken meanwhile, or a privileged port
+    // for an ordinary user) serves nothing. Where the Port setting is no port number there
+    // is nothing to check, and up means what it meant before the port was looked at: seen
+    // running and not ended within the settle time, since a server that rejects its
+    // command line is seen for a moment before it ends.
+    const std::optional<std::uint16_t> portToCheck = portNumber(settings.shown.port);
+    if (!portToCheck) {
+        context.err << "Port \"" << config::CodePage::system().fromUtf8(settings.shown.port)
+                    << "\" in Server.INI is no port number; only whether the server keeps "
+                       "running is checked\n";
+    }
     const auto deadline = Clock::now() + *wait;
     std::optional<Clock::time_point> seenSince;
     std::vector<ProcessEntry> servers;
+    std::optional<PortCheck> listened;
     std::optional<std::string> ended;
+    bool up = false;
     for (;;) {
         if (!ended) {
             ended = watch->ended();
         }
-        servers = ProcessSnapshot(context.processes).servers();
+        const ProcessSnapshot now(context.processes);
+        servers = now.servers();
         if (ended && servers.empty()) {
             break;  // it ended, and no process of its own took its place
         }
-        const auto now = Clock::now();
+        const auto time = Clock::now();
         if (servers.empty()) {
             seenSince.reset();
         } else if (!seenSince) {
-            seenSince = now;
+            seenSince = time;
         }
-        if ((seenSince && now - *seenSince >= kSettleTime) || now >= deadline) {
+        if (portToCheck && !servers.empty()) {
+            listened = checkPort(settings.shown.port, now, servers);
+            up = listened->serverListens;
+        } else {
+            up = seenSince && time - *seenSince >= kSettleTime;
+        }
+        if (up || time >= deadline) {
             break;
         }
         std::this_thread::sleep_for(kPollInterval);
     }
     json.boolean("running", !servers.empty()).array("processes", processesJson(servers));
+    if (listened) {
+        json.object("port", portJson(*listened));
+    }
     std::string message;
-    if (!servers.empty()) {
+    if (up) {
         if (!context.json) {
             for (const ProcessEntry& server : servers) {
                 context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
             }
+            if (listened) {
+                context.out << "The server listens on port " << *listened->number << "\n";
+            }
+        }
+    } else if (!servers.empty() && listened) {
+        message = "ZarvoServer.exe runs (" + processIds(servers) +
+                  ") but does not listen on port " + std::to_string(*listened->number) + " after " +
+                  seconds(*wait);
+        if (listened->listening) {
+            message += ": it is held by " + (listened->holders.empty()
+                                                 ? std::string("a process that cannot be looked "
+                                                               "into (another user's)")
+                                                 : describe(listened->holders));
         }
     } else if (ended) {
         message = "ZarvoServer.exe exited at once with " + *ended;
@@ -133,7 +179,7 @@ int runStart(const CtlContext& context, bool verbose,
     if (context.json) {
         context.out << json.str() << "\n";
     }
-    return servers.empty() ? kFailure : kSuccess;
+    return up ? kSuccess : kFailure;
 }
 
 }  // namespace veltrona::ctl

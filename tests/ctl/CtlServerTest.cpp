@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <regex>
+
 #include "CtlTestSupport.h"
 #include "ServerArguments.h"
 #include "process/ProcessPlatform.h"
@@ -99,7 +101,7 @@ TEST_F(CtlServer, StartsWhatTheWindowStartsAndStopsIt) {
     EXPECT_EQ(stop.exitCode, 0) << stop.err;
     EXPECT_EQ(stop.out, "{\"ended\":[{\"id\":" + std::to_string(id) + ",\"executable\":\"" +
                             (program.folder() / "ZarvoServer.exe").string() +
-                            "\"}],\"refused\":[],\"running\":[]}\n");
+                            "\"}],\"refused\":[],\"running\":[],\"uninspected\":0}\n");
     EXPECT_EQ(program.run({"status"}).exitCode, 3);
     const CtlResult idle = program.run({"stop"});
     EXPECT_EQ(idle.exitCode, 0);
@@ -144,12 +146,52 @@ TEST_F(CtlServer, StartWithWaitTellsHowAServerThatEndsAtOnceEnded) {
     writeSettings("-aet = A\r\nPort = none\r\n");  // the stand-in refuses such a port
     const CtlResult start = program.run({"start", "--wait", "10"});
     EXPECT_EQ(start.exitCode, 1);
-    EXPECT_EQ(start.err, "ZarvoServer.exe exited at once with exit status 2\n");
+    EXPECT_EQ(start.err,
+              "Port \"none\" in Server.INI is no port number; only whether the server keeps "
+              "running is checked\nZarvoServer.exe exited at once with exit status 2\n");
 
     fs::remove(program.folder() / "ZarvoServer.exe");
     const CtlResult missing = program.run({"start"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err.rfind("ZarvoServer.exe could not be started: ", 0), 0u) << missing.err;
+}
+
+TEST_F(CtlServer, StartWithWaitFailsWhileTheServerDoesNotListen) {
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    // Ports below 1024 are root's: the ordinary user's server runs but cannot listen.
+    writeSettings("-aet = A\r\nPort = 104\r\n-od = " + program.root().string() + "/\r\n");
+    const CtlResult start = program.runAsOtherUser({"start", "--wait", "5"});
+    EXPECT_EQ(start.exitCode, 1) << start.out;
+    EXPECT_TRUE(std::regex_match(start.err,
+                                 std::regex("ZarvoServer\\.exe runs \\(process [0-9]+\\) but does "
+                                            "not listen on port 104 after 5 seconds\n")))
+        << start.err;
+}
+
+// Root's server, asked about by an ordinary user who cannot look into root's processes.
+TEST_F(CtlServer, SaysWhenProcessesCouldNotBeInspectedInsteadOfNotRunning) {
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    const std::string port = std::to_string(freePort());
+    writeSettings("-aet = A\r\nPort = " + port + "\r\n");
+    const pid_t server =
+        spawn(program.folder() / "ZarvoServer.exe", {"-dw", "-od", "/tmp", "-aet", "A", port});
+    const std::string count = "1 process that may be it could not be inspected";
+    const std::vector<std::pair<Args, std::string>> rows = {
+        {{"status"}, "ZarvoServer.exe was not found, but " + count},
+        {{"status", "--json"}, "\"running\":false.*\"uninspected\":1}"},
+        {{"stop"}, "ZarvoServer.exe was not found, but " + count},
+        {{"stop", "--json"}, "\"ended\":\\[\\].*\"uninspected\":1}"},
+    };
+    for (const auto& [args, pattern] : rows) {
+        const CtlResult result = program.runAsOtherUser(args);
+        EXPECT_EQ(result.exitCode, 4) << args[0] << " " << result.out << result.err;
+        EXPECT_TRUE(std::regex_search(result.out + result.err, std::regex(pattern)))
+            << result.out << result.err;
+    }
+    EXPECT_EQ(::kill(server, 0), 0);  // nothing ended it
+    killAndReap(server);
 }
 
 TEST_F(CtlServer, EchoIsAnsweredOnlyWhileTheServerRunsAndOnlyForItsTitle) {
