@@ -162,7 +162,9 @@ TEST_F(WindowLifecycle, AWrongPasswordEndsWithoutShowingTheWindowOrWriting) {
     EXPECT_EQ(fileContent(folder() / "Server.INI"), settings);
 }
 
-TEST_F(WindowLifecycle, ASettingsFileThatAnotherProgramWritesIsNotRead) {
+// A file that another program writes is not read, and so never replaced: the window
+// says so once and its close leaves the file as that program makes it.
+TEST_F(WindowLifecycle, ASettingsFileThatAnotherProgramWritesIsNotReadNorReplaced) {
     struct Row {
         const char* name;
         DWORD access;
@@ -172,18 +174,33 @@ TEST_F(WindowLifecycle, ASettingsFileThatAnotherProgramWritesIsNotRead) {
         {"held for reading", GENERIC_READ, "HELD"},
         {"held for writing", GENERIC_WRITE, ""},
     };
-    writeFile(folder_.path() / L"Server.INI", "-aet = HELD\r\n");
+    const auto settings = folder_.path() / L"Server.INI";
+    writeFile(settings, "-aet = HELD\r\n");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const HANDLE held =
-            CreateFileW((folder_.path() / L"Server.INI").c_str(), row.access,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+            CreateFileW(settings.c_str(), row.access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        dialogs_.infos.clear();
         makeWindow();
         window_->form().FormCreate();
         EXPECT_EQ(view().text("Edit1"), row.shown);
+        if (row.access == GENERIC_WRITE) {
+            ASSERT_EQ(dialogs_.infos.size(), 1u);
+            EXPECT_EQ(dialogs_.infos[0].rfind("Datei \"" + (folder() / "Server.INI").string() +
+                                                  "\" kann nicht gelesen werden und bleibt "
+                                                  "unver\u00e4ndert. ",
+                                              0),
+                      0u)
+                << dialogs_.infos[0];
+            EXPECT_TRUE(window_->form().FormClose());
+        }
         window_.reset();
         CloseHandle(held);
+        if (row.access == GENERIC_WRITE) {
+            EXPECT_EQ(fileContent(settings), "-aet = HELD\r\n");
+        }
     }
 }
 

@@ -165,5 +165,25 @@ TEST(WindowsReplaceFile, ReplacesTheTargetOfASymbolicLink) {
     EXPECT_EQ(entriesIn(folder.path()), 2u);
 }
 
+// Writers take turns on a lock file beside the target, which the last one removes.
+TEST(WindowsFileLock, AnotherWriterWaitsAndGivesUpInTime) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    {
+        const FileLock first(file);
+        EXPECT_EQ(first.lockFile(), folder.path() / L".Server.INI.lock");
+        try {
+            const FileLock second(file, std::chrono::milliseconds(100));
+            ADD_FAILURE() << "the lock was taken twice";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("Another program is writing it"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_EQ(entriesIn(folder.path()), 0u);
+    const FileLock again(file, std::chrono::milliseconds(100));
+}
+
 }  // namespace
 }  // namespace veltrona::config
