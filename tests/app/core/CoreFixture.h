@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,5 +33,18 @@ class CoreFormTest : public InstallTest {
 };
 
 using Texts = std::vector<std::string>;
+
+// What the first close writes in a folder without a settings file.
+inline const std::string kEmptyFolderFile =
+    "#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = "
+    "\r\n";
+
+inline std::set<std::string> namesIn(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
 
 }  // namespace veltrona::app::testing

@@ -9,18 +9,6 @@ namespace {
 namespace fs = std::filesystem;
 using Startup = CoreFormTest;
 
-const std::string kEmptyFolderFile =
-    "#Server Settings\r\n\r\n-aet = \r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n-od = \r\n-db = "
-    "\r\n";
-
-std::set<std::string> namesIn(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 TEST_F(Startup, EmptyFolderOpensEmptyAndCloseCreatesTheEightLineFile) {
     create();
     EXPECT_FALSE(form->endRequested());
