@@ -463,10 +463,15 @@ TEST(FileLock, WaitsForAnotherWriterAndGivesUpInTime) {
                   std::string::npos)
             << e.what();
     }
+    // What a writer killed half-way left: its new file goes, a copy of the old content stays.
+    writeFile(temp / ".Server.ini.new-abcdefABCDEF", "AdminPassword=old");
+    writeFile(temp / ".Server.ini.previous-abcdefABCDEF", "AdminPassword=old");
     const FileLock lock(file, std::chrono::seconds(5));  // waits for the holder to end
     int status = 0;
     ::waitpid(holder, &status, 0);
     EXPECT_EQ(lock.lockFile(), temp / ".Server.ini.lock");
+    EXPECT_EQ(entries(temp.path()),
+              std::set<std::string>({".Server.ini.lock", ".Server.ini.previous-abcdefABCDEF"}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // can be swapped between the check of it and its use.
 #include "config/FileAccess.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -32,7 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kMaxLinks = 40;  // as the kernel follows at most
+constexpr int kMaxLinks = 40;                 // as the kernel follows at most
+constexpr std::size_t kSideNameLetters = 12;  // the random part of a side file's name
 
 std::string describe(int error) {
     return std::error_code(error, std::generic_category()).message();
@@ -273,7 +275,7 @@ class SideFile {
         static constexpr char kLetters[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
-            unsigned char random[12];
+            unsigned char random[kSideNameLetters];
             if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
                 throw PathFailure{errno};
             }
@@ -438,6 +440,30 @@ void rewriteInPlace(const Location& at, const Descriptor& file, std::string_view
     }
 }
 
+// While the lock is held no writer is at work, so a new file of a writer beside the
+// target is one that a writer killed half-way left behind. Copies of the previous content
+// stay: one of them may be the only whole one.
+void removeAbandonedFiles(const Location& at) {
+    const int fd = ::openat(at.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (folder == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    const std::string prefix = "." + at.name + ".new-";
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (name.size() == prefix.size() + kSideNameLetters && name.starts_with(prefix) &&
+            ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
+            ::unlinkat(fd, entry->d_name, 0);
+        }
+    }
+    ::closedir(folder);
+}
+
 FileError cannotCreate(const fs::path& path, const std::string& reason) {
     std::error_code ec;
     fs::path shown = fs::absolute(path, ec);
@@ -564,6 +590,7 @@ FileLock::FileLock(const fs::path& path, std::chrono::milliseconds wait) {
             if (::fstatat(at.folder.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                 named.st_dev == st.st_dev && named.st_ino == st.st_ino) {
                 handle_ = lock.release();
+                removeAbandonedFiles(at);
                 return;
             }
         }
