@@ -49,7 +49,7 @@ inline std::vector<std::string> asOtherUser(const std::filesystem::path& program
 }  // namespace veltrona::testing
 
 // Skips the test where it cannot act as another user (the suite does not run as root).
-#define VELTRONA_NEEDS_OTHER_USER()                                                      \
-    if (!::veltrona::testing::canActAsOtherUser())                                       \
+#define VELTRONA_NEEDS_OTHER_USER()                                                        \
+    if (!::veltrona::testing::canActAsOtherUser())                                         \
     GTEST_SKIP() << "needs root and setpriv to act as an ordinary user; run the suite as " \
                     "root to check this"
