@@ -41,8 +41,7 @@ class ProcessSnapshot {
 };
 
 // "ZarvoServer.exe was not found, but 1 process that may be it could not be inspected
-// (insufficient privilege)", for a snapshot
-// whose server may run unseen.
+// (insufficient privilege)", for a snapshot whose server may run unseen.
 std::string unseenServerText(std::size_t uninspected);
 
 // Passes every call on to `inner`, and keeps what terminate() answered for each process,

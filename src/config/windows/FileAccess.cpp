@@ -249,24 +249,18 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
         // Some implementations leave a file of their own behind when the replacement fails
         // on a target that another program holds, so the target is first opened as the
         // replacement will: for deleting, with everyone else's sharing allowed.
-        if (targetExists) {
-            OwnedHandle probe(CreateFileW(target.c_str(), DELETE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-            if (!probe.valid()) {
-                const DWORD code = GetLastError();
-                if (!isTransient(code) || std::chrono::steady_clock::now() >= deadline) {
-                    throwCannotCreate(path, code);
-                }
-                std::this_thread::sleep_for(kReplaceRetryPause);
-                continue;
-            }
-        }
+        const bool free =
+            !targetExists ||
+            OwnedHandle(CreateFileW(target.c_str(), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr))
+                .valid();
         const bool replaced =
-            targetExists ? ReplaceFileW(target.c_str(), temporary.path().c_str(), nullptr,
-                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                         : MoveFileExW(temporary.path().c_str(), target.c_str(),
-                                       MOVEFILE_WRITE_THROUGH) != 0;
+            free &&
+            (targetExists ? ReplaceFileW(target.c_str(), temporary.path().c_str(), nullptr,
+                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                          : MoveFileExW(temporary.path().c_str(), target.c_str(),
+                                        MOVEFILE_WRITE_THROUGH) != 0);
         if (replaced) {
             temporary.handedOver();
             return;
