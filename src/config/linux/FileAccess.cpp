@@ -112,66 +112,69 @@ std::deque<std::string> components(const fs::path& path) {
 // Follows `path` as the kernel would, one component at a time, and returns the folder
 // and name of the file it finally names. Refuses a link or folder that another user
 // owns, a loop of links, and a component that is no folder.
+void startAtRoot(Location& at) {
+    at.folder = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    at.folderPath = "/";
+    if (!at.folder.valid()) {
+        throw PathFailure(errno);
+    }
+}
+
 Location locate(const fs::path& path) {
     std::error_code ec;
     const fs::path absolute = fs::absolute(path, ec);
     if (ec) {
-        throw PathFailure{ec.value()};
+        throw PathFailure(ec.value());
     }
     Location at;
-    at.folder = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    at.folderPath = "/";
-    if (!at.folder.valid()) {
-        throw PathFailure{errno};
-    }
+    startAtRoot(at);
     std::deque<std::string> rest = components(absolute);
-    if (rest.empty()) {
-        throw PathFailure{EISDIR};
-    }
     int links = 0;
+    // Each turn takes one name; the last one is the file, which need not exist.
     while (!rest.empty()) {
         std::string name = std::move(rest.front());
         rest.pop_front();
+        if (name == "..") {
+            if (rest.empty()) {
+                throw PathFailure(EISDIR);
+            }
+            Descriptor parent(::openat(at.folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!parent.valid()) {
+                throw PathFailure(errno);
+            }
+            at.folder = std::move(parent);
+            at.folderPath = at.folderPath.parent_path();
+            continue;
+        }
         const fs::path shown = at.folderPath / name;
         struct stat st {};
-        if (name == ".." && rest.empty()) {
-            throw PathFailure{EISDIR};
-        }
-        if (name != ".." &&
-            ::fstatat(at.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(at.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT && rest.empty()) {
                 at.name = std::move(name);
                 return at;
             }
-            throw PathFailure{errno};
+            throw PathFailure(errno);
         }
-        if (name != ".." && S_ISLNK(st.st_mode)) {
+        if (S_ISLNK(st.st_mode)) {
             if (!trustedOwner(st.st_uid)) {
                 throw planted(shown, "symbolic link", st.st_uid);
             }
             if (++links > kMaxLinks) {
-                throw PathFailure{ELOOP};
+                throw PathFailure(ELOOP);
             }
             std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1,
                                '\0');
             const ssize_t length =
                 ::readlinkat(at.folder.get(), name.c_str(), target.data(), target.size());
             if (length < 0) {
-                throw PathFailure{errno};
+                throw PathFailure(errno);
             }
             target.resize(static_cast<std::size_t>(length));
             const fs::path next(target);
-            std::deque<std::string> spliced = components(next);
+            const std::deque<std::string> spliced = components(next);
             rest.insert(rest.begin(), spliced.begin(), spliced.end());
             if (next.is_absolute()) {
-                at.folder = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-                at.folderPath = "/";
-                if (!at.folder.valid()) {
-                    throw PathFailure{errno};
-                }
-            }
-            if (rest.empty()) {  // a link to "/"
-                throw PathFailure{EISDIR};
+                startAtRoot(at);
             }
             continue;
         }
@@ -183,20 +186,17 @@ Location locate(const fs::path& path) {
         }
         Descriptor folder(
             ::openat(at.folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder.valid()) {
-            throw PathFailure{errno};
-        }
         // The owner of what was opened, not of what was looked at before.
-        if (::fstat(folder.get(), &st) != 0) {
-            throw PathFailure{errno};
+        if (!folder.valid() || ::fstat(folder.get(), &st) != 0) {
+            throw PathFailure(errno);
         }
-        if (name != ".." && !trustedOwner(st.st_uid)) {
+        if (!trustedOwner(st.st_uid)) {
             throw planted(shown, "folder", st.st_uid);
         }
         at.folder = std::move(folder);
-        at.folderPath = name == ".." ? at.folderPath.parent_path() : shown;
+        at.folderPath = shown;
     }
-    return at;
+    throw PathFailure(EISDIR);  // the path, or a link on it, names "/"
 }
 
 PathFailure notAFile(const Location& at) {
