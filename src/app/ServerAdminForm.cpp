@@ -1,7 +1,6 @@
 #include "ServerAdminForm.h"
 
 #include <array>
-#include <exception>
 #include <utility>
 
 #include "ServerAdminFormDescription.h"
@@ -62,17 +61,11 @@ TServerAdminForm::TServerAdminForm(ui::FormView& view, FormServices services)
 
 template <typename Handler>
 bool TServerAdminForm::guarded(Handler&& handler) {
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& error) {
-        reportError(error.what());
-    }
-    return false;
+    return ui::showingErrors(services_.dialogs, std::forward<Handler>(handler));
 }
 
 void TServerAdminForm::reportError(const std::string& message) {
-    services_.dialogs.showError(message + ".");
+    services_.dialogs.showError(ui::errorText(message));
 }
 
 void TServerAdminForm::FormCreate() {
@@ -137,7 +130,7 @@ void TServerAdminForm::readSettingsFile() {
 
     // A file that is there but could not be read is said once; the close leaves it alone.
     if (!settingsFile_.unreadable.empty()) {
-        services_.dialogs.showInfo(unreadableMessage(settingsFile_) + ".");
+        services_.dialogs.showInfo(ui::errorText(unreadableMessage(settingsFile_)));
     }
     // Each bad number is reported on its own; the settings around it are already in place.
     for (const config::InvalidInteger& invalid : settingsFile_.invalidIntegers) {
@@ -261,22 +254,12 @@ TransferSyntax TServerAdminForm::checkedTransferSyntax() const {
 }
 
 void TServerAdminForm::checkTransferSyntax(TransferSyntax chosen) {
-    // Checking one button of the group unchecks the other three.
+    // Checking one button of the group unchecks the others, as a click does.
     for (const auto& [syntax, button] : kTransferSyntaxButtons) {
-        view_.setChecked(button, syntax == chosen);
-    }
-}
-
-void TServerAdminForm::RadioButtonClick(std::string_view button) {
-    guarded([&] {
-        for (const auto& [syntax, name] : kTransferSyntaxButtons) {
-            if (button == name) {
-                checkTransferSyntax(syntax);
-                return;
-            }
+        if (syntax == chosen) {
+            ui::checkRadioButton(serverAdminFormSpec(), view_, button);
         }
-        view_.setChecked(button, true);  // a button alone in its parent
-    });
+    }
 }
 
 void TServerAdminForm::CheckBox2Click() {

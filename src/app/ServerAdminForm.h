@@ -28,9 +28,8 @@ struct FormServices {
 
 // The administration window's behaviour, whatever toolkit shows it: settings in its
 // controls, start and stop buttons, and the status log fed by a once-a-second poll of the
-// server's process. A window builds its controls from serverAdminFormSpec(), arms a
-// 1000 ms timer that calls Timer1Timer, routes clicks to the handlers below, calls
-// FormCreate before it is first shown and FormClose when asked to close.
+// server's process. A window builds its controls from serverAdminFormSpec(), which also
+// names the handler each event runs; ServerAdminWindow routes the window's events here.
 class TServerAdminForm {
   public:
     static constexpr int kCatalogueSize = 9;
@@ -49,8 +48,6 @@ class TServerAdminForm {
     void Timer1Timer();
     void Button1Click();
     void Button2Click();
-    // A radio button was clicked: it is checked, and the others of its group are unchecked.
-    void RadioButtonClick(std::string_view button);
     // Enables Label3, Label7 and SpinEdit2 when CheckBox2 is checked, disables them otherwise.
     void CheckBox2Click();
     // Writes the settings file. False when that failed (the error is shown): the window

@@ -44,6 +44,15 @@ ControlSpec with(ControlSpec design, Change change) {
     return design;
 }
 
+// The handler the control's event runs.
+template <typename Design>
+ControlSpec on(ui::ControlEvent event, std::string_view handler, Design design) {
+    design.event = event;
+    design.handler = handler;
+    return design;
+}
+constexpr auto kClick = ui::ControlEvent::Click;
+
 constexpr auto kRight = [](ControlSpec& c) { c.align = Align::Right; };
 constexpr auto kDisabled = [](ControlSpec& c) { c.enabled = false; };
 constexpr auto kLowered = [](ControlSpec& c) { c.bevel = Bevel::Lowered; };
@@ -57,8 +66,10 @@ const std::array<ControlSpec, 39> kControls{{
     with(control("Label1", K::Label, kWindow, 232, 8, 78, 13, "Server Status", kNoTab),
          [](ControlSpec& c) { c.bold = true; }),
     control("SStatus", K::Memo, kWindow, 248, 24, 209, 65, kNoCaption, 6),
-    control("Button1", K::PushButton, kWindow, 48, 24, 169, 25, "Zarvo Server stoppen", 0),
-    control("Button2", K::PushButton, kWindow, 48, 64, 169, 25, "Zarvo Server starten", 1),
+    on(kClick, "Button1Click",
+       control("Button1", K::PushButton, kWindow, 48, 24, 169, 25, "Zarvo Server stoppen", 0)),
+    on(kClick, "Button2Click",
+       control("Button2", K::PushButton, kWindow, 48, 64, 169, 25, "Zarvo Server starten", 1)),
     control("GroupBox2", K::GroupBox, kWindow, 248, 104, 209, 281, "Dicom Einstellungen", 2),
     with(control("Label5", K::Label, "GroupBox2", 12, 68, 30, 13, "PORT", kNoTab), kRight),
     with(control("Label4", K::Label, "GroupBox2", 20, 32, 21, 13, "AET", kNoTab), kRight),
@@ -93,8 +104,9 @@ const std::array<ControlSpec, 39> kControls{{
              c.enabled = false;
              c.wordWrap = true;
          }),
-    control("CheckBox2", K::CheckBox, "GroupBox3", 8, 32, 177, 17, "nach Registrierungszeitpunkt",
-            1),
+    on(kClick, "CheckBox2Click",
+       control("CheckBox2", K::CheckBox, "GroupBox3", 8, 32, 177, 17,
+               "nach Registrierungszeitpunkt", 1)),
     with(control("Panel3", K::Panel, "GroupBox3", 8, 160, 185, 73, kNoCaption, 2), kLowered),
     control("Label2", K::Label, "Panel3", 128, 14, 30, 13, "MByte", kNoTab),
     control("Label8", K::Label, "Panel3", 8, 16, 20, 13, "Max", kNoTab),
@@ -107,9 +119,16 @@ const std::array<ControlSpec, 39> kControls{{
     with(control("Panel1", K::Panel, kWindow, 32, 392, 425, 33, kNoCaption, 5),
          [](ControlSpec& c) { c.bevel = Bevel::Raised; }),
     control("CheckBox1", K::CheckBox, "Panel1", 16, 8, 97, 17, "Verbose mode", 0),
-    control("Timer1", K::Timer, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab),
+    // Interval and enabling are the toolkit's defaults: 1000 ms, running.
+    on(ui::ControlEvent::Tick, "Timer1Timer",
+       control("Timer1", K::Timer, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab)),
     control("XPManifest1", K::Manifest, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab),
 }};
+
+// The transfer-syntax choice: one exclusive group. RadioButton1 stands alone in its panel.
+constexpr std::array<std::string_view, 4> kTransferSyntaxGroup{"RadioButton2", "RadioButton4",
+                                                               "RadioButton3", "RadioButton5"};
+constexpr std::array<ui::RadioGroup, 1> kRadioGroups{{{"TransferSyntax", kTransferSyntaxGroup}}};
 
 }  // namespace
 
@@ -124,6 +143,11 @@ const ui::FormSpec& serverAdminFormSpec() {
         .fontFamily = "MS Sans Serif",
         .fontPointSize = 8,
         .controls = kControls,
+        .radioGroups = kRadioGroups,
+        .firstFocus = "Button1",  // the first control of the tab order
+        .onCreate = "FormCreate",
+        .onShow = "FormShow",
+        .onClose = "FormClose",
     };
     return form;
 }

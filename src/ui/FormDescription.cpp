@@ -1,6 +1,10 @@
 #include "FormDescription.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "FormView.h"
 
 namespace veltrona::ui {
 
@@ -39,7 +43,40 @@ void appendChildren(const FormSpec& form, std::string_view parent,
     }
 }
 
+bool isContainer(ControlKind kind) {
+    return kind == ControlKind::GroupBox || kind == ControlKind::Panel;
+}
+
+int depth(const FormSpec& form, const ControlSpec& control) {
+    int levels = 0;
+    for (const ControlSpec* parent = form.find(control.parent); parent != nullptr;
+         parent = form.find(parent->parent)) {
+        ++levels;
+    }
+    return levels;
+}
+
+[[noreturn]] void contradiction(const FormSpec& form, const std::string& what) {
+    throw std::logic_error("The form " + std::string(form.name) + " " + what);
+}
+
 }  // namespace
+
+ControlEvent eventOf(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+            return ControlEvent::Click;
+        case ControlKind::Edit:
+        case ControlKind::SpinEdit:
+            return ControlEvent::Change;
+        case ControlKind::Timer:
+            return ControlEvent::Tick;
+        default:
+            return ControlEvent::None;
+    }
+}
 
 bool isVisual(ControlKind kind) {
     return kind != ControlKind::Timer && kind != ControlKind::Manifest;
@@ -72,10 +109,103 @@ const ControlSpec* FormSpec::find(std::string_view controlName) const {
     return nullptr;
 }
 
+const RadioGroup* FormSpec::groupOf(std::string_view radioButton) const {
+    for (const RadioGroup& group : radioGroups) {
+        if (std::find(group.members.begin(), group.members.end(), radioButton) !=
+            group.members.end()) {
+            return &group;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<const ControlSpec*> tabSequence(const FormSpec& form) {
     std::vector<const ControlSpec*> sequence;
     appendChildren(form, {}, sequence);
     return sequence;
+}
+
+std::vector<CreationStep> creationOrder(const FormSpec& form) {
+    const std::vector<const ControlSpec*> sequence = tabSequence(form);
+    std::vector<CreationStep> order;
+    const RadioGroup* previousGroup = nullptr;
+    for (const ControlSpec* control : sequence) {
+        const RadioGroup* group =
+            control->kind == ControlKind::RadioButton ? form.groupOf(control->name) : nullptr;
+        order.push_back({control, true, group == nullptr || group != previousGroup});
+        previousGroup = group;
+    }
+    std::vector<const ControlSpec*> rest;
+    for (const ControlSpec& control : form.controls) {
+        if (isVisual(control.kind) &&
+            std::find(sequence.begin(), sequence.end(), &control) == sequence.end()) {
+            rest.push_back(&control);
+        }
+    }
+    std::stable_sort(rest.begin(), rest.end(), [&](const ControlSpec* a, const ControlSpec* b) {
+        const int depthA = depth(form, *a);
+        const int depthB = depth(form, *b);
+        if (depthA != depthB) {
+            return depthA > depthB;
+        }
+        return !isContainer(a->kind) && isContainer(b->kind);
+    });
+    for (const ControlSpec* control : rest) {
+        order.push_back({control, false, true});
+    }
+    return order;
+}
+
+void checkRadioButton(const FormSpec& form, FormView& view, std::string_view radioButton) {
+    if (const RadioGroup* group = form.groupOf(radioButton)) {
+        for (const std::string_view member : group->members) {
+            view.setChecked(member, member == radioButton);
+        }
+    } else {
+        view.setChecked(radioButton, true);
+    }
+}
+
+void checkDescription(const FormSpec& form) {
+    for (const ControlSpec& control : form.controls) {
+        if (control.event != ControlEvent::None && control.event != eventOf(control.kind)) {
+            contradiction(form, "gives " + std::string(control.name) +
+                                    " an event that its kind does not report");
+        }
+        if (!control.handler.empty() && control.event == ControlEvent::None) {
+            contradiction(form, "gives " + std::string(control.name) + " a handler but no event");
+        }
+    }
+    const std::vector<const ControlSpec*> sequence = tabSequence(form);
+    for (const RadioGroup& group : form.radioGroups) {
+        std::vector<std::size_t> places;
+        for (const std::string_view member : group.members) {
+            const ControlSpec* control = form.find(member);
+            if (control == nullptr || control->kind != ControlKind::RadioButton ||
+                form.groupOf(member) != &group) {
+                contradiction(form, "has " + std::string(member) + " in the radio group " +
+                                        std::string(group.name) +
+                                        ", which is no radio button of that group alone");
+            }
+            const auto place = std::find(sequence.begin(), sequence.end(), control);
+            if (place == sequence.end()) {
+                contradiction(form, "has " + std::string(member) + " outside the tab sequence");
+            }
+            places.push_back(static_cast<std::size_t>(place - sequence.begin()));
+        }
+        std::sort(places.begin(), places.end());
+        if (!places.empty() && places.back() - places.front() + 1 != places.size()) {
+            contradiction(form, "breaks up the radio group " + std::string(group.name) +
+                                    " in its tab sequence");
+        }
+    }
+    if (!form.firstFocus.empty() &&
+        std::none_of(sequence.begin(), sequence.end(), [&](const ControlSpec* control) {
+            return control->name == form.firstFocus;
+        })) {
+        contradiction(form, "gives the first focus to " + std::string(form.firstFocus) +
+                                ", which takes no focus");
+    }
 }
 
 }  // namespace veltrona::ui

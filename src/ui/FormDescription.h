@@ -29,6 +29,16 @@ bool hasCaption(ControlKind kind);
 // Whether the kind has the text property "Hint": every visual control.
 bool hasHint(ControlKind kind);
 
+// What a control reports to its form: a click of a push button, check box or radio
+// button (by mouse or keyboard), a change of an edit's or spin edit's text, a timer's tick.
+enum class ControlEvent { None, Click, Change, Tick };
+
+// The event a control of that kind reports; None for a kind that reports none.
+ControlEvent eventOf(ControlKind kind);
+
+// A timer's interval when the form leaves it unchanged: the toolkit's default.
+constexpr int kDefaultTimerInterval = 1000;  // milliseconds
+
 enum class Align { Left, Right, Center };
 enum class Bevel { None, Lowered, Raised };
 
@@ -48,6 +58,18 @@ struct ControlSpec {
     bool wordWrap = false;
     Align align = Align::Left;
     Bevel bevel = Bevel::None;
+    // The handler the control's event runs, by name; empty: none.
+    ControlEvent event = ControlEvent::None;
+    std::string_view handler;
+    int interval = kDefaultTimerInterval;  // a timer's, in milliseconds
+};
+
+// Radio buttons of which at most one is checked: checking one, by a click or by code,
+// unchecks the others. The members follow each other in the tab sequence, so that the
+// arrow keys move within the group. A radio button of no group stands alone.
+struct RadioGroup {
+    std::string_view name;
+    std::span<const std::string_view> members;
 };
 
 struct FormSpec {
@@ -59,9 +81,37 @@ struct FormSpec {
     int fontPointSize = 0;
     // Every component the window owns, in the order the form lists them.
     std::span<const ControlSpec> controls;
+    std::span<const RadioGroup> radioGroups;
+    // The control that has the focus when the window is first shown.
+    std::string_view firstFocus;
+    // The window's own handlers, by name; empty: none.
+    std::string_view onCreate, onShow, onClose;
 
     const ControlSpec* find(std::string_view controlName) const;
+    // The group the radio button belongs to; nullptr for one that stands alone.
+    const RadioGroup* groupOf(std::string_view radioButton) const;
 };
+
+// The order in which a toolkit that keeps no parents of its own (every control a child of
+// the window) creates the visual controls. Creation order is the order of Tab and of the
+// radio groups: the focusable controls in the tab sequence, each radio button that
+// follows another of its group joining that group. The rest follow, the innermost first
+// and containers after what they hold, so that a container lies beneath its contents.
+struct CreationStep {
+    const ControlSpec* control;
+    bool tabStop;
+    bool startsGroup;
+};
+std::vector<CreationStep> creationOrder(const FormSpec& form);
+
+// Checks the radio button and unchecks the other members of its group.
+class FormView;
+void checkRadioButton(const FormSpec& form, FormView& view, std::string_view radioButton);
+
+// Throws std::logic_error where the description contradicts itself: a control's event
+// that its kind does not report, a group member that is no radio button of the form or
+// whose group is broken up in the tab sequence, a first focus that takes no focus.
+void checkDescription(const FormSpec& form);
 
 // The focusable controls in the window's tab order: the window's children by their tab
 // order, each container followed by its own children the same way, depth first. Controls

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <string>
+#include <string_view>
 
 namespace veltrona::ui {
 
@@ -26,5 +28,23 @@ class UserDialogs {
     // "Server cannot be stopped, access denied", OK.
     virtual void showStopFailure() = 0;
 };
+
+// The error box's text for an error's message: the message with a period appended.
+inline std::string errorText(std::string_view message) {
+    return std::string(message) + ".";
+}
+
+// Runs `action`; an exception that escapes it is shown in the error box, and the answer
+// is false. The one place where an error becomes what the user sees.
+template <typename Action>
+bool showingErrors(UserDialogs& dialogs, Action&& action) {
+    try {
+        action();
+        return true;
+    } catch (const std::exception& error) {
+        dialogs.showError(errorText(error.what()));
+    }
+    return false;
+}
 
 }  // namespace veltrona::ui

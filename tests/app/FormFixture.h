@@ -47,8 +47,11 @@ class FormTest : public InstallTest {
     }
     QString text(const char* edit) const { return control<QLineEdit>(edit)->text(); }
     QStringList statusLines() const {
-        const QString log = control<QPlainTextEdit>("SStatus")->toPlainText();
-        return log.isEmpty() ? QStringList() : log.split('\n');
+        QStringList lines;
+        for (int i = 0; i < form->lineCount("SStatus"); ++i) {
+            lines << QString::fromStdString(form->line("SStatus", i));
+        }
+        return lines;
     }
 };
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "FormFixture.h"
-#include "SpinEdit.h"
-#include "ui/Panel.h"
+#include "ui/qt/Panel.h"
+#include "ui/qt/SpinEdit.h"
 
 namespace veltrona::app::testing {
 namespace {
@@ -111,7 +111,7 @@ TEST_F(Wiring, ValuesComeBackWhole) {
 TEST_F(Wiring, ASpinEditPassesOnWhatWasTyped) {
     create();
     for (const char* typed : {"", "12abc"}) {
-        QLineEdit* days = control<SpinEdit>("SpinEdit2")->edit();
+        QLineEdit* days = control<ui::SpinEdit>("SpinEdit2")->edit();
         days->selectAll();
         QTest::keyClick(days, Qt::Key_Backspace);
         QTest::keyClicks(days, typed);

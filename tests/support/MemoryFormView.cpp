@@ -1,32 +1,18 @@
 #include "MemoryFormView.h"
 
-#include <algorithm>
 #include <stdexcept>
+
+#include "ui/MemoText.h"
 
 namespace veltrona::ui::testing {
 
-namespace {
-
-// A memo's logical lines: none for empty text, and a final break opens no further line.
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-}  // namespace
-
-MemoryFormView::MemoryFormView(const FormSpec& form) : windowCaption_(form.caption) {
+MemoryFormView::MemoryFormView(const FormSpec& form) : form_(form), windowCaption_(form.caption) {
     for (const ControlSpec& design : form.controls) {
         Control control;
+        control.kind = design.kind;
         control.memo = design.kind == ControlKind::Memo;
         if (control.memo) {
-            control.lines = splitLines(design.caption);
+            control.lines = memoLines(design.caption);
         } else {
             control.text = design.caption;
         }
@@ -68,17 +54,13 @@ std::string MemoryFormView::text(std::string_view name) const {
     if (!control.memo) {
         return control.text;
     }
-    std::string joined;
-    for (std::size_t i = 0; i < control.lines.size(); ++i) {
-        joined += (i == 0 ? "" : "\n") + control.lines[i];
-    }
-    return joined;
+    return memoText(control.lines);
 }
 
 void MemoryFormView::setText(std::string_view name, std::string_view text) {
     Control& control = at(name);
     if (control.memo) {
-        control.lines = splitLines(text);
+        control.lines = memoLines(text);
     } else {
         control.text = text;
     }
@@ -122,6 +104,38 @@ void MemoryFormView::setLine(std::string_view memo, int index, std::string_view 
 
 void MemoryFormView::appendLine(std::string_view memo, std::string_view text) {
     at(memo).lines.emplace_back(text);
+}
+
+void MemoryFormView::click(std::string_view name) {
+    Control& control = at(name);
+    if (control.kind == ControlKind::CheckBox) {
+        control.checked = !control.checked;
+    } else if (control.kind == ControlKind::RadioButton) {
+        control.checked = true;
+    }
+    if (events_ != nullptr) {
+        events_->controlEvent(name, ControlEvent::Click);
+    }
+}
+
+void MemoryFormView::tick(std::string_view timer) {
+    at(timer);
+    if (events_ != nullptr) {
+        events_->controlEvent(timer, ControlEvent::Tick);
+    }
+}
+
+bool MemoryFormView::close() {
+    const bool closes = events_ == nullptr || events_->closeRequested();
+    shown_ = shown_ && !closes;
+    return closes;
+}
+
+void MemoryFormView::show() {
+    if (!shown_ && focused_.empty()) {
+        focused_ = form_.firstFocus;
+    }
+    shown_ = true;
 }
 
 bool MemoryFormView::operator==(const MemoryFormView& other) const {

@@ -6,18 +6,30 @@
 #include <vector>
 
 #include "ui/FormDescription.h"
-#include "ui/FormView.h"
+#include "ui/FormWindow.h"
 
 namespace veltrona::ui::testing {
 
 // A window toolkit that keeps every control of a form in memory, in the state the form
-// describes: captions and contents, hints, checks, enable states and memo lines. Like a
-// real toolkit it knows no rule of the form: checking a button unchecks no sibling and
-// runs no handler. It is stricter than a real one: a memo line index outside the memo
-// throws std::out_of_range, as an unknown name does.
-class MemoryFormView : public FormView {
+// describes: captions and contents, hints, checks, enable states, memo lines and the
+// focus. Like a real toolkit it knows no rule of the form: checking a button unchecks no
+// sibling and runs no handler, and a user's click does what the toolkit's own buttons do
+// before it is reported.
+class MemoryFormView : public FormWindow {
   public:
     explicit MemoryFormView(const FormSpec& form);
+
+    // A user's click: a check box toggles, a radio button is checked, then the click is
+    // reported. A timer's tick and the close box, reported as a window reports them.
+    void click(std::string_view control);
+    void tick(std::string_view timer);
+    bool close();
+    bool shown() const { return shown_; }
+
+    void setEvents(FormEvents* events) override { events_ = events; }
+    void show() override;
+    std::string focusedControl() const override { return focused_; }
+    int runMessageLoop() override { return 0; }
 
     std::string windowCaption() const { return windowCaption_; }
     // All logical lines of a memo.
@@ -42,6 +54,7 @@ class MemoryFormView : public FormView {
 
   private:
     struct Control {
+        ControlKind kind = ControlKind::Label;
         bool memo = false;
         std::string text;                // not used by a memo
         std::vector<std::string> lines;  // a memo's content
@@ -55,6 +68,10 @@ class MemoryFormView : public FormView {
     const Control& at(std::string_view name) const;
     std::string& lineAt(std::string_view memo, int index);
 
+    const FormSpec& form_;
+    FormEvents* events_ = nullptr;
+    bool shown_ = false;
+    std::string focused_;
     std::string windowCaption_;
     std::map<std::string, Control, std::less<>> controls_;
 };

@@ -9,8 +9,8 @@
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "ui/PasswordQuery.h"
-#include "ui/WindowFont.h"
+#include "ui/qt/PasswordQuery.h"
+#include "ui/qt/WindowFont.h"
 
 namespace veltrona::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/InfoBox.h"
+#include "ui/qt/InfoBox.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <algorithm>
 
 #include "ModalDriver.h"
-#include "ui/WindowFont.h"
+#include "ui/qt/WindowFont.h"
 
 namespace veltrona::ui {
 namespace {

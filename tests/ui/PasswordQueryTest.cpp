@@ -1,4 +1,4 @@
-#include "ui/PasswordQuery.h"
+#include "ui/qt/PasswordQuery.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 
 #include "ModalDriver.h"
 #include "ui/PromptGeometry.h"
-#include "ui/WindowFont.h"
+#include "ui/qt/WindowFont.h"
 
 namespace veltrona::ui {
 namespace {

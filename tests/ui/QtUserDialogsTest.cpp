@@ -1,4 +1,4 @@
-#include "ui/QtUserDialogs.h"
+#include "ui/qt/QtUserDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "ModalDriver.h"
-#include "ui/PasswordQuery.h"
+#include "ui/qt/PasswordQuery.h"
 
 namespace veltrona::ui {
 namespace {

@@ -18,12 +18,12 @@ void AdminWindowTest::TearDown() {
     endAllServers();
 }
 
-app::ServerAdminWindow& AdminWindowTest::makeWindow(const std::optional<std::string>& settings,
+NativeAdminWindow& AdminWindowTest::makeWindow(const std::optional<std::string>& settings,
                                                     process::ProcessPlatform* processes) {
     if (settings) {
         writeFile(folder() / L"Server.INI", *settings);
     }
-    window_ = std::make_unique<app::ServerAdminWindow>(
+    window_ = std::make_unique<NativeAdminWindow>(
         app::FormServices{processes != nullptr ? *processes : processes_, dialogs_, clock_,
                           app::readLocaleTimeFormat, folder()});
     processes_.setOwnerWindow(view().handle());
@@ -35,7 +35,7 @@ void AdminWindowTest::addServer() const {
     std::filesystem::copy_file(server, folder() / L"ZarvoServer.exe");
 }
 
-bool pumpUntil(app::NativeFormWindow& window, const std::function<bool()>& condition,
+bool pumpUntil(ui::NativeFormWindow& window, const std::function<bool()>& condition,
                std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
@@ -55,13 +55,13 @@ bool pumpUntil(app::NativeFormWindow& window, const std::function<bool()>& condi
     return true;
 }
 
-void pumpFor(app::NativeFormWindow& window, std::chrono::milliseconds duration) {
+void pumpFor(ui::NativeFormWindow& window, std::chrono::milliseconds duration) {
     const auto end = std::chrono::steady_clock::now() + duration;
     pumpUntil(
         window, [&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
 }
 
-void typeKey(app::NativeFormWindow& window, WORD key, bool shift) {
+void typeKey(ui::NativeFormWindow& window, WORD key, bool shift) {
     std::vector<INPUT> inputs;
     const auto add = [&](WORD vk, bool up) {
         INPUT input{};

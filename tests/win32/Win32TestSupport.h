@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "FormDoubles.h"
-#include "ServerAdminWindow.h"
+#include "NativeFormWindow.h"
+#include "app/ServerAdminFormDescription.h"
+#include "app/ServerAdminWindow.h"
 #include "WindowsTestSupport.h"
 #include "app/Clock.h"
 #include "process/windows/WindowsProcessPlatform.h"
@@ -24,6 +26,22 @@ namespace veltrona::testing {
 
 using app::testing::RecordingDialogs;
 
+// The program's window as its entry puts it together: the native window made from the
+// form's description, with the form's behaviour bound to its events.
+class NativeAdminWindow {
+  public:
+    explicit NativeAdminWindow(app::FormServices services)
+        : window_(app::serverAdminFormSpec()), admin_(window_, std::move(services)) {}
+
+    ui::NativeFormWindow& window() { return window_; }
+    app::TServerAdminForm& form() { return admin_.form(); }
+    bool open() { return admin_.open(); }
+
+  private:
+    ui::NativeFormWindow window_;
+    app::ServerAdminWindow admin_;
+};
+
 // The administration window over a program folder of its own, the real processes and
 // the system clock; dialogs are answered by the test.
 class AdminWindowTest : public ::testing::Test {
@@ -31,9 +49,9 @@ class AdminWindowTest : public ::testing::Test {
     void TearDown() override;
 
     // The window over the program folder, which holds `settings` as "Server.INI" when given.
-    app::ServerAdminWindow& makeWindow(const std::optional<std::string>& settings = std::nullopt,
+    NativeAdminWindow& makeWindow(const std::optional<std::string>& settings = std::nullopt,
                                        process::ProcessPlatform* processes = nullptr);
-    app::NativeFormWindow& view() { return window_->window(); }
+    ui::NativeFormWindow& view() { return window_->window(); }
     std::filesystem::path folder() const { return programFolder_; }
     // Places the stand-in server in the program folder.
     void addServer() const;
@@ -43,18 +61,18 @@ class AdminWindowTest : public ::testing::Test {
     process::WindowsProcessPlatform processes_;
     RecordingDialogs dialogs_;
     app::SystemClock clock_;
-    std::unique_ptr<app::ServerAdminWindow> window_;
+    std::unique_ptr<NativeAdminWindow> window_;
 };
 
 // Handles the thread's messages as the application's loop does, until `condition` holds
 // or `timeout` has passed; the condition's last answer.
-bool pumpUntil(app::NativeFormWindow& window, const std::function<bool()>& condition,
+bool pumpUntil(ui::NativeFormWindow& window, const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-void pumpFor(app::NativeFormWindow& window, std::chrono::milliseconds duration);
+void pumpFor(ui::NativeFormWindow& window, std::chrono::milliseconds duration);
 
 // Presses and releases `key` on the keyboard, with Shift held when asked, and lets the
 // window handle it.
-void typeKey(app::NativeFormWindow& window, WORD key, bool shift = false);
+void typeKey(ui::NativeFormWindow& window, WORD key, bool shift = false);
 
 ui::Rect boundsIn(HWND window, HWND reference);  // in the client area of `reference`
 std::wstring windowText(HWND window);

@@ -84,7 +84,7 @@ PasswordPrompt::PasswordPrompt(HWND owner, HFONT font, const std::string& captio
                                const std::string& prompt, const std::string& value)
     : owner_(owner) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
-    registerClassOnce(instance, &PasswordPrompt::windowProcedure);
+    registerClassOnce(instance, &DialogProcedure<PasswordPrompt>::procedure);
     window_ = CreateWindowExA(kExStyle, kPasswordPromptClass, caption.c_str(), kStyle, 0, 0, 0, 0,
                               owner, nullptr, instance, this);
     if (window_ == nullptr) {
@@ -178,26 +178,6 @@ void PasswordPrompt::end(bool accepted) {
         entered_ = std::move(text);
     }
     ended_ = true;
-}
-
-LRESULT CALLBACK PasswordPrompt::windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                                 LPARAM lParam) {
-    auto* self = reinterpret_cast<PasswordPrompt*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self =
-            static_cast<PasswordPrompt*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    if (self == nullptr) {
-        return DefDlgProcA(window, message, wParam, lParam);
-    }
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
-        return DefDlgProcA(window, message, wParam, lParam);
-    }
-    return self->handleMessage(message, wParam, lParam);
 }
 
 LRESULT PasswordPrompt::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "DialogProcedure.h"
+
 namespace veltrona::ui {
 
 // The prompt's window class and the identifiers of its label and field, by which its
@@ -33,8 +35,7 @@ class PasswordPrompt {
     std::optional<std::string> run();
 
   private:
-    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
+    friend struct DialogProcedure<PasswordPrompt>;
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void end(bool accepted);
 

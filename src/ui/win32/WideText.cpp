@@ -27,4 +27,11 @@ std::string narrow(std::wstring_view wide) {
     return utf8;
 }
 
+std::wstring windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
 }  // namespace veltrona::ui

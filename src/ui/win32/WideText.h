@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -9,5 +11,8 @@ namespace veltrona::ui {
 // wide-character functions take it.
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view wide);
+
+// A window's text, whole.
+std::wstring windowText(HWND window);
 
 }  // namespace veltrona::ui

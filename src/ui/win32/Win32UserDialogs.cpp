@@ -27,7 +27,7 @@ void Win32UserDialogs::handleWaitingMessages() {
             PostQuitMessage(static_cast<int>(message.wParam));  // left for the main loop
             return;
         }
-        if (owner_ != nullptr && IsDialogMessageW(owner_, &message)) {
+        if (owner() != nullptr && IsDialogMessageW(owner(), &message)) {
             continue;
         }
         TranslateMessage(&message);
@@ -37,12 +37,12 @@ void Win32UserDialogs::handleWaitingMessages() {
 
 void Win32UserDialogs::showInfo(const std::string& text) {
     handleWaitingMessages();
-    MessageBoxA(owner_, toSystem(text).c_str(), "Information", MB_TOPMOST);
+    MessageBoxA(owner(), toSystem(text).c_str(), "Information", MB_TOPMOST);
 }
 
 bool Win32UserDialogs::passwordQuery(const std::string& caption, const std::string& prompt,
                                      std::string& value) {
-    PasswordPrompt dialog(owner_, font_.handle(), toSystem(caption), toSystem(prompt),
+    PasswordPrompt dialog(owner(), font_.handle(), toSystem(caption), toSystem(prompt),
                           toSystem(value));
     const std::optional<std::string> entered = dialog.run();
     if (!entered) {
@@ -53,12 +53,12 @@ bool Win32UserDialogs::passwordQuery(const std::string& caption, const std::stri
 }
 
 void Win32UserDialogs::showError(const std::string& message) {
-    MessageBoxW(owner_, widen(message).c_str(), widen(applicationTitle_).c_str(),
+    MessageBoxW(owner(), widen(message).c_str(), widen(applicationTitle_).c_str(),
                 MB_ICONERROR | MB_OK);
 }
 
 void Win32UserDialogs::showStopFailure() {
-    MessageBoxW(owner_, L"Server cannot be stopped, access denied", L"Information",
+    MessageBoxW(owner(), L"Server cannot be stopped, access denied", L"Information",
                 MB_ICONINFORMATION | MB_OK);
 }
 

@@ -18,7 +18,8 @@ class Win32UserDialogs final : public UserDialogs {
     // `applicationTitle` is the caption of the error box; the prompt uses the font named.
     Win32UserDialogs(std::string applicationTitle, std::string_view fontFamily, int fontPointSize);
 
-    // The application's main window, which owns every dialog; none before it exists.
+    // The application's main window, which owns every dialog; none before it exists,
+    // nor after it is destroyed.
     void setOwner(HWND owner) { owner_ = owner; }
 
     // Handles the messages already waiting, without waiting for more, then shows the
@@ -31,6 +32,7 @@ class Win32UserDialogs final : public UserDialogs {
 
   private:
     void handleWaitingMessages();
+    HWND owner() const { return IsWindow(owner_) ? owner_ : nullptr; }
 
     std::string applicationTitle_;
     GdiFont font_;

@@ -10,6 +10,7 @@
 #include "MemoryFormView.h"
 #include "app/ServerAdminForm.h"
 #include "app/ServerAdminFormDescription.h"
+#include "app/ServerAdminWindow.h"
 
 namespace veltrona::app::testing {
 
@@ -17,13 +18,15 @@ namespace veltrona::app::testing {
 class CoreFormTest : public InstallTest {
   protected:
     std::unique_ptr<ui::testing::MemoryFormView> view;
-    std::unique_ptr<TServerAdminForm> form;
+    std::unique_ptr<ServerAdminWindow> window;  // the form bound to the view's events
+    TServerAdminForm* form = nullptr;
 
     // A fresh window from the form description, then the start-up sequence.
     TServerAdminForm& create(std::function<TimeFormat()> timeFormat = germanTimeFormat) {
-        form.reset();
+        window.reset();
         view = std::make_unique<ui::testing::MemoryFormView>(serverAdminFormSpec());
-        form = std::make_unique<TServerAdminForm>(*view, services(std::move(timeFormat)));
+        window = std::make_unique<ServerAdminWindow>(*view, services(std::move(timeFormat)));
+        form = &window->form();
         form->FormCreate();
         return *form;
     }

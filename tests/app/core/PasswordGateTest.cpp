@@ -50,7 +50,7 @@ TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
         create();
         EXPECT_TRUE(form->endRequested());
         EXPECT_EQ(dialogs.infos, Texts({"Wrong password entered!"}));
-        form.reset();  // the program ends without closing the window
+        window.reset();  // the program ends without closing the window
         EXPECT_EQ(readBytes(path), file_);
         EXPECT_EQ(fs::last_write_time(path), before);
         EXPECT_TRUE(processes.terminated.empty());

@@ -2,7 +2,7 @@
 
 #include <QProxyStyle>
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 // The window's style with the spacing of the platform the form was designed on: four
 // pixels between a radio button's or check box's indicator and its caption, so captions
@@ -18,4 +18,4 @@ class DialogStyle : public QProxyStyle {
     static DialogStyle* instance();
 };
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

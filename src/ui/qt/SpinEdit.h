@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 // A spin edit: an edit whose text the arrows step by 1 as a whole number, over the full
 // 32-bit range. The text may hold anything the user typed; the form reads it as it
@@ -24,4 +24,4 @@ class SpinEdit : public QSpinBox {
     QString textFromValue(int value) const override;
 };
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

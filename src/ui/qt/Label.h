@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 // A label that draws a bold caption even where the font has no bold face: as the platform
 // the window was designed on does for bitmap fonts, each glyph is drawn a second time one
@@ -17,4 +17,4 @@ class Label : public QLabel {
     void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

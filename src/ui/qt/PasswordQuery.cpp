@@ -14,8 +14,8 @@
 #include <QtMath>
 #include <algorithm>
 
-#include "PromptGeometry.h"
 #include "WindowFont.h"
+#include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {
 

@@ -1,19 +1,16 @@
 // Veltrona Administration on Windows: the window that runs the storage server beside it.
 #include <windows.h>
 
-#include <exception>
 #include <filesystem>
 #include <string>
 
-#include "ServerAdminWindow.h"
 #include "app/ServerAdminFormDescription.h"
+#include "app/ServerAdminWindow.h"
 #include "process/windows/WindowsProcessPlatform.h"
+#include "ui/win32/NativeFormWindow.h"
 #include "ui/win32/Win32UserDialogs.h"
 
 namespace {
-
-// The title of the application, the caption of its error boxes.
-constexpr const char* kApplicationTitle = "Veltrona Administration";
 
 // The folder of the running executable, ending with a separator.
 std::filesystem::path programFolder() {
@@ -35,21 +32,15 @@ std::filesystem::path programFolder() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace veltrona;
     const ui::FormSpec& form = app::serverAdminFormSpec();
-    ui::Win32UserDialogs dialogs(kApplicationTitle, form.fontFamily, form.fontPointSize);
-    try {
+    ui::Win32UserDialogs dialogs(app::kApplicationTitle, form.fontFamily, form.fontPointSize);
+    return app::runGuarded(dialogs, [&] {
         process::WindowsProcessPlatform processes;
         const app::SystemClock clock;
-        app::ServerAdminWindow window(
-            {processes, dialogs, clock, app::readLocaleTimeFormat, programFolder()});
-        dialogs.setOwner(window.window().handle());
-        processes.setOwnerWindow(window.window().handle());
-        if (!window.open()) {
-            return 0;  // refused at the password gate: nothing shown, nothing written
-        }
-        return window.window().runMessageLoop();
-    } catch (const std::exception& error) {
-        dialogs.setOwner(nullptr);
-        dialogs.showError(std::string(error.what()) + ".");
-        return 1;
-    }
+        ui::NativeFormWindow window(form);
+        // The window owns every dialog and every window the server's launch opens.
+        dialogs.setOwner(window.handle());
+        processes.setOwnerWindow(window.handle());
+        return app::runServerAdminWindow(
+            window, {processes, dialogs, clock, app::readLocaleTimeFormat, programFolder()});
+    });
 }

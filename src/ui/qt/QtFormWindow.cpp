@@ -1,5 +1,6 @@
-#include "QtAdminWindow.h"
+#include "QtFormWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -8,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
@@ -16,17 +18,15 @@
 
 #include "DialogStyle.h"
 #include "Label.h"
+#include "Panel.h"
 #include "RadioButton.h"
 #include "SpinEdit.h"
-#include "app/ServerAdminFormDescription.h"
-#include "ui/Panel.h"
-#include "ui/WindowFont.h"
+#include "WindowFont.h"
+#include "ui/MemoText.h"
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 namespace {
-
-using ui::ControlKind;
 
 QString qstring(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -36,19 +36,19 @@ std::string utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-Qt::Alignment alignmentOf(ui::Align align) {
+Qt::Alignment alignmentOf(Align align) {
     switch (align) {
-        case ui::Align::Right:
+        case Align::Right:
             return Qt::AlignRight | Qt::AlignVCenter;
-        case ui::Align::Center:
+        case Align::Center:
             return Qt::AlignHCenter | Qt::AlignTop;
-        case ui::Align::Left:
+        case Align::Left:
             break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-QWidget* makeLabel(const ui::ControlSpec& design, QWidget* parent) {
+QWidget* makeLabel(const ControlSpec& design, QWidget* parent) {
     auto* label = new Label(qstring(design.caption), parent);
     if (design.bold) {
         QFont font = label->font();
@@ -60,7 +60,7 @@ QWidget* makeLabel(const ui::ControlSpec& design, QWidget* parent) {
     return label;
 }
 
-QWidget* makeMemo(const ui::ControlSpec& design, QWidget* parent) {
+QWidget* makeMemo(const ControlSpec& design, QWidget* parent) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setReadOnly(true);
     // Read-only for the user, yet its text can be selected and copied, by mouse or keys.
@@ -69,94 +69,66 @@ QWidget* makeMemo(const ui::ControlSpec& design, QWidget* parent) {
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    memo->setPlainText(qstring(design.caption));
+    memo->setPlainText(qstring(memoText(memoLines(design.caption))));
     return memo;
 }
 
-QWidget* makePushButton(const ui::ControlSpec& design, QWidget* parent) {
+QWidget* makePushButton(const ControlSpec& design, QWidget* parent) {
     auto* button = new QPushButton(qstring(design.caption), parent);
     // Enter presses the focused button, as in a dialog.
     button->setAutoDefault(true);
     return button;
 }
 
-QWidget* makeRadioButton(const ui::ControlSpec& design, QWidget* parent) {
-    auto* button = new RadioButton(design.wordWrap, parent);
+QWidget* makeRadioButton(const FormSpec& form, const ControlSpec& design, QWidget* parent) {
+    const RadioGroup* group = form.groupOf(design.name);
+    auto* button =
+        new RadioButton(design.wordWrap, group ? qstring(group->name) : QString(), parent);
     button->setText(qstring(design.caption));
     button->setStyle(DialogStyle::instance());
     return button;
 }
 
-QWidget* makeEdit(const ui::ControlSpec& /*design*/, QWidget* parent) {
+QWidget* makeEdit(const ControlSpec& /*design*/, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(std::numeric_limits<int>::max());  // nothing the user wrote is cut
     return edit;
 }
 
-QWidget* makePanel(const ui::ControlSpec& design, QWidget* parent) {
-    auto* panel = new ui::Panel(parent);
+QWidget* makePanel(const ControlSpec& design, QWidget* parent) {
+    auto* panel = new Panel(parent);
     panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(design.bevel == ui::Bevel::Raised ? QFrame::Raised : QFrame::Sunken);
+    panel->setFrameShadow(design.bevel == Bevel::Raised ? QFrame::Raised : QFrame::Sunken);
     panel->setLineWidth(1);
     panel->setCaption(qstring(design.caption));
     return panel;
 }
 
-// A memo's logical lines: an empty memo has none, and a break after the last line opens
-// no further one.
-int memoLineCount(const QPlainTextEdit& memo) {
-    const QTextDocument* document = memo.document();
-    int count = document->blockCount();
-    if (count > 0 && document->lastBlock().text().isEmpty()) {
-        --count;
-    }
-    return count;
-}
-
 }  // namespace
 
-QtAdminWindow::QtAdminWindow(FormServices services, QWidget* parent) : QWidget(parent) {
-    build(serverAdminFormSpec());
-
-    connect(qobject_cast<QPushButton*>(&at("Button1")), &QPushButton::clicked, this,
-            [this] { form_->Button1Click(); });
-    connect(qobject_cast<QPushButton*>(&at("Button2")), &QPushButton::clicked, this,
-            [this] { form_->Button2Click(); });
-    connect(qobject_cast<QCheckBox*>(&at("CheckBox2")), &QCheckBox::clicked, this,
-            [this] { form_->CheckBox2Click(); });
-
-    for (RadioButton* button : findChildren<RadioButton*>()) {
-        connect(button, &QRadioButton::clicked, this,
-                [this, button] { form_->RadioButtonClick(button->objectName().toStdString()); });
-    }
-
-    form_ = std::make_unique<TServerAdminForm>(*this, std::move(services));
-
-    // The poll is armed with the form, before FormCreate runs. A tick that falls due
-    // while one is still pending is merged into it.
-    timer_ = new QTimer(this);
-    timer_->setObjectName("Timer1");
-    timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, [this] { form_->Timer1Timer(); });
-    timer_->start();
+QtFormWindow::QtFormWindow(const FormSpec& form, QWidget* parent) : QWidget(parent), form_(form) {
+    build();
 }
 
-QtAdminWindow::~QtAdminWindow() = default;
+QtFormWindow::~QtFormWindow() = default;
 
-void QtAdminWindow::build(const ui::FormSpec& form) {
-    ui::useWindowFont();
-    setObjectName(qstring(form.name));
-    setWindowTitle(qstring(form.caption));
-    setFont(ui::windowFont());
+void QtFormWindow::build() {
+    useWindowFont();
+    setObjectName(qstring(form_.name));
+    setWindowTitle(qstring(form_.caption));
+    setFont(windowFont());
     // A fixed dialog frame: title and close box, no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(form.clientWidth, form.clientHeight);
-    move(form.left, form.top);
+    setFixedSize(form_.clientWidth, form_.clientHeight);
+    move(form_.left, form_.top);
 
-    for (const ui::ControlSpec& design : form.controls) {
-        if (!ui::isVisual(design.kind)) {
-            continue;  // the timer is armed below; the manifest is the platform's style
+    for (const ControlSpec& design : form_.controls) {
+        if (design.kind == ControlKind::Timer) {
+            armTimer(design);
+        }
+        if (!isVisual(design.kind)) {
+            continue;  // the manifest is the platform's style
         }
         QWidget* parent = design.parent.empty() ? this : &at(design.parent);
         QWidget* widget = make(design, parent);
@@ -165,21 +137,65 @@ void QtAdminWindow::build(const ui::FormSpec& form) {
         widget->setEnabled(design.enabled);
         widget->setVisible(design.visible);
         controls_.emplace(std::string(design.name), widget);
+        report(design);
         if (design.kind == ControlKind::Label && !design.wordWrap) {
-            if (design.align == ui::Align::Right) {
+            if (design.align == Align::Right) {
                 designedRightEdges_.emplace(std::string(design.name), design.left + design.width);
             }
             fitLabel(design.name);
         }
     }
 
-    const std::vector<const ui::ControlSpec*> sequence = ui::tabSequence(form);
+    const std::vector<const ControlSpec*> sequence = tabSequence(form_);
     for (std::size_t i = 1; i < sequence.size(); ++i) {
         setTabOrder(&at(sequence[i - 1]->name), &at(sequence[i]->name));
     }
 }
 
-QWidget* QtAdminWindow::make(const ui::ControlSpec& design, QWidget* parent) {
+void QtFormWindow::armTimer(const ControlSpec& design) {
+    // Armed with the window, before any handler runs. A tick that falls due while one is
+    // still pending is merged into it.
+    auto* timer = new QTimer(this);
+    timer->setObjectName(qstring(design.name));
+    timer->setInterval(design.interval);
+    const std::string name(design.name);
+    connect(timer, &QTimer::timeout, this, [this, name] {
+        if (events_ != nullptr) {
+            events_->controlEvent(name, ControlEvent::Tick);
+        }
+    });
+    timers_.emplace(name, timer);
+    if (design.enabled) {
+        timer->start();
+    }
+}
+
+void QtFormWindow::report(const ControlSpec& design) {
+    const std::string name(design.name);
+    const auto send = [this, name](ControlEvent event) {
+        if (events_ != nullptr) {
+            events_->controlEvent(name, event);
+        }
+    };
+    QWidget& widget = at(name);
+    switch (eventOf(design.kind)) {
+        case ControlEvent::Click:
+            connect(qobject_cast<QAbstractButton*>(&widget), &QAbstractButton::clicked, this,
+                    [send] { send(ControlEvent::Click); });
+            break;
+        case ControlEvent::Change: {
+            auto* edit = design.kind == ControlKind::SpinEdit
+                             ? qobject_cast<SpinEdit*>(&widget)->edit()
+                             : qobject_cast<QLineEdit*>(&widget);
+            connect(edit, &QLineEdit::textChanged, this, [send] { send(ControlEvent::Change); });
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+QWidget* QtFormWindow::make(const ControlSpec& design, QWidget* parent) {
     switch (design.kind) {
         case ControlKind::Label:
             return makeLabel(design, parent);
@@ -190,7 +206,7 @@ QWidget* QtAdminWindow::make(const ui::ControlSpec& design, QWidget* parent) {
         case ControlKind::GroupBox:
             return new QGroupBox(qstring(design.caption), parent);
         case ControlKind::RadioButton:
-            return makeRadioButton(design, parent);
+            return makeRadioButton(form_, design, parent);
         case ControlKind::CheckBox: {
             auto* box = new QCheckBox(qstring(design.caption), parent);
             box->setStyle(DialogStyle::instance());
@@ -212,25 +228,30 @@ QWidget* QtAdminWindow::make(const ui::ControlSpec& design, QWidget* parent) {
     throw std::logic_error("no widget for control " + std::string(design.name));
 }
 
-void QtAdminWindow::fitLabel(std::string_view name) {
+void QtFormWindow::fitLabel(std::string_view name) {
     auto* label = qobject_cast<QLabel*>(&at(name));
     if (label == nullptr || label->wordWrap()) {
         return;
     }
     // Labels fit their text; a right-aligned one keeps its right edge where the form put it.
-    const QSize size = ui::labelTextSize(label->font(), label->text());
+    const QSize size = labelTextSize(label->font(), label->text());
     const auto rightEdge = designedRightEdges_.find(name);
     const int left =
         rightEdge != designedRightEdges_.end() ? rightEdge->second - size.width() : label->x();
     label->setGeometry(left, label->y(), size.width(), size.height());
 }
 
-QWidget* QtAdminWindow::control(std::string_view name) const {
+QWidget* QtFormWindow::control(std::string_view name) const {
     const auto found = controls_.find(name);
     return found == controls_.end() ? nullptr : found->second;
 }
 
-QWidget& QtAdminWindow::at(std::string_view name) const {
+QTimer* QtFormWindow::timer(std::string_view name) const {
+    const auto found = timers_.find(name);
+    return found == timers_.end() ? nullptr : found->second;
+}
+
+QWidget& QtFormWindow::at(std::string_view name) const {
     QWidget* widget = control(name);
     if (widget == nullptr) {
         throw std::out_of_range("no control named " + std::string(name));
@@ -238,11 +259,39 @@ QWidget& QtAdminWindow::at(std::string_view name) const {
     return *widget;
 }
 
-void QtAdminWindow::setWindowCaption(std::string_view text) {
+QPlainTextEdit& QtFormWindow::memoAt(std::string_view memo) const {
+    auto* widget = qobject_cast<QPlainTextEdit*>(&at(memo));
+    if (widget == nullptr) {
+        throw std::out_of_range(std::string(memo) + " is no memo");
+    }
+    return *widget;
+}
+
+void QtFormWindow::show() {
+    QWidget::show();
+}
+
+std::string QtFormWindow::focusedControl() const {
+    for (const QWidget* focused = QApplication::focusWidget(); focused != nullptr;
+         focused = focused->parentWidget()) {
+        for (const auto& [name, widget] : controls_) {
+            if (widget == focused) {
+                return name;
+            }
+        }
+    }
+    return {};
+}
+
+int QtFormWindow::runMessageLoop() {
+    return QApplication::exec();
+}
+
+void QtFormWindow::setWindowCaption(std::string_view text) {
     setWindowTitle(qstring(text));
 }
 
-std::string QtAdminWindow::text(std::string_view name) const {
+std::string QtFormWindow::text(std::string_view name) const {
     QWidget& widget = at(name);
     if (auto* spin = qobject_cast<SpinEdit*>(&widget)) {
         return utf8(spin->edit()->text());
@@ -259,7 +308,7 @@ std::string QtAdminWindow::text(std::string_view name) const {
     if (auto* group = qobject_cast<QGroupBox*>(&widget)) {
         return utf8(group->title());
     }
-    if (auto* panel = qobject_cast<ui::Panel*>(&widget)) {
+    if (auto* panel = qobject_cast<Panel*>(&widget)) {
         return utf8(panel->caption());
     }
     if (auto* memo = qobject_cast<QPlainTextEdit*>(&widget)) {
@@ -268,7 +317,7 @@ std::string QtAdminWindow::text(std::string_view name) const {
     return {};
 }
 
-void QtAdminWindow::setText(std::string_view name, std::string_view text) {
+void QtFormWindow::setText(std::string_view name, std::string_view text) {
     QWidget& widget = at(name);
     const QString value = qstring(text);
     if (auto* spin = qobject_cast<SpinEdit*>(&widget)) {
@@ -282,30 +331,30 @@ void QtAdminWindow::setText(std::string_view name, std::string_view text) {
         button->setText(value);
     } else if (auto* group = qobject_cast<QGroupBox*>(&widget)) {
         group->setTitle(value);
-    } else if (auto* panel = qobject_cast<ui::Panel*>(&widget)) {
+    } else if (auto* panel = qobject_cast<Panel*>(&widget)) {
         panel->setCaption(value);
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(&widget)) {
-        memo->setPlainText(value);
+        memo->setPlainText(qstring(memoText(memoLines(text))));
     }
 }
 
-std::string QtAdminWindow::hint(std::string_view name) const {
+std::string QtFormWindow::hint(std::string_view name) const {
     at(name);
     const auto found = hints_.find(name);
     return found == hints_.end() ? std::string() : found->second;
 }
 
-void QtAdminWindow::setHint(std::string_view name, std::string_view text) {
+void QtFormWindow::setHint(std::string_view name, std::string_view text) {
     at(name);
     hints_[std::string(name)] = std::string(text);  // no tooltip: hints are never shown
 }
 
-bool QtAdminWindow::isChecked(std::string_view name) const {
+bool QtFormWindow::isChecked(std::string_view name) const {
     auto* button = qobject_cast<QAbstractButton*>(&at(name));
     return button != nullptr && button->isChecked();
 }
 
-void QtAdminWindow::setChecked(std::string_view name, bool checked) {
+void QtFormWindow::setChecked(std::string_view name, bool checked) {
     auto* button = qobject_cast<QAbstractButton*>(&at(name));
     if (button == nullptr) {
         return;
@@ -314,71 +363,73 @@ void QtAdminWindow::setChecked(std::string_view name, bool checked) {
     button->setChecked(checked);
 }
 
-bool QtAdminWindow::isEnabled(std::string_view name) const {
+bool QtFormWindow::isEnabled(std::string_view name) const {
     return at(name).isEnabled();
 }
 
-void QtAdminWindow::setEnabled(std::string_view name, bool enabled) {
+void QtFormWindow::setEnabled(std::string_view name, bool enabled) {
     at(name).setEnabled(enabled);
 }
 
-int QtAdminWindow::lineCount(std::string_view memo) const {
-    auto* widget = qobject_cast<QPlainTextEdit*>(&at(memo));
-    return widget == nullptr ? 0 : memoLineCount(*widget);
+// The memo's document holds its lines each ended by a break, so its last block is the
+// empty one after the final break and is no line.
+int QtFormWindow::lineCount(std::string_view memo) const {
+    return memoAt(memo).document()->blockCount() - 1;
 }
 
-std::string QtAdminWindow::line(std::string_view memo, int index) const {
-    auto* widget = qobject_cast<QPlainTextEdit*>(&at(memo));
-    if (widget == nullptr) {
-        return {};
+std::string QtFormWindow::line(std::string_view memo, int index) const {
+    if (index < 0 || index >= lineCount(memo)) {
+        throw std::out_of_range(std::string(memo) + " has no line " + std::to_string(index));
     }
-    const QTextBlock block = widget->document()->findBlockByNumber(index);
-    return block.isValid() ? utf8(block.text()) : std::string();
+    return utf8(memoAt(memo).document()->findBlockByNumber(index).text());
 }
 
-void QtAdminWindow::setLine(std::string_view memo, int index, std::string_view text) {
-    auto* widget = qobject_cast<QPlainTextEdit*>(&at(memo));
-    if (widget == nullptr) {
-        return;
+void QtFormWindow::setLine(std::string_view memo, int index, std::string_view text) {
+    if (index < 0 || index >= lineCount(memo)) {
+        throw std::out_of_range(std::string(memo) + " has no line " + std::to_string(index));
     }
-    const QTextBlock block = widget->document()->findBlockByNumber(index);
-    if (!block.isValid()) {
-        return;
-    }
-    QTextCursor cursor(block);
+    QTextCursor cursor(memoAt(memo).document()->findBlockByNumber(index));
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(qstring(text));
 }
 
-void QtAdminWindow::appendLine(std::string_view memo, std::string_view text) {
-    if (auto* widget = qobject_cast<QPlainTextEdit*>(&at(memo))) {
-        widget->appendPlainText(qstring(text));
+void QtFormWindow::appendLine(std::string_view memo, std::string_view text) {
+    QPlainTextEdit& widget = memoAt(memo);
+    // A log that shows its end keeps showing it.
+    QScrollBar* scrollBar = widget.verticalScrollBar();
+    const bool atEnd = scrollBar->value() == scrollBar->maximum();
+    QTextCursor cursor(widget.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(qstring(text) + '\n');
+    if (atEnd) {
+        scrollBar->setValue(scrollBar->maximum());
     }
 }
 
-void QtAdminWindow::closeEvent(QCloseEvent* event) {
-    // A settings file that cannot be written keeps the window open; the next close tries again.
-    if (form_->FormClose()) {
+void QtFormWindow::closeEvent(QCloseEvent* event) {
+    // A handler that refuses keeps the window open; the next close asks again.
+    if (events_ == nullptr || events_->closeRequested()) {
         event->accept();
     } else {
         event->ignore();
     }
 }
 
-void QtAdminWindow::showEvent(QShowEvent* event) {
+void QtFormWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
-        at("Button1").setFocus();  // the first control of the tab order
+        if (QWidget* first = control(form_.firstFocus)) {
+            first->setFocus();
+        }
     }
-    form_->FormShow();
 }
 
-void QtAdminWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LocaleChange) {
-        form_->regionalSettingsChanged();
+void QtFormWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange && events_ != nullptr) {
+        events_->regionalSettingsChanged();
     }
     QWidget::changeEvent(event);
 }
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

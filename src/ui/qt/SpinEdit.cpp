@@ -4,7 +4,7 @@
 
 #include "config/IntegerConversion.h"
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 SpinEdit::SpinEdit(QWidget* parent) : QSpinBox(parent) {
     setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
@@ -24,4 +24,4 @@ QString SpinEdit::textFromValue(int value) const {
     return QString::number(value);
 }
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

@@ -3,11 +3,12 @@
 #include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <utility>
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
-RadioButton::RadioButton(bool wordWrap, QWidget* parent)
-    : QRadioButton(parent), wordWrap_(wordWrap) {
+RadioButton::RadioButton(bool wordWrap, QString group, QWidget* parent)
+    : QRadioButton(parent), wordWrap_(wordWrap), group_(std::move(group)) {
     setAutoExclusive(false);
 }
 
@@ -19,13 +20,13 @@ void RadioButton::keyPressEvent(QKeyEvent* event) {
         QRadioButton::keyPressEvent(event);
         return;
     }
-    // The group is the radio buttons of the same parent, in the window's tab order, round.
+    // The other members of the group, in the window's tab order, round.
     const auto step = [forward](QWidget* widget) {
         return forward ? widget->nextInFocusChain() : widget->previousInFocusChain();
     };
     for (QWidget* widget = step(this); widget != nullptr && widget != this; widget = step(widget)) {
         auto* sibling = qobject_cast<RadioButton*>(widget);
-        if (sibling != nullptr && sibling->parentWidget() == parentWidget() &&
+        if (sibling != nullptr && !group_.isEmpty() && sibling->group_ == group_ &&
             sibling->isEnabled() && sibling->isVisible()) {
             sibling->setFocus(Qt::TabFocusReason);
             sibling->click();  // checks it and reports the click, as a mouse click does
@@ -70,4 +71,4 @@ void RadioButton::paintEvent(QPaintEvent* event) {
     }
 }
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
-#include "ui/WindowFont.h"
+#include "ui/qt/WindowFont.h"
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 void Label::paintEvent(QPaintEvent* event) {
     if (!ui::emboldenedWithoutBoldFace(font()) || wordWrap()) {
@@ -22,4 +22,4 @@ void Label::paintEvent(QPaintEvent* event) {
     painter.drawText(area.translated(1, 0), static_cast<int>(alignment()), text());
 }
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

@@ -2,34 +2,42 @@
 
 #include <QWidget>
 #include <map>
-#include <memory>
 #include <string>
+#include <string_view>
 
-#include "app/ServerAdminForm.h"
 #include "ui/FormDescription.h"
-#include "ui/FormView.h"
+#include "ui/FormWindow.h"
 
+class QPlainTextEdit;
 class QTimer;
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
-// The administration window on Qt: builds its controls from the form description, holds
-// their state for the form's logic, routes clicks, ticks and the close request to the
-// handlers of TServerAdminForm, and decides nothing itself.
-class QtAdminWindow : public QWidget, public ui::FormView {
+// A form description made into a Qt window: a fixed dialog frame at the designed
+// position with the designed client size, each control a widget inside its container at
+// the pixels the description gives, the tab order of the description, labels fitted to
+// their text, and the description's timers armed. It holds the controls' state and
+// reports clicks, changes, ticks, the close request and new regional settings; what they
+// mean is left to the FormEvents it reports them to.
+class QtFormWindow : public QWidget, public FormWindow {
     Q_OBJECT
 
   public:
-    // Builds the controls and arms the polling timer; call form().FormCreate() next.
-    explicit QtAdminWindow(FormServices services, QWidget* parent = nullptr);
-    ~QtAdminWindow() override;
+    explicit QtFormWindow(const FormSpec& form, QWidget* parent = nullptr);
+    ~QtFormWindow() override;
 
-    TServerAdminForm& form() { return *form_; }
-    QTimer* pollingTimer() const { return timer_; }
     // The control of that name (nullptr for none), for tests that drive the window.
     QWidget* control(std::string_view name) const;
+    // The timer of that name (nullptr for none).
+    QTimer* timer(std::string_view name) const;
 
-    // ui::FormView
+    // FormWindow
+    void setEvents(FormEvents* events) override { events_ = events; }
+    void show() override;
+    std::string focusedControl() const override;
+    int runMessageLoop() override;
+
+    // FormView
     void setWindowCaption(std::string_view text) override;
     std::string text(std::string_view control) const override;
     void setText(std::string_view control, std::string_view text) override;
@@ -50,17 +58,21 @@ class QtAdminWindow : public QWidget, public ui::FormView {
     void changeEvent(QEvent* event) override;
 
   private:
-    void build(const ui::FormSpec& form);
-    QWidget* make(const ui::ControlSpec& design, QWidget* parent);
+    void build();
+    QWidget* make(const ControlSpec& design, QWidget* parent);
+    void report(const ControlSpec& design);
+    void armTimer(const ControlSpec& design);
     void fitLabel(std::string_view name);
     QWidget& at(std::string_view control) const;
+    QPlainTextEdit& memoAt(std::string_view memo) const;
 
+    const FormSpec& form_;
+    FormEvents* events_ = nullptr;
     std::map<std::string, QWidget*, std::less<>> controls_;
+    std::map<std::string, QTimer*, std::less<>> timers_;
     std::map<std::string, std::string, std::less<>> hints_;       // kept, never shown
     std::map<std::string, int, std::less<>> designedRightEdges_;  // right-aligned labels
-    QTimer* timer_ = nullptr;
-    std::unique_ptr<TServerAdminForm> form_;
     bool shownOnce_ = false;
 };
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-namespace veltrona::app {
+namespace veltrona::ui {
 
 namespace {
 
@@ -28,4 +28,4 @@ DialogStyle* DialogStyle::instance() {
     return style;
 }
 
-}  // namespace veltrona::app
+}  // namespace veltrona::ui

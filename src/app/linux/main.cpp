@@ -1,0 +1,35 @@
+// Veltrona Administration: the window that runs the storage server beside it.
+#include <QApplication>
+#include <filesystem>
+#include <memory>
+
+#include "app/ServerAdminFormDescription.h"
+#include "app/ServerAdminWindow.h"
+#include "process/ProcessPlatform.h"
+#include "ui/qt/QtFormWindow.h"
+#include "ui/qt/QtUserDialogs.h"
+#include "ui/qt/WindowFont.h"
+
+int main(int argc, char* argv[]) {
+    using namespace veltrona;
+    // The program takes no command-line options: the toolkit sees the program name alone,
+    // so none of its own options ("-style", "-reverse", ...) can change the window.
+    int toolkitArgc = argc > 0 ? 1 : 0;
+    QApplication application(toolkitArgc, argv);
+    QApplication::setApplicationName(app::kApplicationTitle);
+    // Message boxes and the password prompt use the window's font, as the window does.
+    ui::useWindowFont();
+    QApplication::setFont(ui::windowFont());
+    ui::QtUserDialogs dialogs;
+
+    return app::runGuarded(dialogs, [&] {
+        std::filesystem::path programFolder(QCoreApplication::applicationDirPath().toStdString());
+        programFolder /= "";  // the program folder ends with a separator
+        const std::unique_ptr<process::ProcessPlatform> processes =
+            process::createProcessPlatform();
+        const app::SystemClock clock;
+        ui::QtFormWindow window(app::serverAdminFormSpec());
+        return app::runServerAdminWindow(
+            window, {*processes, dialogs, clock, app::readLocaleTimeFormat, programFolder});
+    });
+}

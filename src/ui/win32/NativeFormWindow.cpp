@@ -1,0 +1,395 @@
+#include "NativeFormWindow.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "PanelWindow.h"
+#include "WideText.h"
+#include "ui/MemoText.h"
+
+namespace veltrona::ui {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VeltronaFormWindow";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// Control identifiers start above those the dialog manager sends for Enter and Escape.
+constexpr int kFirstControlId = 100;
+
+bool isButtonKind(ControlKind kind) {
+    return eventOf(kind) == ControlEvent::Click;
+}
+
+// The control's position in the window's client area: its own, plus its containers'.
+POINT positionInWindow(const FormSpec& form, const ControlSpec& control) {
+    POINT position{control.left, control.top};
+    for (const ControlSpec* parent = form.find(control.parent); parent != nullptr;
+         parent = form.find(parent->parent)) {
+        position.x += parent->left;
+        position.y += parent->top;
+    }
+    return position;
+}
+
+struct NativeKind {
+    const wchar_t* windowClass;
+    DWORD style;
+    DWORD exStyle;
+};
+
+NativeKind nativeKind(const ControlSpec& control) {
+    const DWORD wrap = control.wordWrap ? BS_MULTILINE : 0;
+    switch (control.kind) {
+        case ControlKind::Label: {
+            DWORD align = control.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+            if (control.align == Align::Right) {
+                align = SS_RIGHT;
+            } else if (control.align == Align::Center) {
+                align = SS_CENTER;
+            }
+            return {L"STATIC", SS_NOPREFIX | align, 0};
+        }
+        case ControlKind::Memo:
+            return {L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::PushButton:
+            // BS_NOTIFY reports focus changes: the focused button is the one Enter presses.
+            return {L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY, 0};
+        case ControlKind::GroupBox:
+            return {L"BUTTON", BS_GROUPBOX, 0};
+        case ControlKind::RadioButton:
+            return {L"BUTTON", BS_AUTORADIOBUTTON | wrap, 0};
+        case ControlKind::CheckBox:
+            return {L"BUTTON", BS_AUTOCHECKBOX | wrap, 0};
+        case ControlKind::Edit:
+        case ControlKind::SpinEdit:
+            return {L"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Panel:
+            return {panelWindowClass(GetModuleHandleW(nullptr)), 0, 0};
+        default:
+            throw std::logic_error("No native control for " + std::string(control.name));
+    }
+}
+
+// A multi-line edit in a dialog closes it on Escape; this window never closes on Escape.
+LRESULT CALLBACK memoWithoutEscape(HWND memo, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR) {
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && wParam == VK_ESCAPE) {
+        return 0;
+    }
+    return DefSubclassProc(memo, message, wParam, lParam);
+}
+
+void registerWindowClass(HINSTANCE instance) {
+    const INITCOMMONCONTROLSEX commonControls{sizeof commonControls,
+                                              ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&commonControls);  // the up-down of the spin edits
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (!GetClassInfoExW(instance, kWindowClass, &windowClass)) {
+        windowClass.lpfnWndProc = &DialogProcedure<NativeFormWindow>::procedure;
+        // The dialog manager keeps its state in the window: focus, default button, Tab.
+        windowClass.cbWndExtra = DLGWINDOWEXTRA;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kWindowClass;
+        if (!RegisterClassExW(&windowClass)) {
+            throw std::runtime_error("The window class cannot be registered");
+        }
+    }
+}
+
+}  // namespace
+
+NativeFormWindow::NativeFormWindow(const FormSpec& form)
+    : form_(form),
+      font_(form.fontFamily, form.fontPointSize),
+      boldFont_(form.fontFamily, form.fontPointSize, true),
+      controls_(form.controls.size()) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        controls_[i].design = &form.controls[i];
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    registerWindowClass(instance);
+
+    RECT frame{0, 0, form.clientWidth, form.clientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    CreateWindowExW(kWindowExStyle, kWindowClass, widen(form.caption).c_str(), kWindowStyle,
+                    form.left, form.top, frame.right - frame.left, frame.bottom - frame.top,
+                    nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+        throw std::runtime_error("The window cannot be created");
+    }
+    try {
+        createContent();
+    } catch (...) {
+        DestroyWindow(window_);
+        throw;
+    }
+}
+
+NativeFormWindow::~NativeFormWindow() {
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+}
+
+void NativeFormWindow::createContent() {
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.handle()), FALSE);
+    for (const CreationStep& step : creationOrder(form_)) {
+        createControl(step);
+    }
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        const ControlSpec& design = *controls_[i].design;
+        if (design.kind == ControlKind::Timer && design.enabled &&
+            SetTimer(window_, kFirstControlId + i, static_cast<UINT>(design.interval), nullptr) ==
+                0) {
+            throw std::runtime_error("Not enough timers available");
+        }
+    }
+}
+
+void NativeFormWindow::createControl(const CreationStep& step) {
+    const ControlSpec& design = *step.control;
+    const auto index = static_cast<std::size_t>(&design - form_.controls.data());
+    NativeControl& control = controls_[index];
+    const NativeKind native = nativeKind(design);
+    const POINT position = positionInWindow(form_, design);
+    const DWORD state = (design.visible ? WS_VISIBLE : 0) | (design.enabled ? 0 : WS_DISABLED) |
+                        (step.tabStop ? WS_TABSTOP : 0) | (step.startsGroup ? WS_GROUP : 0);
+    const std::wstring text = design.kind == ControlKind::Memo
+                                  ? widen(memoText(memoLines(design.caption), "\r\n"))
+                                  : widen(design.caption);
+    const int id = kFirstControlId + static_cast<int>(index);
+    control.window = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(),
+                                     WS_CHILD | WS_CLIPSIBLINGS | state | native.style, position.x,
+                                     position.y, design.width, design.height, window_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                     GetModuleHandleW(nullptr), nullptr);
+    if (control.window == nullptr) {
+        throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
+    }
+    SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(control)), FALSE);
+
+    switch (design.kind) {
+        case ControlKind::Label:
+            control.rightEdge = position.x + design.width;
+            fitLabel(control);
+            break;
+        case ControlKind::Memo:
+            SetWindowSubclass(control.window, memoWithoutEscape, 0, 0);
+            [[fallthrough]];
+        case ControlKind::Edit:
+            SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);  // no limit: nothing is cut
+            break;
+        case ControlKind::SpinEdit:
+            SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);
+            createSpinButtons(control, position, state);
+            SetWindowTextW(control.window, text.c_str());
+            break;
+        case ControlKind::Panel:
+            setPanelBevel(control.window, design.bevel);
+            break;
+        default:
+            break;
+    }
+}
+
+void NativeFormWindow::createSpinButtons(NativeControl& control, POINT position, DWORD state) {
+    const ControlSpec& design = *control.design;
+    // The up-down takes the right end of the spin edit's bounds, as wide as it makes
+    // itself, and the edit the rest; the edit's text stays the value, whatever was
+    // typed into it.
+    control.spinButtons =
+        CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
+                        WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) |
+                            UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
+                        0, 0, GetSystemMetrics(SM_CXVSCROLL), design.height, window_, nullptr,
+                        GetModuleHandleW(nullptr), nullptr);
+    if (control.spinButtons == nullptr) {
+        throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
+    }
+    RECT buttons;
+    GetWindowRect(control.spinButtons, &buttons);
+    const int buttonsWidth = buttons.right - buttons.left;
+    SetWindowPos(control.spinButtons, nullptr, position.x + design.width - buttonsWidth, position.y,
+                 buttonsWidth, design.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(control.window, nullptr, 0, 0, design.width - buttonsWidth, design.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control.spinButtons, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control.window), 0);
+    SendMessageW(control.spinButtons, UDM_SETRANGE32, static_cast<WPARAM>(INT_MIN),
+                 INT_MAX);  // no bounds
+}
+
+HFONT NativeFormWindow::fontOf(const NativeControl& control) const {
+    return control.design->bold ? boldFont_.handle() : font_.handle();
+}
+
+void NativeFormWindow::fitLabel(NativeControl& label) {
+    const std::wstring text = windowText(label.window);
+    const HDC dc = GetDC(label.window);
+    const HGDIOBJ previous = SelectObject(dc, fontOf(label));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    RECT bounds;
+    GetWindowRect(label.window, &bounds);
+    MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 2);
+    int width = bounds.right - bounds.left;
+    int height = metrics.tmHeight;
+    if (label.design->wordWrap) {
+        // Keeps its width and takes the height of its lines, broken within that width.
+        RECT lines{0, 0, width, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        height = std::max<int>(lines.bottom, metrics.tmHeight);
+    } else {
+        // A synthesized bold face reaches one overhang beyond the extent of its characters.
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        width = extent.cx + metrics.tmOverhang;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(label.window, dc);
+    const int left = label.design->align == Align::Right ? label.rightEdge - width : bounds.left;
+    SetWindowPos(label.window, nullptr, left, bounds.top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(label.window, nullptr, TRUE);
+}
+
+HWND NativeFormWindow::control(std::string_view name) const {
+    return find(name).window;
+}
+
+HWND NativeFormWindow::spinButtons(std::string_view spinEdit) const {
+    return find(spinEdit).spinButtons;
+}
+
+void NativeFormWindow::show() {
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+    if (!form_.firstFocus.empty()) {
+        SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control(form_.firstFocus)),
+                     TRUE);
+    }
+}
+
+std::string NativeFormWindow::focusedControl() const {
+    const HWND focused = GetFocus();
+    for (const NativeControl& control : controls_) {
+        if (focused != nullptr && (control.window == focused || control.spinButtons == focused)) {
+            return std::string(control.design->name);
+        }
+    }
+    return {};
+}
+
+void NativeFormWindow::deliver(MSG& message) {
+    if (window_ != nullptr && IsDialogMessageW(window_, &message)) {
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+int NativeFormWindow::runMessageLoop() {
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        deliver(message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 1;
+}
+
+void NativeFormWindow::report(const NativeControl& control, ControlEvent event) {
+    if (events_ != nullptr) {
+        events_->controlEvent(control.design->name, event);
+    }
+}
+
+LRESULT NativeFormWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            handleCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case DM_GETDEFID:
+            return 0;  // no default button: Enter presses the focused button alone
+        case WM_TIMER:
+            if (const NativeControl* timer = controlWithId(static_cast<int>(wParam))) {
+                report(*timer, ControlEvent::Tick);
+            }
+            return 0;
+        case WM_CLOSE:
+            if (events_ == nullptr || events_->closeRequested()) {
+                DestroyWindow(window_);
+                PostQuitMessage(0);  // the form's window is the application's main window
+            }
+            return 0;
+        case WM_SETTINGCHANGE:
+            if (events_ != nullptr && lParam != 0 &&
+                lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0) {
+                events_->regionalSettingsChanged();
+            }
+            break;
+        case WM_CTLCOLORSTATIC: {
+            // A read-only memo keeps the colour of a text field.
+            const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+            const NativeControl* control = controlWithId(id);
+            if (control != nullptr && control->design->kind == ControlKind::Memo) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            }
+            break;
+        }
+        case WM_DESTROY:
+            for (std::size_t i = 0; i < controls_.size(); ++i) {
+                if (controls_[i].design->kind == ControlKind::Timer) {
+                    KillTimer(window_, kFirstControlId + i);
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    return DefDlgProcW(window_, message, wParam, lParam);
+}
+
+void NativeFormWindow::handleCommand(int id, int code) {
+    // The dialog manager's IDOK (Enter away from any button) and IDCANCEL (Escape) find
+    // no control and do nothing.
+    NativeControl* control = controlWithId(id);
+    if (control == nullptr) {
+        return;
+    }
+    const ControlKind kind = control->design->kind;
+    if (isButtonKind(kind)) {
+        if (code == BN_CLICKED) {
+            report(*control, ControlEvent::Click);
+        } else if (kind == ControlKind::PushButton &&
+                   (code == BN_SETFOCUS || code == BN_KILLFOCUS)) {
+            // The focused button is the one Enter presses, and looks it.
+            SendMessageW(control->window, BM_SETSTYLE,
+                         code == BN_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        }
+    } else if (eventOf(kind) == ControlEvent::Change && code == EN_CHANGE) {
+        report(*control, ControlEvent::Change);
+    }
+}
+
+NativeFormWindow::NativeControl* NativeFormWindow::controlWithId(int id) {
+    const int index = id - kFirstControlId;
+    if (index < 0 || index >= static_cast<int>(controls_.size())) {
+        return nullptr;
+    }
+    return &controls_[static_cast<std::size_t>(index)];
+}
+
+}  // namespace veltrona::ui
