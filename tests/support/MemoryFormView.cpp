@@ -33,8 +33,16 @@ const MemoryFormView::Control& MemoryFormView::at(std::string_view name) const {
     return const_cast<MemoryFormView*>(this)->at(name);
 }
 
+MemoryFormView::Control& MemoryFormView::memoAt(std::string_view memo) {
+    Control& control = at(memo);
+    if (!control.memo) {
+        throw std::out_of_range(std::string(memo) + " is no memo");
+    }
+    return control;
+}
+
 std::string& MemoryFormView::lineAt(std::string_view memo, int index) {
-    std::vector<std::string>& memoLines = at(memo).lines;
+    std::vector<std::string>& memoLines = memoAt(memo).lines;
     if (index < 0 || static_cast<std::size_t>(index) >= memoLines.size()) {
         throw std::out_of_range(std::string(memo) + " has no line " + std::to_string(index));
     }
@@ -91,7 +99,7 @@ void MemoryFormView::setEnabled(std::string_view name, bool enabled) {
 }
 
 int MemoryFormView::lineCount(std::string_view memo) const {
-    return static_cast<int>(at(memo).lines.size());
+    return static_cast<int>(const_cast<MemoryFormView*>(this)->memoAt(memo).lines.size());
 }
 
 std::string MemoryFormView::line(std::string_view memo, int index) const {
@@ -103,7 +111,7 @@ void MemoryFormView::setLine(std::string_view memo, int index, std::string_view 
 }
 
 void MemoryFormView::appendLine(std::string_view memo, std::string_view text) {
-    at(memo).lines.emplace_back(text);
+    memoAt(memo).lines.emplace_back(text);
 }
 
 void MemoryFormView::click(std::string_view name) {

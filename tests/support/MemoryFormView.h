@@ -66,6 +66,7 @@ class MemoryFormView : public FormWindow {
 
     Control& at(std::string_view name);
     const Control& at(std::string_view name) const;
+    Control& memoAt(std::string_view memo);
     std::string& lineAt(std::string_view memo, int index);
 
     const FormSpec& form_;

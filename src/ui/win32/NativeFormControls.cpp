@@ -81,7 +81,20 @@ bool NativeFormWindow::isChecked(std::string_view name) const {
 }
 
 void NativeFormWindow::setChecked(std::string_view name, bool checked) {
-    SendMessageW(find(name).window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    // The system's automatic radio button unchecks the others of its group when it is
+    // checked, by code too. Here the one control alone changes: for the moment of the
+    // change it is a plain radio button, which leaves its group alone.
+    const NativeControl& control = find(name);
+    const LONG_PTR style = GetWindowLongPtrW(control.window, GWL_STYLE);
+    const bool automatic = control.design->kind == ControlKind::RadioButton &&
+                           (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+    if (automatic) {
+        SetWindowLongPtrW(control.window, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_RADIOBUTTON);
+    }
+    SendMessageW(control.window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (automatic) {
+        SetWindowLongPtrW(control.window, GWL_STYLE, style);
+    }
 }
 
 bool NativeFormWindow::isEnabled(std::string_view name) const {
