@@ -9,6 +9,7 @@
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
 #include "config/SettingsSchema.h"
+#include "config/TextEncoding.h"
 
 namespace veltrona::ctl {
 
@@ -127,14 +128,6 @@ JsonObject settingsJson(const ServerSettings& s) {
     return json;
 }
 
-std::size_t characterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (const char c : utf8) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
-}
-
 std::int32_t integerValue(const Setting& setting, const std::string& value) {
     const auto number = config::parseInteger(value);
     if (!number) {
@@ -217,7 +210,7 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                                      ": a password can neither begin nor end with a blank, nor "
                                      "hold control characters");
             }
-            if (characterCount(utf8) > kMaxPasswordCharacters) {
+            if (config::utf8CharacterCount(utf8) > kMaxPasswordCharacters) {
                 throw SettingRefused(
                     "AdminPassword: longer than the 255 characters the "
                     "password prompt takes");
