@@ -7,6 +7,7 @@
 #include "ServerAdminFormDescription.h"
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
+#include "config/PasswordPolicy.h"
 #include "config/SettingsFile.h"
 #include "config/TextEncoding.h"
 #include "process/ServerDetection.h"
@@ -165,7 +166,7 @@ void TServerAdminForm::passwordGate() {
         std::string entered;
         services_.dialogs.passwordQuery(catalogueMessage(kLoginCaption),
                                         catalogueMessage(kLoginPrompt), entered);
-        entered = config::firstUtf8Characters(entered, kMaxPasswordLength);
+        entered = config::firstUtf8Characters(entered, config::kMaxPasswordCharacters);
         passed = ui::equalsConstantTime(adminPassword_, settingsFile_.codePage.fromUtf8(entered));
         if (!passed) {
             services_.dialogs.showInfo(catalogueMessage(kWrongPassword));

@@ -8,6 +8,7 @@
 #include "config/AsciiCase.h"
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
+#include "config/PasswordPolicy.h"
 #include "config/SettingsSchema.h"
 #include "config/TextEncoding.h"
 
@@ -18,9 +19,6 @@ namespace {
 using config::CodePage;
 using config::ServerSettings;
 using config::TransferSyntax;
-
-// The window's prompt takes no longer password, so a longer one could never be entered.
-constexpr std::size_t kMaxPasswordCharacters = 255;
 
 // A setting refused on the command line; nothing is written.
 class SettingRefused : public std::runtime_error {
@@ -200,8 +198,8 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                                  codes);
         }
         case SettingKind::Password: {
-            // The reader trims what the file holds and the prompt takes 255 characters:
-            // anything else would be a password that can never be entered.
+            // The reader trims what the file holds and the prompt takes only so many
+            // characters: anything else would be a password that can never be entered.
             const bool control = std::any_of(utf8.begin(), utf8.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
             });
@@ -210,10 +208,10 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                                      ": a password can neither begin nor end with a blank, nor "
                                      "hold control characters");
             }
-            if (config::utf8CharacterCount(utf8) > kMaxPasswordCharacters) {
-                throw SettingRefused(
-                    "AdminPassword: longer than the 255 characters the "
-                    "password prompt takes");
+            if (config::utf8CharacterCount(utf8) > config::kMaxPasswordCharacters) {
+                throw SettingRefused(std::string(setting.name) + ": longer than the " +
+                                     std::to_string(config::kMaxPasswordCharacters) +
+                                     " characters the password prompt takes");
             }
             refuseIfLossy();
             s.*entry->text = fileCodePage.fromUtf8(utf8);
