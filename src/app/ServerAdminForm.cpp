@@ -146,8 +146,8 @@ void TServerAdminForm::applySetupProfile() {
 }
 
 void TServerAdminForm::defaultDatabase() {
-    if (view_.text("edDatabase").empty()) {
-        view_.setText("edDatabase", view_.text("Edit3"));
+    if (const auto database = databaseDefault(view_.text("edDatabase"), view_.text("Edit3"))) {
+        view_.setText("edDatabase", *database);
     }
 }
 
