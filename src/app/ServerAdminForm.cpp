@@ -6,7 +6,9 @@
 #include "ServerAdminFormDescription.h"
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
+#include "config/PasswordPolicy.h"
 #include "config/SettingsFile.h"
+#include "config/TextEncoding.h"
 #include "process/ServerDetection.h"
 #include "ui/FormTranslator.h"
 #include "ui/SecretCompare.h"
@@ -41,18 +43,6 @@ constexpr std::array<std::pair<TransferSyntax, const char*>, 4> kTransferSyntaxB
     {TransferSyntax::JpegLossy, "RadioButton4"},
     {TransferSyntax::ImplicitVR, "RadioButton5"},
 }};
-
-// The first `count` characters of UTF-8 text.
-std::string firstCharacters(const std::string& utf8, std::size_t count) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const bool startsCharacter = (static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80;
-        if (startsCharacter && characters++ == count) {
-            return utf8.substr(0, i);
-        }
-    }
-    return utf8;
-}
 
 }  // namespace
 
@@ -149,8 +139,8 @@ void TServerAdminForm::applySetupProfile() {
 }
 
 void TServerAdminForm::defaultDatabase() {
-    if (view_.text("edDatabase").empty()) {
-        view_.setText("edDatabase", view_.text("Edit3"));
+    if (const auto database = databaseDefault(view_.text("edDatabase"), view_.text("Edit3"))) {
+        view_.setText("edDatabase", *database);
     }
 }
 
@@ -169,7 +159,7 @@ void TServerAdminForm::passwordGate() {
         std::string entered;
         services_.dialogs.passwordQuery(catalogueMessage(kLoginCaption),
                                         catalogueMessage(kLoginPrompt), entered);
-        entered = firstCharacters(entered, kMaxPasswordLength);
+        entered = config::firstUtf8Characters(entered, config::kMaxPasswordCharacters);
         passed = ui::equalsConstantTime(adminPassword_, settingsFile_.codePage.fromUtf8(entered));
         if (!passed) {
             services_.dialogs.showInfo(catalogueMessage(kWrongPassword));

@@ -33,8 +33,6 @@ struct FormServices {
 class TServerAdminForm {
   public:
     static constexpr int kCatalogueSize = 9;
-    // The prompt takes at most this many characters, so no longer password can pass.
-    static constexpr std::size_t kMaxPasswordLength = 255;
 
     TServerAdminForm(ui::FormView& view, FormServices services);
 

@@ -1,5 +1,7 @@
 #include "ServerControl.h"
 
+#include <utility>
+
 #include "config/FileAccess.h"
 #include "config/LaunchCommand.h"
 #include "config/SettingsFile.h"
@@ -89,9 +91,17 @@ config::ServerSettings convertTexts(const config::ServerSettings& settings,
     return converted;
 }
 
+std::optional<std::string> databaseDefault(const std::string& database,
+                                           const std::string& imageFolder) {
+    if (!database.empty()) {
+        return std::nullopt;
+    }
+    return imageFolder;
+}
+
 void defaultDatabase(config::ServerSettings& settings) {
-    if (settings.database.empty()) {
-        settings.database = settings.imageFolder;
+    if (auto database = databaseDefault(settings.database, settings.imageFolder)) {
+        settings.database = std::move(*database);
     }
 }
 

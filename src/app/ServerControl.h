@@ -63,7 +63,11 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
 config::ServerSettings convertTexts(const config::ServerSettings& settings,
                                     const config::CodePage& from, const config::CodePage& to);
 
-// An empty database takes the image folder, as the window does after reading the file.
+// What the database field takes after the file is read: an empty one takes the image
+// folder; one that is set, nothing.
+std::optional<std::string> databaseDefault(const std::string& database,
+                                           const std::string& imageFolder);
+// The same for settings, as the window shows them once it has read the file.
 void defaultDatabase(config::ServerSettings& settings);
 
 // "Setup.cfg" (any letter case) in the program folder, when it is a regular file.

@@ -1,5 +1,7 @@
 #include "LaunchCommand.h"
 
+#include "SettingsSchema.h"
+
 namespace veltrona::config {
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace veltrona::config {
 
@@ -34,24 +33,6 @@ struct ServerSettings {
 
     bool operator==(const ServerSettings&) const = default;
 };
-
-// The server option that names a transfer syntax ("+x=", "+xs", "+xy", "+xi"); empty for
-// none.
-inline std::string_view transferSyntaxCode(TransferSyntax syntax) {
-    switch (syntax) {
-        case TransferSyntax::Uncompressed:
-            return "+x=";
-        case TransferSyntax::JpegLossless:
-            return "+xs";
-        case TransferSyntax::JpegLossy:
-            return "+xy";
-        case TransferSyntax::ImplicitVR:
-            return "+xi";
-        case TransferSyntax::None:
-            break;
-    }
-    return {};
-}
 
 // The DHCP flag as the launch passes it on: empty, or "-dhl " with its trailing blank.
 inline std::string dhcpFlag(const ServerSettings& s) {

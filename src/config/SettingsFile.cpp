@@ -1,65 +1,12 @@
 #include "SettingsFile.h"
 
-#include <array>
-
 #include "IntegerConversion.h"
+#include "SettingsSchema.h"
 #include "TextLines.h"
 
 namespace veltrona::config {
 
 namespace {
-
-enum class Entry {
-    AeTitle,
-    Port,
-    FifoMax,
-    FifoMin,
-    MaxDaysLocal,
-    RegNewOnView,
-    ImageFolder,
-    Database,
-    Uncompressed,
-    JpegLossless,
-    JpegLossy,
-    ImplicitVR,
-    AdminPassword,
-    Parameter,
-    NoDhcp,
-};
-
-struct Key {
-    std::string_view text;
-    Entry entry;
-};
-
-// The order in which a line is tested. No key is a prefix of another, so the first match
-// is the only one; the order still matters to anyone who adds a key.
-constexpr std::array<Key, 15> kKeys{{
-    {"-aet", Entry::AeTitle},
-    {"Port", Entry::Port},
-    {"FIFOMax", Entry::FifoMax},
-    {"FIFOMin", Entry::FifoMin},
-    {"MaxDaysLocal", Entry::MaxDaysLocal},
-    {"RegNewOnView", Entry::RegNewOnView},
-    {"-od", Entry::ImageFolder},
-    {"-db", Entry::Database},
-    {"+x=", Entry::Uncompressed},
-    {"+xs", Entry::JpegLossless},
-    {"+xy", Entry::JpegLossy},
-    {"+xi", Entry::ImplicitVR},
-    {"AdminPassword", Entry::AdminPassword},
-    {"parameter", Entry::Parameter},
-    {"-dhl", Entry::NoDhcp},
-}};
-
-const Key* matchKey(std::string_view line) {
-    for (const Key& key : kKeys) {
-        if (line.starts_with(key.text)) {
-            return &key;
-        }
-    }
-    return nullptr;
-}
 
 // The text after the first "=", or the whole line when there is none, without the blanks
 // and control characters around it.
@@ -71,13 +18,13 @@ std::string valueOf(std::string_view line) {
     return std::string(trimControls(line));
 }
 
-void readInteger(const Key& key, const std::string& line, std::int32_t& holder,
+void readInteger(const SettingEntry& entry, const std::string& line, std::int32_t& holder,
                  std::vector<InvalidInteger>& invalid) {
     const std::string value = valueOf(line);
     if (const auto number = parseInteger(value)) {
         holder = *number;
     } else {
-        invalid.push_back({std::string(key.text), value, line});
+        invalid.push_back({std::string(entry.key), value, line});
     }
 }
 
@@ -98,60 +45,31 @@ SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSet
     SettingsReadResult result{std::move(initial), {}};
     ServerSettings& s = result.settings;
     for (const std::string& line : lines) {
-        const Key* key = matchKey(line);
-        if (key == nullptr) {
+        const SettingEntry* entry = entryOfLine(line);
+        if (entry == nullptr) {
             continue;
         }
-        switch (key->entry) {
-            case Entry::AeTitle:
-                s.aeTitle = valueOf(line);
+        switch (entry->kind) {
+            case SettingKind::Text:
+            case SettingKind::Password:
+                s.*entry->text = valueOf(line);
                 break;
-            case Entry::Port:
-                s.port = valueOf(line);
+            case SettingKind::Integer:
+                readInteger(*entry, line, s.*entry->integer, result.invalidIntegers);
                 break;
-            case Entry::FifoMax:
-                readInteger(*key, line, s.fifoMax, result.invalidIntegers);
-                break;
-            case Entry::FifoMin:
-                readInteger(*key, line, s.fifoMin, result.invalidIntegers);
-                break;
-            case Entry::MaxDaysLocal:
+            case SettingKind::OptionalInteger:
                 // The box is checked even when the number is bad; a bad number is dropped
                 // silently and the spin edit keeps what it had.
-                s.maxDaysLocalChecked = true;
-                if (const auto days = parseInteger(valueOf(line))) {
-                    s.maxDaysLocal = *days;
+                s.*entry->flag = true;
+                if (const auto number = parseInteger(valueOf(line))) {
+                    s.*entry->integer = *number;
                 }
                 break;
-            case Entry::RegNewOnView:
-                s.regNewOnView = true;
+            case SettingKind::Flag:
+                s.*entry->flag = true;
                 break;
-            case Entry::ImageFolder:
-                s.imageFolder = valueOf(line);
-                break;
-            case Entry::Database:
-                s.database = valueOf(line);
-                break;
-            case Entry::Uncompressed:
-                s.transferSyntax = TransferSyntax::Uncompressed;
-                break;
-            case Entry::JpegLossless:
-                s.transferSyntax = TransferSyntax::JpegLossless;
-                break;
-            case Entry::JpegLossy:
-                s.transferSyntax = TransferSyntax::JpegLossy;
-                break;
-            case Entry::ImplicitVR:
-                s.transferSyntax = TransferSyntax::ImplicitVR;
-                break;
-            case Entry::AdminPassword:
-                s.adminPassword = valueOf(line);
-                break;
-            case Entry::Parameter:
-                s.parameters = valueOf(line);
-                break;
-            case Entry::NoDhcp:
-                s.noDhcp = true;
+            case SettingKind::Choice:
+                s.transferSyntax = entry->choice;
                 break;
         }
     }
@@ -159,51 +77,40 @@ SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSet
 }
 
 std::string writeSettings(const ServerSettings& s) {
-    std::string out;
-    const auto line = [&out](std::string_view head, std::string_view text = {}) {
-        out += head;
-        out += oneLine(text);
+    std::string out = "#Server Settings\r\n\r\n";
+    const auto line = [&out](const SettingEntry& entry, std::string_view value = {}) {
+        out += entry.key;
+        out += entry.afterKey;
+        out += oneLine(value);
         out += "\r\n";
     };
-
-    line("#Server Settings");
-    line("");
-    line("-aet = ", s.aeTitle);
-    line("Port = ", s.port);
-    line("FIFOMax = ", std::to_string(s.fifoMax));
-    line("FIFOMin = ", std::to_string(s.fifoMin));
-    if (s.regNewOnView) {
-        line("RegNewOnView");
-    }
-    if (s.maxDaysLocalChecked) {
-        line("MaxDaysLocal = ", std::to_string(s.maxDaysLocal));
-    }
-    line("-od = ", s.imageFolder);
-    line("-db = ", s.database);
-    switch (s.transferSyntax) {
-        case TransferSyntax::None:
-            break;
-        case TransferSyntax::Uncompressed:
-            line("+x=    # unkomprimiert");
-            break;
-        case TransferSyntax::JpegLossy:
-            line("+xy    # Jpeg lossless 8bit (baseline)");
-            break;
-        case TransferSyntax::JpegLossless:
-            line("+xs    # JPeg lossless");
-            break;
-        case TransferSyntax::ImplicitVR:
-            line("+xi    # ImplicitVR Little Endian only (Compatiblity mode)");
-            break;
-    }
-    if (s.noDhcp) {
-        line("-dhl   # No DHCP available");
-    }
-    if (!s.parameters.empty()) {
-        line("parameter=", s.parameters);
-    }
-    if (!s.adminPassword.empty()) {
-        line("AdminPassword=", s.adminPassword);
+    for (const SettingEntry& entry : settingsSchema()) {
+        switch (entry.kind) {
+            case SettingKind::Text:
+            case SettingKind::Password:
+                if (!entry.omittedWhenEmpty || !(s.*entry.text).empty()) {
+                    line(entry, s.*entry.text);
+                }
+                break;
+            case SettingKind::Integer:
+                line(entry, std::to_string(s.*entry.integer));
+                break;
+            case SettingKind::OptionalInteger:
+                if (s.*entry.flag) {
+                    line(entry, std::to_string(s.*entry.integer));
+                }
+                break;
+            case SettingKind::Flag:
+                if (s.*entry.flag) {
+                    line(entry);
+                }
+                break;
+            case SettingKind::Choice:
+                if (s.transferSyntax == entry.choice) {
+                    line(entry);
+                }
+                break;
+        }
     }
     return out;
 }

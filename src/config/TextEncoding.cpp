@@ -17,6 +17,11 @@ constexpr std::array<char32_t, 32> kHighControls{
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// A byte 10xxxxxx, which goes on with the character an earlier byte started.
+constexpr bool isContinuationByte(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
 // Decodes one well-formed UTF-8 sequence at the start of `bytes`: its code point and length,
 // or length 0 when the sequence is ill-formed (overlong, surrogate, beyond U+10FFFF,
 // truncated or a stray continuation byte).
@@ -63,7 +68,7 @@ Decoded decodeUtf8(std::string_view bytes) {
         return {};
     }
     for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
+        if (!isContinuationByte(bytes[i])) {
             return {};
         }
         codePoint = (codePoint << 6) | (byte(i) & 0x3F);
@@ -162,6 +167,24 @@ std::string fromUtf8(std::string_view utf8, TextEncoding encoding) {
         utf8.remove_prefix(d.length);
     }
     return out;
+}
+
+std::size_t utf8CharacterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        count += !isContinuationByte(c);
+    }
+    return count;
+}
+
+std::string firstUtf8Characters(std::string_view utf8, std::size_t count) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (!isContinuationByte(utf8[i]) && characters++ == count) {
+            return std::string(utf8.substr(0, i));
+        }
+    }
+    return std::string(utf8);
 }
 
 }  // namespace veltrona::config

@@ -18,4 +18,13 @@ bool isValidUtf8(std::string_view bytes);
 std::string toUtf8(std::string_view bytes, TextEncoding encoding);
 std::string fromUtf8(std::string_view utf8, TextEncoding encoding);
 
+// The characters of UTF-8 text, counted as the bytes that start one: every byte but a
+// continuation byte (10xxxxxx). A stray continuation byte thus adds none, any other
+// ill-formed byte one.
+std::size_t utf8CharacterCount(std::string_view utf8);
+
+// The first `count` characters of UTF-8 text, as counted above; all of it when it has no
+// more. The cut never falls inside a character.
+std::string firstUtf8Characters(std::string_view utf8, std::size_t count);
+
 }  // namespace veltrona::config

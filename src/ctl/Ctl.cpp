@@ -4,13 +4,13 @@
 
 #include "CtlCommand.h"
 #include "CtlOutput.h"
-#include "CtlPlatform.h"
 #include "EchoCommand.h"
 #include "SettingsCommand.h"
 #include "StartCommand.h"
 #include "StatusCommand.h"
 #include "StopCommand.h"
 #include "config/FileAccess.h"
+#include "process/ProgramFolder.h"
 
 namespace veltrona::ctl {
 
@@ -66,7 +66,7 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
             out << "VeltronaCtl " << VELTRONA_VERSION << "\n";
             return kSuccess;
         }
-        folder = command.folder ? namedFolder(*command.folder) : executableFolder();
+        folder = command.folder ? namedFolder(*command.folder) : process::programFolder();
     } catch (const UsageError& error) {
         err << error.what() << "\n" << usageText();
         return kUsage;

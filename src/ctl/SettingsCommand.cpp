@@ -8,6 +8,9 @@
 #include "config/AsciiCase.h"
 #include "config/FileAccess.h"
 #include "config/IntegerConversion.h"
+#include "config/PasswordPolicy.h"
+#include "config/SettingsSchema.h"
+#include "config/TextEncoding.h"
 
 namespace veltrona::ctl {
 
@@ -17,42 +20,44 @@ using config::CodePage;
 using config::ServerSettings;
 using config::TransferSyntax;
 
-// The window's prompt takes no longer password, so a longer one could never be entered.
-constexpr std::size_t kMaxPasswordCharacters = 255;
-
 // A setting refused on the command line; nothing is written.
 class SettingRefused : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Kind { Text, Integer, Flag, MaxDays, Syntax, Password };
+using config::SettingKind;
 
-// One setting as VeltronaCtl names it: its key as the settings file spells it, how its
-// value is written on the command line, and where it lives in the settings.
+// One setting as VeltronaCtl names it: its entry of the settings file, or, for the one
+// TransferSyntax setting that stands for the four transfer-syntax keys, none.
 struct Setting {
-    const char* name;
-    Kind kind;
-    std::string ServerSettings::*text = nullptr;
-    std::int32_t ServerSettings::*integer = nullptr;
-    bool ServerSettings::*flag = nullptr;
+    std::string_view name;
+    SettingKind kind;
+    const config::SettingEntry* entry = nullptr;
 };
 
+// The settings in the order VeltronaCtl lists them.
 const std::vector<Setting>& settingsTable() {
-    static const std::vector<Setting> table = {
-        {"-aet", Kind::Text, &ServerSettings::aeTitle},
-        {"Port", Kind::Text, &ServerSettings::port},
-        {"FIFOMax", Kind::Integer, nullptr, &ServerSettings::fifoMax},
-        {"FIFOMin", Kind::Integer, nullptr, &ServerSettings::fifoMin},
-        {"MaxDaysLocal", Kind::MaxDays},
-        {"RegNewOnView", Kind::Flag, nullptr, nullptr, &ServerSettings::regNewOnView},
-        {"-od", Kind::Text, &ServerSettings::imageFolder},
-        {"-db", Kind::Text, &ServerSettings::database},
-        {"TransferSyntax", Kind::Syntax},
-        {"parameter", Kind::Text, &ServerSettings::parameters},
-        {"-dhl", Kind::Flag, nullptr, nullptr, &ServerSettings::noDhcp},
-        {"AdminPassword", Kind::Password},
-    };
+    static const std::vector<Setting> table = [] {
+        const auto of = [](const config::SettingEntry& entry) {
+            return Setting{entry.key, entry.kind, &entry};
+        };
+        using config::settingEntry;
+        return std::vector<Setting>{
+            of(settingEntry(&ServerSettings::aeTitle)),
+            of(settingEntry(&ServerSettings::port)),
+            of(settingEntry(&ServerSettings::fifoMax)),
+            of(settingEntry(&ServerSettings::fifoMin)),
+            of(settingEntry(&ServerSettings::maxDaysLocal)),
+            of(settingEntry(&ServerSettings::regNewOnView)),
+            of(settingEntry(&ServerSettings::imageFolder)),
+            of(settingEntry(&ServerSettings::database)),
+            Setting{"TransferSyntax", SettingKind::Choice},
+            of(settingEntry(&ServerSettings::parameters)),
+            of(settingEntry(&ServerSettings::noDhcp)),
+            of(settingEntry(&ServerSettings::adminPassword)),
+        };
+    }();
     return table;
 }
 
@@ -84,23 +89,23 @@ const Setting* findSetting(std::string_view name) {
 // A value as the window shows it (UTF-8).
 std::string shownValue(const Setting& setting, const ServerSettings& s) {
     switch (setting.kind) {
-        case Kind::Text:
-            return s.*setting.text;
-        case Kind::Integer:
-            return std::to_string(s.*setting.integer);
-        case Kind::MaxDays:
-            return s.maxDaysLocalChecked ? std::to_string(s.maxDaysLocal) : "off";
-        case Kind::Flag:
-            return s.*setting.flag ? "true" : "false";
-        case Kind::Syntax:
+        case SettingKind::Text:
+            return s.*setting.entry->text;
+        case SettingKind::Integer:
+            return std::to_string(s.*setting.entry->integer);
+        case SettingKind::OptionalInteger:
+            return s.*setting.entry->flag ? std::to_string(s.*setting.entry->integer) : "off";
+        case SettingKind::Flag:
+            return s.*setting.entry->flag ? "true" : "false";
+        case SettingKind::Choice:
             for (const auto& [syntax, code] : kSyntaxCodes) {
                 if (syntax == s.transferSyntax) {
                     return std::string(code);
                 }
             }
             return "none";
-        case Kind::Password:
-            return s.adminPassword.empty() ? "not set" : "set";
+        case SettingKind::Password:
+            return (s.*setting.entry->text).empty() ? "not set" : "set";
     }
     return {};
 }
@@ -108,25 +113,17 @@ std::string shownValue(const Setting& setting, const ServerSettings& s) {
 JsonObject settingsJson(const ServerSettings& s) {
     JsonObject json;
     for (const Setting& setting : settingsTable()) {
-        if (setting.kind == Kind::Integer) {
-            json.integer(setting.name, s.*setting.integer);
-        } else if (setting.kind == Kind::MaxDays && s.maxDaysLocalChecked) {
-            json.integer(setting.name, s.maxDaysLocal);
-        } else if (setting.kind == Kind::Flag) {
-            json.boolean(setting.name, s.*setting.flag);
+        const config::SettingEntry* entry = setting.entry;
+        if (setting.kind == SettingKind::Integer ||
+            (setting.kind == SettingKind::OptionalInteger && s.*entry->flag)) {
+            json.integer(setting.name, s.*entry->integer);
+        } else if (setting.kind == SettingKind::Flag) {
+            json.boolean(setting.name, s.*entry->flag);
         } else {
             json.text(setting.name, shownValue(setting, s));
         }
     }
     return json;
-}
-
-std::size_t characterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (const char c : utf8) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
 }
 
 std::int32_t integerValue(const Setting& setting, const std::string& value) {
@@ -166,53 +163,58 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                                  "Server.INI cannot hold");
         }
     };
+    const config::SettingEntry* entry = setting.entry;
     switch (setting.kind) {
-        case Kind::Text:
+        case SettingKind::Text:
             refuseIfLossy();
-            s.*setting.text = utf8;
+            s.*entry->text = utf8;
             break;
-        case Kind::Integer:
-            s.*setting.integer = integerValue(setting, value);
+        case SettingKind::Integer:
+            s.*entry->integer = integerValue(setting, value);
             break;
-        case Kind::MaxDays:
+        case SettingKind::OptionalInteger:
             if (config::equalsIgnoringAsciiCase(value, "off")) {
-                s.maxDaysLocalChecked = false;
+                s.*entry->flag = false;
             } else {
-                s.maxDaysLocal = integerValue(setting, value);
-                s.maxDaysLocalChecked = true;
+                s.*entry->integer = integerValue(setting, value);
+                s.*entry->flag = true;
             }
             break;
-        case Kind::Flag:
-            s.*setting.flag = flagValue(setting, value);
+        case SettingKind::Flag:
+            s.*entry->flag = flagValue(setting, value);
             break;
-        case Kind::Syntax: {
+        case SettingKind::Choice: {
             for (const auto& [syntax, code] : kSyntaxCodes) {
                 if (config::equalsIgnoringAsciiCase(value, code)) {
                     s.transferSyntax = syntax;
                     return;
                 }
             }
-            throw SettingRefused("TransferSyntax: \"" + value +
-                                 "\" is none of none, +x=, +xs, +xy, +xi");
+            std::string codes;
+            for (const auto& [syntax, code] : kSyntaxCodes) {
+                codes += (codes.empty() ? "" : ", ") + std::string(code);
+            }
+            throw SettingRefused(std::string(setting.name) + ": \"" + value + "\" is none of " +
+                                 codes);
         }
-        case Kind::Password: {
-            // The reader trims what the file holds and the prompt takes 255 characters:
-            // anything else would be a password that can never be entered.
+        case SettingKind::Password: {
+            // The reader trims what the file holds and the prompt takes only so many
+            // characters: anything else would be a password that can never be entered.
             const bool control = std::any_of(utf8.begin(), utf8.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
             });
             if (control || (!utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' '))) {
-                throw SettingRefused(
-                    "AdminPassword: a password can neither begin nor end with a blank, nor "
-                    "hold control characters");
+                throw SettingRefused(std::string(setting.name) +
+                                     ": a password can neither begin nor end with a blank, nor "
+                                     "hold control characters");
             }
-            if (characterCount(utf8) > kMaxPasswordCharacters) {
-                throw SettingRefused(
-                    "AdminPassword: longer than the 255 characters the "
-                    "password prompt takes");
+            if (config::utf8CharacterCount(utf8) > config::kMaxPasswordCharacters) {
+                throw SettingRefused(std::string(setting.name) + ": longer than the " +
+                                     std::to_string(config::kMaxPasswordCharacters) +
+                                     " characters the password prompt takes");
             }
             refuseIfLossy();
-            s.adminPassword = fileCodePage.fromUtf8(utf8);
+            s.*entry->text = fileCodePage.fromUtf8(utf8);
             break;
         }
     }

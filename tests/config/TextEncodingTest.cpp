@@ -155,5 +155,15 @@ TEST(TextEncoding, SettingsFilesComeBackByteForByte) {
     }
 }
 
+// "a", "ä", "€", a four-byte emoji and an ill-formed lead byte: five characters.
+TEST(TextEncoding, CountsAndCutsUtf8ByCharacter) {
+    const std::string text = "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80\xFF";
+    EXPECT_EQ(utf8CharacterCount(text), 5u);
+    EXPECT_EQ(firstUtf8Characters(text, 0), "");
+    EXPECT_EQ(firstUtf8Characters(text, 3), "a\xC3\xA4\xE2\x82\xAC");
+    EXPECT_EQ(firstUtf8Characters(text, 4), "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+    EXPECT_EQ(firstUtf8Characters(text, 9), text);
+}
+
 }  // namespace
 }  // namespace veltrona::config

@@ -12,6 +12,7 @@
 
 #include "ServerArguments.h"
 #include "WindowsTestSupport.h"
+#include "process/ProgramFolder.h"
 #include "process/ServerDetection.h"
 #include "process/windows/WindowsProcessPlatform.h"
 
@@ -193,6 +194,13 @@ class WindowsProcessTest : public ::testing::Test {
 
 TEST_F(WindowsProcessTest, SystemTakesTheProcessStatusRoad) {
     EXPECT_EQ(currentListingRoad(), WindowsListingRoad::ProcessStatus);
+}
+
+TEST(ProgramFolder, IsTheFolderOfThisProgram) {
+    const std::filesystem::path folder = process::programFolder();  // not testing::programFolder()
+    EXPECT_EQ(folder.native().back(), L'\\');
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "windows_platform_tests.exe"))
+        << folder.string();
 }
 
 TEST_F(WindowsProcessTest, BothRoadsListThisProgram) {

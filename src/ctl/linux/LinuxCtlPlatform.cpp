@@ -5,22 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 
 #include "ctl/CtlPlatform.h"
 
 namespace veltrona::ctl {
-
-std::filesystem::path executableFolder() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        throw std::runtime_error("cannot find the program folder: /proc/self/exe: " +
-                                 error.message());
-    }
-    return self.parent_path() / "";
-}
 
 LaunchWatch::LaunchWatch() {
     // The launch leaves the server behind as an orphan; as a subreaper this process

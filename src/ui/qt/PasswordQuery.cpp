@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "WindowFont.h"
+#include "config/PasswordPolicy.h"
 #include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {
@@ -23,7 +24,7 @@ namespace {
 
 constexpr int kResultOk = 1;
 constexpr int kResultCancel = 2;
-constexpr int kMaxTypedCharacters = 255;
+constexpr int kMaxTypedCharacters = static_cast<int>(config::kMaxPasswordCharacters);
 
 // Every character of the field shows as "*", whatever the platform style would pick, and
 // none is ever shown in clear, not even for a moment after it is typed.

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "config/PasswordPolicy.h"
 #include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {
@@ -9,7 +10,7 @@ namespace veltrona::ui {
 namespace {
 
 constexpr char kMeasureText[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-constexpr int kMaxTypedCharacters = 255;
+constexpr int kMaxTypedCharacters = static_cast<int>(config::kMaxPasswordCharacters);
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 

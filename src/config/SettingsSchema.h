@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ServerSettings.h"
+
+namespace veltrona::config {
+
+// What an entry of the settings file holds, and so how its line is read and written.
+enum class SettingKind {
+    Text,             // "KEY = text": the text after the first "=", trimmed
+    Password,         // a text, held in the file's code page and never shown
+    Integer,          // "KEY = number"; a value that is no integer is reported
+    OptionalInteger,  // present or not (a check box), with a number; a bad number is dropped
+    Flag,             // the key alone: set when the line is there
+    Choice,           // the key alone: one of the exclusive transfer syntaxes
+};
+
+// One entry of the settings file: its key as the file spells it, its kind and the member
+// of ServerSettings that holds it.
+struct SettingEntry {
+    std::string_view key;  // a line that begins with it is this entry's
+    SettingKind kind;
+    // What the writer puts after the key: the separator before a value (" = " or "="), or
+    // the comment after a flag or a choice.
+    std::string_view afterKey;
+    // A text that is written only when it is not empty; every other entry is written
+    // always, or, for a flag, a choice or an optional number, only when it is set.
+    bool omittedWhenEmpty = false;
+    std::string ServerSettings::*text = nullptr;      // Text, Password
+    std::int32_t ServerSettings::*integer = nullptr;  // Integer, OptionalInteger
+    bool ServerSettings::*flag = nullptr;             // Flag; OptionalInteger: present
+    TransferSyntax choice = TransferSyntax::None;     // Choice
+};
+
+// Every entry of the settings file, in the order the writer writes them. No key begins
+// with another, so a line is the entry of at most one key and the reader may test them in
+// any order.
+std::span<const SettingEntry> settingsSchema();
+
+// The entry whose key begins `line` (case-sensitive, nothing before it), or none.
+const SettingEntry* entryOfLine(std::string_view line);
+
+// The entry of a holder in ServerSettings; the holder must be one of the schema's.
+const SettingEntry& settingEntry(std::string ServerSettings::*text);
+const SettingEntry& settingEntry(std::int32_t ServerSettings::*integer);
+const SettingEntry& settingEntry(bool ServerSettings::*flag);
+
+// The key of a transfer syntax's entry, which is also the server option that asks for it
+// ("+x=", "+xs", ...); empty for none.
+std::string_view transferSyntaxCode(TransferSyntax syntax);
+
+}  // namespace veltrona::config
