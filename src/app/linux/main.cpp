@@ -1,11 +1,11 @@
 // Veltrona Administration: the window that runs the storage server beside it.
 #include <QApplication>
-#include <filesystem>
 #include <memory>
 
 #include "app/ServerAdminFormDescription.h"
 #include "app/ServerAdminWindow.h"
 #include "process/ProcessPlatform.h"
+#include "process/ProgramFolder.h"
 #include "ui/qt/QtFormWindow.h"
 #include "ui/qt/QtUserDialogs.h"
 #include "ui/qt/WindowFont.h"
@@ -23,13 +23,12 @@ int main(int argc, char* argv[]) {
     ui::QtUserDialogs dialogs;
 
     return app::runGuarded(dialogs, [&] {
-        std::filesystem::path programFolder(QCoreApplication::applicationDirPath().toStdString());
-        programFolder /= "";  // the program folder ends with a separator
         const std::unique_ptr<process::ProcessPlatform> processes =
             process::createProcessPlatform();
         const app::SystemClock clock;
         ui::QtFormWindow window(app::serverAdminFormSpec());
         return app::runServerAdminWindow(
-            window, {*processes, dialogs, clock, app::readLocaleTimeFormat, programFolder});
+            window,
+            {*processes, dialogs, clock, app::readLocaleTimeFormat, process::programFolder()});
     });
 }

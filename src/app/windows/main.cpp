@@ -1,33 +1,12 @@
 // Veltrona Administration on Windows: the window that runs the storage server beside it.
 #include <windows.h>
 
-#include <filesystem>
-#include <string>
-
 #include "app/ServerAdminFormDescription.h"
 #include "app/ServerAdminWindow.h"
+#include "process/ProgramFolder.h"
 #include "process/windows/WindowsProcessPlatform.h"
 #include "ui/win32/NativeFormWindow.h"
 #include "ui/win32/Win32UserDialogs.h"
-
-namespace {
-
-// The folder of the running executable, ending with a separator.
-std::filesystem::path programFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return std::filesystem::path(path).parent_path() / "";
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace veltrona;
@@ -41,6 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         dialogs.setOwner(window.handle());
         processes.setOwnerWindow(window.handle());
         return app::runServerAdminWindow(
-            window, {processes, dialogs, clock, app::readLocaleTimeFormat, programFolder()});
+            window,
+            {processes, dialogs, clock, app::readLocaleTimeFormat, process::programFolder()});
     });
 }
