@@ -123,5 +123,18 @@ TEST_F(Gate, TicksRunWhileThePromptIsOpen) {
     EXPECT_TRUE(form->serverStateFlag());
 }
 
+TEST_F(Gate, TheProgramShowsTheWindowOnlyPastTheGateAndAnErrorThatEscapesInTheErrorBox) {
+    for (const auto& [answer, shown] : {std::pair{"Se cr=et", true}, std::pair{"wrong", false}}) {
+        dialogs = RecordingDialogs();
+        dialogs.passwordAnswer = answer;
+        ui::testing::MemoryFormView window(serverAdminFormSpec());
+        EXPECT_EQ(runServerAdminWindow(window, services()), 0);
+        EXPECT_EQ(window.shown(), shown) << answer;
+        EXPECT_EQ(window.focusedControl(), shown ? "Button1" : "") << answer;
+    }
+    EXPECT_EQ(runGuarded(dialogs, []() -> int { throw std::runtime_error("Kaputt"); }), 1);
+    EXPECT_EQ(dialogs.errors, Texts({"Kaputt."}));
+}
+
 }  // namespace
 }  // namespace veltrona::app::testing
