@@ -1,6 +1,7 @@
 #include "ServerAdminForm.h"
 
 #include <array>
+#include <exception>
 #include <utility>
 
 #include "ServerAdminFormDescription.h"
@@ -187,50 +188,42 @@ void TServerAdminForm::appendStatus(const std::string& line) {
 void TServerAdminForm::FormShow() {}
 
 void TServerAdminForm::Timer1Timer() {
-    guarded([&] {
-        const bool firstLook =
-            process::isProcessRunning(services_.processes, serverExecutableName_);
-        if (firstLook == serverRunning_) {
-            return;
-        }
-        // The second look alone decides: a start and stop inside one tick leaves a line.
-        const bool secondLook =
-            process::isProcessRunning(services_.processes, serverExecutableName_);
-        serverRunning_ = secondLook;
-        appendStatus(statusLine(secondLook ? kServerStarted : kServerStopped));
-    });
+    const bool firstLook = process::isProcessRunning(services_.processes, serverExecutableName_);
+    if (firstLook == serverRunning_) {
+        return;
+    }
+    // The second look alone decides: a start and stop inside one tick leaves a line.
+    const bool secondLook = process::isProcessRunning(services_.processes, serverExecutableName_);
+    serverRunning_ = secondLook;
+    appendStatus(statusLine(secondLook ? kServerStarted : kServerStopped));
 }
 
 void TServerAdminForm::Button1Click() {
-    guarded([&] {
-        if (!serverRunning_) {
-            services_.dialogs.showInfo(catalogueMessage(kServerNotRunning));
-            return;
-        }
-        process::terminateProcessesNamed(services_.processes, serverExecutableName_,
-                                         [&] { services_.dialogs.showStopFailure(); });
-    });
+    if (!serverRunning_) {
+        services_.dialogs.showInfo(catalogueMessage(kServerNotRunning));
+        return;
+    }
+    process::terminateProcessesNamed(services_.processes, serverExecutableName_,
+                                     [&] { services_.dialogs.showStopFailure(); });
 }
 
 void TServerAdminForm::Button2Click() {
-    guarded([&] {
-        if (serverRunning_) {
-            services_.dialogs.showInfo(catalogueMessage(kServerAlreadyRunning));
-            return;
-        }
-        bool launched = false;
-        try {
-            const ServerLaunch launch = makeServerLaunch(
-                shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
-            services_.processes.launch(launch.program, launch.parameters, launch.shown);
-            launched = true;
-        } catch (const std::exception&) {
-            // Any failure of the launch, a refused one included, is the one message below.
-        }
-        if (!launched) {
-            services_.dialogs.showInfo(catalogueMessage(kServerStartFailed));
-        }
-    });
+    if (serverRunning_) {
+        services_.dialogs.showInfo(catalogueMessage(kServerAlreadyRunning));
+        return;
+    }
+    bool launched = false;
+    try {
+        const ServerLaunch launch = makeServerLaunch(shownSettings(), view_.isChecked("CheckBox1"),
+                                                     services_.programFolder);
+        services_.processes.launch(launch.program, launch.parameters, launch.shown);
+        launched = true;
+    } catch (const std::exception&) {
+        // Any failure of the launch, a refused one included, is the one message below.
+    }
+    if (!launched) {
+        services_.dialogs.showInfo(catalogueMessage(kServerStartFailed));
+    }
 }
 
 TransferSyntax TServerAdminForm::checkedTransferSyntax() const {
@@ -253,12 +246,10 @@ void TServerAdminForm::checkTransferSyntax(TransferSyntax chosen) {
 }
 
 void TServerAdminForm::CheckBox2Click() {
-    guarded([&] {
-        const bool checked = view_.isChecked("CheckBox2");
-        view_.setEnabled("Label3", checked);
-        view_.setEnabled("Label7", checked);
-        view_.setEnabled("SpinEdit2", checked);
-    });
+    const bool checked = view_.isChecked("CheckBox2");
+    view_.setEnabled("Label3", checked);
+    view_.setEnabled("Label7", checked);
+    view_.setEnabled("SpinEdit2", checked);
 }
 
 std::int32_t TServerAdminForm::spinEditValue(const char* name) const {

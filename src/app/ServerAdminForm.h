@@ -42,6 +42,8 @@ class TServerAdminForm {
     void FormCreate();
     bool endRequested() const { return endRequested_; }
 
+    // The event handlers handle no error themselves: one that escapes is shown by the
+    // guard of the window's events, and the next event starts afresh.
     void FormShow();
     void Timer1Timer();
     void Button1Click();

@@ -61,7 +61,7 @@ TEST_F(StatusLog, AnErrorInATickIsShownAndTheFlagKeepsItsValue) {
     serverRuns(true);
     create();
     processes.failListing = true;
-    form->Timer1Timer();
+    view->tick("Timer1");
     EXPECT_EQ(dialogs.errors, Texts({"listing broke."}));
     EXPECT_TRUE(form->serverStateFlag());
     processes.failListing = false;
