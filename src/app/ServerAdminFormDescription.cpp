@@ -23,20 +23,7 @@ constexpr const char* kCatalogue =
     "Enter password:\n"
     "Wrong password entered!";
 
-ControlSpec control(std::string_view name, ControlKind kind, std::string_view parent, int left,
-                    int top, int width, int height, std::string_view caption, int tabOrder) {
-    ControlSpec design;
-    design.name = name;
-    design.kind = kind;
-    design.parent = parent;
-    design.left = left;
-    design.top = top;
-    design.width = width;
-    design.height = height;
-    design.caption = caption;
-    design.tabOrder = tabOrder;
-    return design;
-}
+using ui::control;
 
 template <typename Change>
 ControlSpec with(ControlSpec design, Change change) {

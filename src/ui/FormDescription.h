@@ -64,6 +64,23 @@ struct ControlSpec {
     int interval = kDefaultTimerInterval;  // a timer's, in milliseconds
 };
 
+// A control as a form lists it, with everything else at its default.
+inline ControlSpec control(std::string_view name, ControlKind kind, std::string_view parent,
+                           int left, int top, int width, int height, std::string_view caption,
+                           int tabOrder) {
+    ControlSpec design;
+    design.name = name;
+    design.kind = kind;
+    design.parent = parent;
+    design.left = left;
+    design.top = top;
+    design.width = width;
+    design.height = height;
+    design.caption = caption;
+    design.tabOrder = tabOrder;
+    return design;
+}
+
 // Radio buttons of which at most one is checked: checking one, by a click or by code,
 // unchecks the others. The members follow each other in the tab sequence, so that the
 // arrow keys move within the group. A radio button of no group stands alone.

@@ -29,20 +29,7 @@ namespace contract {
 
 using K = ControlKind;
 
-inline ControlSpec make(std::string_view name, ControlKind kind, std::string_view parent, int left,
-                        int top, int width, int height, std::string_view caption, int tabOrder) {
-    ControlSpec c;
-    c.name = name;
-    c.kind = kind;
-    c.parent = parent;
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
-    c.caption = caption;
-    c.tabOrder = tabOrder;
-    return c;
-}
+constexpr auto make = &ui::control;
 
 inline const FormSpec& form() {
     static const std::array<ControlSpec, 11> controls = [] {
