@@ -43,17 +43,30 @@ void appendChildren(const FormSpec& form, std::string_view parent,
     }
 }
 
-bool isContainer(ControlKind kind) {
-    return kind == ControlKind::GroupBox || kind == ControlKind::Panel;
-}
-
-int depth(const FormSpec& form, const ControlSpec& control) {
-    int levels = 0;
-    for (const ControlSpec* parent = form.find(control.parent); parent != nullptr;
-         parent = form.find(parent->parent)) {
-        ++levels;
+void appendCreation(const FormSpec& form, std::string_view parent,
+                    std::vector<CreationStep>& order) {
+    std::vector<const ControlSpec*> ordered;
+    std::vector<const ControlSpec*> rest;
+    for (const ControlSpec& control : form.controls) {
+        if (control.parent == parent && isVisual(control.kind)) {
+            (control.tabOrder >= 0 ? ordered : rest).push_back(&control);
+        }
     }
-    return levels;
+    std::stable_sort(
+        ordered.begin(), ordered.end(),
+        [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
+    ordered.insert(ordered.end(), rest.begin(), rest.end());
+    const RadioGroup* previousGroup = nullptr;
+    for (const ControlSpec* control : ordered) {
+        const RadioGroup* group =
+            control->kind == ControlKind::RadioButton ? form.groupOf(control->name) : nullptr;
+        order.push_back(
+            {control, takesFocus(*control), group == nullptr || group != previousGroup});
+        previousGroup = group;
+        if (isContainer(control->kind)) {
+            appendCreation(form, control->name, order);
+        }
+    }
 }
 
 [[noreturn]] void contradiction(const FormSpec& form, const std::string& what) {
@@ -80,6 +93,10 @@ ControlEvent eventOf(ControlKind kind) {
 
 bool isVisual(ControlKind kind) {
     return kind != ControlKind::Timer && kind != ControlKind::Manifest;
+}
+
+bool isContainer(ControlKind kind) {
+    return kind == ControlKind::GroupBox || kind == ControlKind::Panel;
 }
 
 bool hasCaption(ControlKind kind) {
@@ -126,33 +143,8 @@ std::vector<const ControlSpec*> tabSequence(const FormSpec& form) {
 }
 
 std::vector<CreationStep> creationOrder(const FormSpec& form) {
-    const std::vector<const ControlSpec*> sequence = tabSequence(form);
     std::vector<CreationStep> order;
-    const RadioGroup* previousGroup = nullptr;
-    for (const ControlSpec* control : sequence) {
-        const RadioGroup* group =
-            control->kind == ControlKind::RadioButton ? form.groupOf(control->name) : nullptr;
-        order.push_back({control, true, group == nullptr || group != previousGroup});
-        previousGroup = group;
-    }
-    std::vector<const ControlSpec*> rest;
-    for (const ControlSpec& control : form.controls) {
-        if (isVisual(control.kind) &&
-            std::find(sequence.begin(), sequence.end(), &control) == sequence.end()) {
-            rest.push_back(&control);
-        }
-    }
-    std::stable_sort(rest.begin(), rest.end(), [&](const ControlSpec* a, const ControlSpec* b) {
-        const int depthA = depth(form, *a);
-        const int depthB = depth(form, *b);
-        if (depthA != depthB) {
-            return depthA > depthB;
-        }
-        return !isContainer(a->kind) && isContainer(b->kind);
-    });
-    for (const ControlSpec* control : rest) {
-        order.push_back({control, false, true});
-    }
+    appendCreation(form, {}, order);
     return order;
 }
 

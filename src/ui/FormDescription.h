@@ -23,6 +23,8 @@ enum class ControlKind {
 };
 
 bool isVisual(ControlKind kind);
+// Whether controls can sit inside it: group boxes and panels.
+bool isContainer(ControlKind kind);
 // Whether the kind has the text property "Caption" (labels, buttons, group boxes, radio
 // buttons, check boxes, panels). An edit's or memo's content is no caption.
 bool hasCaption(ControlKind kind);
@@ -109,11 +111,12 @@ struct FormSpec {
     const RadioGroup* groupOf(std::string_view radioButton) const;
 };
 
-// The order in which a toolkit that keeps no parents of its own (every control a child of
-// the window) creates the visual controls. Creation order is the order of Tab and of the
-// radio groups: the focusable controls in the tab sequence, each radio button that
-// follows another of its group joining that group. The rest follow, the innermost first
-// and containers after what they hold, so that a container lies beneath its contents.
+// The order in which a toolkit creates the visual controls inside their containers, so
+// that the order of creation is the order of Tab and of the radio groups: within each
+// container (the window first) its children by tab order, each container followed at once
+// by its own children, then the children without a tab order. A radio button that
+// follows another of its group joins that group; every other control starts a group.
+// Only controls that take the focus are tab stops.
 struct CreationStep {
     const ControlSpec* control;
     bool tabStop;

@@ -12,33 +12,32 @@
 namespace veltrona::ui::testing {
 namespace {
 
-TEST(FormDescription, CreationFollowsTheTabSequenceAndStartsAGroupOnlyOutsideARadioGroup) {
+TEST(FormDescription, CreationPutsContainersBeforeTheirContentsAndJoinsOnlyRadioGroups) {
     const FormSpec& form = app::serverAdminFormSpec();
-    std::vector<std::string> joining;
-    std::vector<std::string> order;
-    bool containersLast = true;
-    bool inRest = false;
+    std::vector<std::string_view> created;
+    std::vector<std::string_view> joining;
+    std::vector<std::string_view> tabStops;
     for (const CreationStep& step : creationOrder(form)) {
-        order.emplace_back(step.control->name);
+        const std::string_view parent = step.control->parent;
+        EXPECT_TRUE(parent.empty() ||
+                    std::find(created.begin(), created.end(), parent) != created.end())
+            << step.control->name << " before its container";
+        created.push_back(step.control->name);
         if (!step.startsGroup) {
-            joining.emplace_back(step.control->name);
+            joining.push_back(step.control->name);
         }
-        if (!step.tabStop) {
-            inRest = true;
-        } else {
-            EXPECT_FALSE(inRest) << "a tab stop after the rest: " << step.control->name;
-        }
-        // A container lies beneath what it holds: it is created after its contents.
-        for (const ControlSpec& child : form.controls) {
-            if (child.parent == step.control->name && !step.tabStop) {
-                containersLast = containersLast &&
-                                 std::find(order.begin(), order.end(), child.name) != order.end();
-            }
+        if (step.tabStop) {
+            tabStops.push_back(step.control->name);
         }
     }
-    EXPECT_EQ(joining, (std::vector<std::string>{"RadioButton4", "RadioButton3", "RadioButton5"}));
-    EXPECT_TRUE(containersLast);
-    EXPECT_EQ(order.size(), 37u);  // every visual control, once
+    EXPECT_EQ(created.size(), 37u);  // every visual control, once
+    EXPECT_EQ(joining,
+              (std::vector<std::string_view>{"RadioButton4", "RadioButton3", "RadioButton5"}));
+    std::vector<std::string_view> sequence;
+    for (const ControlSpec* control : tabSequence(form)) {
+        sequence.push_back(control->name);
+    }
+    EXPECT_EQ(tabStops, sequence);  // Tab visits them in creation order
 }
 
 TEST(FormDescription, ContradictionsAreFoundBeforeAWindowIsBuilt) {

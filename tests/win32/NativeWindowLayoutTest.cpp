@@ -42,6 +42,7 @@ TEST_F(NativeWindowLayout, EveryControlStandsWhereTheFormPutsIt) {
         const HWND control = view().control(design.name);
         ASSERT_NE(control, nullptr);
         const HWND parent = design.parent.empty() ? view().handle() : view().control(design.parent);
+        EXPECT_EQ(GetParent(control), parent);  // inside its group box or panel
         Rect bounds = boundsIn(control, parent);
         if (design.kind == ui::ControlKind::SpinEdit) {
             const Rect buttons = boundsIn(view().spinButtons(design.name), parent);
@@ -181,6 +182,30 @@ TEST_F(NativeWindowLayout, TranslationReachesTheNativeControls) {
     EXPECT_GT(label.width, 30);
     const std::string status = view().line("SStatus", 0);
     EXPECT_TRUE(status.ends_with(" Server is not running")) << status;
+}
+
+TEST_F(NativeWindowLayout, ALongCaptionIsClippedByItsContainer) {
+    makeWindow();
+    ASSERT_TRUE(window_->open());
+    const std::string longer(60, 'M');
+    view().setText("Label5", longer);   // right-aligned: grows left, beyond the frame
+    view().setText("Label11", longer);  // grows right, beyond the frame
+    const HWND group = view().control("GroupBox2");
+    RECT frame;
+    GetWindowRect(group, &frame);
+    for (const char* label : {"Label5", "Label11"}) {
+        RECT bounds;
+        GetWindowRect(view().control(label), &bounds);
+        EXPECT_TRUE(bounds.left < frame.left || bounds.right > frame.right) << label;
+        // What the label may paint, in screen pixels, lies within the group box.
+        const HDC dc = GetDC(view().control(label));
+        RECT visible;
+        GetClipBox(dc, &visible);
+        ReleaseDC(view().control(label), dc);
+        OffsetRect(&visible, bounds.left, bounds.top);
+        EXPECT_GE(visible.left, frame.left) << label;
+        EXPECT_LE(visible.right, frame.right) << label;
+    }
 }
 
 BOOL CALLBACK findToolTip(HWND window, LPARAM found) {

@@ -26,17 +26,6 @@ bool isButtonKind(ControlKind kind) {
     return eventOf(kind) == ControlEvent::Click;
 }
 
-// The control's position in the window's client area: its own, plus its containers'.
-POINT positionInWindow(const FormSpec& form, const ControlSpec& control) {
-    POINT position{control.left, control.top};
-    for (const ControlSpec* parent = form.find(control.parent); parent != nullptr;
-         parent = form.find(parent->parent)) {
-        position.x += parent->left;
-        position.y += parent->top;
-    }
-    return position;
-}
-
 struct NativeKind {
     const wchar_t* windowClass;
     DWORD style;
@@ -62,7 +51,7 @@ NativeKind nativeKind(const ControlSpec& control) {
             // BS_NOTIFY reports focus changes: the focused button is the one Enter presses.
             return {L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY, 0};
         case ControlKind::GroupBox:
-            return {L"BUTTON", BS_GROUPBOX, 0};
+            return {L"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
         case ControlKind::RadioButton:
             return {L"BUTTON", BS_AUTORADIOBUTTON | wrap, 0};
         case ControlKind::CheckBox:
@@ -71,7 +60,8 @@ NativeKind nativeKind(const ControlSpec& control) {
         case ControlKind::SpinEdit:
             return {L"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case ControlKind::Panel:
-            return {panelWindowClass(GetModuleHandleW(nullptr)), 0, 0};
+            return {panelWindowClass(GetModuleHandleW(nullptr)), WS_CLIPCHILDREN,
+                    WS_EX_CONTROLPARENT};
         default:
             throw std::logic_error("No native control for " + std::string(control.name));
     }
@@ -84,6 +74,22 @@ LRESULT CALLBACK memoWithoutEscape(HWND memo, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     return DefSubclassProc(memo, message, wParam, lParam);
+}
+
+// A group box or panel holds controls of its own, clipped by it; what they report goes on
+// to the form's window, which alone knows what they are.
+LRESULT CALLBACK containerForwarding(HWND container, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return SendMessageW(GetAncestor(container, GA_ROOT), message, wParam, lParam);
+        default:
+            return DefSubclassProc(container, message, wParam, lParam);
+    }
 }
 
 void registerWindowClass(HINSTANCE instance) {
@@ -161,7 +167,10 @@ void NativeFormWindow::createControl(const CreationStep& step) {
     const auto index = static_cast<std::size_t>(&design - form_.controls.data());
     NativeControl& control = controls_[index];
     const NativeKind native = nativeKind(design);
-    const POINT position = positionInWindow(form_, design);
+    // Inside its container, at the place the description gives; the window's controls
+    // were created before their contents.
+    const HWND parent = design.parent.empty() ? window_ : find(design.parent).window;
+    const POINT position{design.left, design.top};
     const DWORD state = (design.visible ? WS_VISIBLE : 0) | (design.enabled ? 0 : WS_DISABLED) |
                         (step.tabStop ? WS_TABSTOP : 0) | (step.startsGroup ? WS_GROUP : 0);
     const std::wstring text = design.kind == ControlKind::Memo
@@ -170,7 +179,7 @@ void NativeFormWindow::createControl(const CreationStep& step) {
     const int id = kFirstControlId + static_cast<int>(index);
     control.window = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(),
                                      WS_CHILD | WS_CLIPSIBLINGS | state | native.style, position.x,
-                                     position.y, design.width, design.height, window_,
+                                     position.y, design.width, design.height, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      GetModuleHandleW(nullptr), nullptr);
     if (control.window == nullptr) {
@@ -196,6 +205,10 @@ void NativeFormWindow::createControl(const CreationStep& step) {
             break;
         case ControlKind::Panel:
             setPanelBevel(control.window, design.bevel);
+            SetWindowSubclass(control.window, containerForwarding, 0, 0);
+            break;
+        case ControlKind::GroupBox:
+            SetWindowSubclass(control.window, containerForwarding, 0, 0);
             break;
         default:
             break;
@@ -211,8 +224,8 @@ void NativeFormWindow::createSpinButtons(NativeControl& control, POINT position,
         CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
                         WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) |
                             UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
-                        0, 0, GetSystemMetrics(SM_CXVSCROLL), design.height, window_, nullptr,
-                        GetModuleHandleW(nullptr), nullptr);
+                        0, 0, GetSystemMetrics(SM_CXVSCROLL), design.height,
+                        GetParent(control.window), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (control.spinButtons == nullptr) {
         throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
     }
@@ -240,7 +253,7 @@ void NativeFormWindow::fitLabel(NativeControl& label) {
     GetTextMetricsW(dc, &metrics);
     RECT bounds;
     GetWindowRect(label.window, &bounds);
-    MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 2);
+    MapWindowPoints(HWND_DESKTOP, GetParent(label.window), reinterpret_cast<POINT*>(&bounds), 2);
     int width = bounds.right - bounds.left;
     int height = metrics.tmHeight;
     if (label.design->wordWrap) {

@@ -16,9 +16,9 @@ namespace veltrona::ui {
 // A form description made into a native window: a fixed dialog frame at the designed
 // position with the designed client size, and each control as the system's own, at the
 // pixels the description gives. Controls inside group boxes and panels are children of
-// the window itself, drawn above their container, and created in creationOrder(), so
-// the dialog manager's keyboard navigation (Tab, Shift+Tab, arrows within a radio
-// group, Enter on a focused button) follows the description. Labels fit their text. The
+// their container, clipped by it, and all are created in creationOrder(), so the dialog
+// manager's keyboard navigation (Tab, Shift+Tab, arrows within a radio group, Enter on a
+// focused button) follows the description. Labels fit their text. The
 // window holds the controls' state and reports clicks, changes, ticks, the close request
 // and new regional settings; what they mean is left to the FormEvents it reports them to.
 class NativeFormWindow final : public FormWindow {
@@ -68,7 +68,7 @@ class NativeFormWindow final : public FormWindow {
         HWND window = nullptr;
         HWND spinButtons = nullptr;
         std::string hint;
-        int rightEdge = 0;  // in the window's client area: where a right-aligned label ends
+        int rightEdge = 0;  // in its container: where a right-aligned label ends
     };
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
