@@ -5,6 +5,7 @@
 #include "app/ServerAdminWindow.h"
 #include "process/ProgramFolder.h"
 #include "process/windows/WindowsProcessPlatform.h"
+#include "ui/win32/ApplicationWindow.h"
 #include "ui/win32/NativeFormWindow.h"
 #include "ui/win32/Win32UserDialogs.h"
 
@@ -15,7 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return app::runGuarded(dialogs, [&] {
         process::WindowsProcessPlatform processes;
         const app::SystemClock clock;
-        ui::NativeFormWindow window(form);
+        // The application's window has the taskbar button and owns the form's window.
+        const ui::ApplicationWindow application(app::kApplicationTitle);
+        ui::NativeFormWindow window(form, application.handle());
         // The window owns every dialog and every window the server's launch opens.
         dialogs.setOwner(window.handle());
         processes.setOwnerWindow(window.handle());

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "ApplicationWindow.h"
 #include "PanelWindow.h"
 #include "WideText.h"
 #include "ui/MemoText.h"
@@ -104,6 +105,8 @@ void registerWindowClass(HINSTANCE instance) {
         windowClass.cbWndExtra = DLGWINDOWEXTRA;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        windowClass.hIcon = applicationIcon(GetSystemMetrics(SM_CXICON));
+        windowClass.hIconSm = applicationIcon(GetSystemMetrics(SM_CXSMICON));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kWindowClass;
         if (!RegisterClassExW(&windowClass)) {
@@ -114,7 +117,7 @@ void registerWindowClass(HINSTANCE instance) {
 
 }  // namespace
 
-NativeFormWindow::NativeFormWindow(const FormSpec& form)
+NativeFormWindow::NativeFormWindow(const FormSpec& form, HWND owner)
     : form_(form),
       font_(form.fontFamily, form.fontPointSize),
       boldFont_(form.fontFamily, form.fontPointSize, true),
@@ -128,8 +131,8 @@ NativeFormWindow::NativeFormWindow(const FormSpec& form)
     RECT frame{0, 0, form.clientWidth, form.clientHeight};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
     CreateWindowExW(kWindowExStyle, kWindowClass, widen(form.caption).c_str(), kWindowStyle,
-                    form.left, form.top, frame.right - frame.left, frame.bottom - frame.top,
-                    nullptr, nullptr, instance, this);
+                    form.left, form.top, frame.right - frame.left, frame.bottom - frame.top, owner,
+                    nullptr, instance, this);
     if (window_ == nullptr) {
         throw std::runtime_error("The window cannot be created");
     }

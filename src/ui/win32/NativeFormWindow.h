@@ -23,9 +23,10 @@ namespace veltrona::ui {
 // and new regional settings; what they mean is left to the FormEvents it reports them to.
 class NativeFormWindow final : public FormWindow {
   public:
-    // Creates the window hidden, with all its controls, and arms its timers. Events are
+    // Creates the window hidden, with all its controls, and arms its timers; `owner`, when
+    // given, owns it (the application's window, which has the taskbar button). Events are
     // reported from the message loop that runs next.
-    explicit NativeFormWindow(const FormSpec& form);
+    explicit NativeFormWindow(const FormSpec& form, HWND owner = nullptr);
     NativeFormWindow(const NativeFormWindow&) = delete;
     NativeFormWindow& operator=(const NativeFormWindow&) = delete;
     ~NativeFormWindow() override;
