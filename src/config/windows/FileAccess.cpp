@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "config/FileAccess.h"
+#include "config/windows/SystemError.h"
 
 namespace veltrona::config {
 
@@ -38,48 +39,10 @@ std::string pathText(const std::filesystem::path& path) {
     return wideToUtf8(native.c_str(), static_cast<int>(native.size()));
 }
 
-// The system's description of `code` in UTF-8, without the line break and closing period
-// of the message table: the error box that shows it appends its own period.
-std::string systemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = wideToUtf8(text, static_cast<int>(length));
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "Systemfehler " + std::to_string(code) : message;
-}
-
 [[noreturn]] void throwCannotCreate(const std::filesystem::path& path, DWORD code) {
     throw FileError("Datei \"" + pathText(path) + "\" kann nicht erstellt werden. " +
                     systemMessage(code));
 }
-
-class OwnedHandle {
-  public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() { close(); }
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-
-    // Returns false when closing failed, which for a written file can mean lost data.
-    bool close() {
-        const bool closed = !valid() || CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 bool isMissing(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
