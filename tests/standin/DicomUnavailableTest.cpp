@@ -9,11 +9,9 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(DicomClient, AnswersThatThisBuildHasNoDicomSupport) {
-    for (const auto& result : {echo("127.0.0.1", 104, "ARCHIVE", "TESTER", 1s),
-                               store("127.0.0.1", 104, "ARCHIVE", "TESTER", "x.dcm", 1s)}) {
-        EXPECT_EQ(result.status, EchoResult::Status::Unavailable);
-        EXPECT_EQ(result.detail, "this build has no DICOM network support");
-    }
+    const auto result = echo("127.0.0.1", 104, "ARCHIVE", "TESTER", 1s);
+    EXPECT_EQ(result.status, EchoResult::Status::Unavailable);
+    EXPECT_EQ(result.detail, "this build has no DICOM network support");
 }
 
 }  // namespace
