@@ -19,16 +19,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # -static takes the static archives of the runtime; system DLLs stay import libraries.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# ctest runs the test programs through Wine. Wine starts helpers on demand (the desktop
-# process, services) that inherit the program's output and outlive it; were that output
-# ctest's pipe, ctest would wait for them until its timeout. So the program writes into
-# a file, which is shown once the program has ended.
+# The test suites run under Wine, each through tests/wine/run-suite.sh, which judges it by
+# its own GoogleTest summary.
 find_program(VELTRONA_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR sh -c [[
-out=$(mktemp) || exit 125
-"$0" "$@" >"$out" 2>&1 </dev/null
-status=$?
-cat "$out"
-rm -f "$out"
-exit $status
-]] ${VELTRONA_WINE})

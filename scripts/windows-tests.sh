@@ -6,7 +6,8 @@
 #   scripts/windows-tests.sh [BUILD_FOLDER]     (default: build-windows in the repository)
 #
 # Installs the cross compiler and Wine with apt-get when they are missing (needs root).
-# Exits non-zero when anything fails. Environment:
+# Builds with warnings as errors. Exits non-zero when anything fails; the last line counts
+# the test cases of all suites: "N passed, M failed". Environment:
 #   WINDOWS_TESTS_JOBS             build jobs (default 2)
 #   VELTRONA_MANY_PROCESSES=1100   also run the test with more than 1,024 processes
 #                                  (about 6 minutes and 9 GB of memory under Wine)
@@ -97,10 +98,26 @@ cmake -S "$repo" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
     -DVELTRONA_BUILD_GUI=OFF \
-    -DVELTRONA_BUILD_TESTS=ON >/dev/null
+    -DVELTRONA_BUILD_TESTS=ON \
+    -DVELTRONA_WERROR=ON >/dev/null
 log "building with -j$jobs"
 cmake --build "$build" -j"$jobs"
 
 # --- tests ----------------------------------------------------------------------------
+# Each ctest entry is a whole suite; the entries record their suites' own counts of cases,
+# and the last line adds them up: "N passed, M failed".
 log "running the test suites under Wine"
-ctest --test-dir "$build" --output-on-failure --timeout 600 --no-tests=error
+counts=$(mktemp)
+status=0
+VELTRONA_CASE_COUNTS=$counts ctest --test-dir "$build" --output-on-failure --timeout 600 \
+    --no-tests=error || status=$?
+entries=$(wc -l <"$counts")
+read -r passed failed skipped < <(awk '{ p += $2; f += $3; s += $4 } END { print p + 0, f + 0, s + 0 }' "$counts")
+rm -f "$counts"
+log "$entries suites: $passed cases passed, $failed failed, $skipped skipped"
+# A suite that ctest could not start at all recorded nothing: it counts as one failure.
+if [ $status -ne 0 ] && [ "$failed" -eq 0 ]; then
+    failed=1
+fi
+echo "$passed passed, $failed failed"
+exit $status

@@ -7,11 +7,9 @@
 // name.
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,14 +28,13 @@
 #include <vector>
 
 #include "RunServer.h"
+#include "StallBoundedLayer.h"
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
 #include "dcmtk/dcmdata/dcfilefo.h"
 #include "dcmtk/dcmdata/dcostrmf.h"
 #include "dcmtk/dcmdata/dcuid.h"
 #include "dcmtk/dcmdata/dcwcache.h"
 #include "dcmtk/dcmdata/dcxfer.h"
-#include "dcmtk/dcmnet/dcmlayer.h"
-#include "dcmtk/dcmnet/dcmtrans.h"
 #include "dcmtk/dcmnet/scp.h"
 #include "dcmtk/oflog/oflog.h"
 
@@ -55,11 +52,6 @@ const std::string incomingPrefix = ".incoming-";
 // Associations served at the same time. Connections beyond that wait in the listen queue
 // until an association ends, which a stalled peer's does within `stallSeconds`.
 constexpr int associationSlots = 16;
-
-// How long the server waits for a quiet peer: for the rest of a PDU, for the next one, or
-// for room to send. A transfer that keeps moving may take as long as it needs.
-constexpr int stallSeconds = 5;
-constexpr auto stallLimit = std::chrono::seconds(stallSeconds);
 
 // Transfer syntaxes accepted for stored objects, most preferred first.
 std::vector<OFString> storageSyntaxes(const std::string& option) {
@@ -218,83 +210,6 @@ OFCondition writeFile(int fd, DcmFileFormat& file, E_TransferSyntax syntax) {
     }
     return written;
 }
-
-// A TCP connection that gives up on a peer gone quiet: a read waits at most `stallLimit`
-// for data, a write at most that long for room. Until the server has answered the
-// association request, the whole request must arrive within the limit, so sending it a byte
-// at a time buys no more.
-class StallBoundedConnection : public DcmTCPConnection {
-  public:
-    explicit StallBoundedConnection(DcmNativeSocketType socket)
-        : DcmTCPConnection(socket), requestDeadline_(Clock::now() + stallLimit) {
-        const timeval limit{stallSeconds, 0};
-        ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    }
-
-    ssize_t read(void* buffer, size_t length) override {
-        if (!readableBefore(readLimit())) {
-            errno = ETIMEDOUT;
-            return -1;
-        }
-        return DcmTCPConnection::read(buffer, length);
-    }
-
-    // DCMTK's own waits, in whole seconds: after a failed read it waits minutes for the
-    // peer to close, which a stalled peer never does.
-    OFBool networkDataAvailable(int timeoutSeconds) override {
-        auto until = readLimit();
-        if (timeoutSeconds >= 0) {
-            until = std::min(until, Clock::now() + std::chrono::seconds(timeoutSeconds));
-        }
-        return readableBefore(until);
-    }
-
-    ssize_t write(void* buffer, size_t length) override {
-        answered_ = true;
-        return DcmTCPConnection::write(buffer, length);
-    }
-
-  private:
-    Clock::time_point readLimit() const {
-        if (stalled_) {
-            return Clock::now();
-        }
-        const auto limit = Clock::now() + stallLimit;
-        return answered_ ? limit : std::min(limit, requestDeadline_);
-    }
-
-    // False when `until` passed without data; from then on the connection is taken for dead.
-    bool readableBefore(Clock::time_point until) {
-        for (;;) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0) {
-                stalled_ = true;
-                return false;
-            }
-            pollfd entry{getSocket(), POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(left));
-            if (ready > 0) {
-                return true;
-            }
-            if (ready < 0 && errno != EINTR) {
-                return false;
-            }
-        }
-    }
-
-    Clock::time_point requestDeadline_;
-    bool answered_ = false;
-    bool stalled_ = false;
-};
-
-class StallBoundedLayer : public DcmTransportLayer {
-  public:
-    DcmTransportConnection* createConnection(DcmNativeSocketType socket,
-                                             OFBool useSecureLayer) override {
-        return useSecureLayer ? nullptr : new StallBoundedConnection(socket);
-    }
-};
 
 // Removes the temporary files of servers that no longer run.
 void clearAbandonedFiles(const fs::path& folder) {

@@ -1,4 +1,3 @@
-// src/dicom/DicomEcho.h
 #pragma once
 #include <chrono>
 #include <string>
@@ -21,8 +20,4 @@ struct EchoResult {
 // (connection, association and the DIMSE exchange are all bounded), never throws.
 EchoResult echo(const std::string& host, int port, const std::string& calledAeTitle,
                 const std::string& callingAeTitle, std::chrono::milliseconds timeout);
-// The same for sending one stored DICOM file (C-STORE); used by tests and the demo README.
-EchoResult store(const std::string& host, int port, const std::string& calledAeTitle,
-                 const std::string& callingAeTitle, const std::string& dicomFile,
-                 std::chrono::milliseconds timeout);
 }  // namespace veltrona::dicom

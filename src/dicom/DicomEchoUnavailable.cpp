@@ -1,4 +1,4 @@
-// The DICOM client where the build has no DICOM network toolkit: every request answers so.
+// The DICOM client where the build has no DICOM network toolkit: the echo answers so.
 
 #include "dicom/DicomEcho.h"
 
@@ -14,12 +14,6 @@ EchoResult unavailable() {
 
 EchoResult echo(const std::string& /*host*/, int /*port*/, const std::string& /*calledAeTitle*/,
                 const std::string& /*callingAeTitle*/, std::chrono::milliseconds /*timeout*/) {
-    return unavailable();
-}
-
-EchoResult store(const std::string& /*host*/, int /*port*/, const std::string& /*calledAeTitle*/,
-                 const std::string& /*callingAeTitle*/, const std::string& /*dicomFile*/,
-                 std::chrono::milliseconds /*timeout*/) {
     return unavailable();
 }
 

@@ -1,28 +1,11 @@
 #include "ServerDetection.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace veltrona::process {
 
 namespace {
 
 bool isWindowsSeparator(char c) {
     return c == '\\' || c == ':';
-}
-
-// The lead-byte test of the system's ANSI code page, for entries written in Windows
-// syntax; other systems have no such code page, so no byte is ever a lead byte there.
-LeadBytePredicate systemLeadBytes(PathSyntax syntax) {
-#ifdef _WIN32
-    if (syntax == PathSyntax::Windows) {
-        return [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; };
-    }
-#else
-    (void)syntax;
-#endif
-    return {};
 }
 
 }  // namespace

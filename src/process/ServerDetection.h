@@ -12,6 +12,11 @@ namespace veltrona::process {
 // (the second byte of which is then never a separator). Empty: no double-byte code page.
 using LeadBytePredicate = std::function<bool(unsigned char)>;
 
+// The lead-byte test of the system's ANSI code page, for entries written in `syntax`
+// (implemented once per platform). Windows syntax on Windows has one; other systems have
+// no such code page, so no byte is ever a lead byte there.
+LeadBytePredicate systemLeadBytes(PathSyntax syntax);
+
 // The text after the last separator of `executable` (the whole text when it holds
 // none): "/" for Posix; "\" or ":" for Windows, not counting a trail byte of a
 // double-byte character.

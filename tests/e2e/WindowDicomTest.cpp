@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "DicomStore.h"
 #include "DicomTestObjects.h"
 #include "QtAdminWindow.h"
 #include "dicom/DicomEcho.h"

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "DicomStore.h"
 #include "DicomTestObjects.h"
 #include "TempFolder.h"
 #include "config/LaunchCommand.h"

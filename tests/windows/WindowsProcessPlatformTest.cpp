@@ -284,7 +284,10 @@ TEST_F(WindowsProcessTest, LaunchOfAMissingProgramIsRefusedWithAReason) {
         platform_.launch(folder.ansi() + "\\" + kServerName, kRunningParameters, false);
         FAIL() << "no LaunchError";
     } catch (const LaunchError& error) {
-        EXPECT_STRNE(error.what(), "");
+        const std::string reason = error.what();
+        ASSERT_FALSE(reason.empty());
+        // The error box ends the sentence; the reason must not end it already.
+        EXPECT_NE(reason.back(), '.') << reason;
     }
 }
 

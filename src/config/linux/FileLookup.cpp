@@ -1,20 +1,13 @@
+// Case-insensitive lookup of the tool's file names on a file system that tells letter
+// cases apart.
 #include <algorithm>
 #include <system_error>
 #include <vector>
 
-#include "AsciiCase.h"
-#include "FileAccess.h"
+#include "config/AsciiCase.h"
+#include "config/FileAccess.h"
 
 namespace veltrona::config {
-
-#ifdef _WIN32
-
-// The file system itself ignores letter case here.
-std::filesystem::path findIgnoringCase(const std::filesystem::path& folder, std::string_view name) {
-    return folder / std::filesystem::path(std::string(name));
-}
-
-#else
 
 namespace {
 
@@ -83,7 +76,5 @@ std::filesystem::path findIgnoringCase(const std::filesystem::path& folder, std:
     }
     return result;
 }
-
-#endif
 
 }  // namespace veltrona::config

@@ -12,9 +12,14 @@
 #include <optional>
 #include <string>
 
+#include "config/windows/SystemError.h"
+
 namespace veltrona::process {
 
 namespace {
+
+using config::OwnedHandle;
+using config::systemMessage;
 
 // The version record of the 8-bit interface, whatever the headers at hand call it.
 constexpr DWORD kVersionRecordSize = 148;
@@ -106,25 +111,6 @@ ToolHelpBinding toolHelp() {
     }
     return toolHelpBinding;
 }
-
-// Closes the handle on every path out of the scope that holds it.
-class OwnedHandle {
-  public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() {
-        if (valid()) {
-            CloseHandle(handle_);
-        }
-    }
-
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 // The characters before the first zero byte, or all of them when there is none.
 std::string textOfBuffer(const char* buffer, std::size_t size) {
@@ -239,38 +225,25 @@ bool stillNames(WindowsListingRoad road, HANDLE process, const ProcessEntry& ent
     return same;
 }
 
-std::string systemMessage(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length != 0 ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "Error " + std::to_string(code) : message;
-}
-
-// The shell's answers of 32 or less: some are its own codes, the rest system errors.
+// The shell's answers of 32 or less: some are its own codes, the rest system errors. Like
+// systemMessage, without a closing period: the error box adds it.
 std::string shellRefusal(INT_PTR result) {
     switch (result) {
         case 0:
-            return "The system is out of memory or resources.";
+            return "The system is out of memory or resources";
         case SE_ERR_ACCESSDENIED:
-            return "Access is denied.";
+            return "Access is denied";
         case SE_ERR_ASSOCINCOMPLETE:
         case SE_ERR_NOASSOC:
-            return "No program is associated with this file.";
+            return "No program is associated with this file";
         case SE_ERR_DDEBUSY:
         case SE_ERR_DDEFAIL:
         case SE_ERR_DDETIMEOUT:
-            return "The DDE transaction failed.";
+            return "The DDE transaction failed";
         case SE_ERR_DLLNOTFOUND:
-            return "A required library was not found.";
+            return "A required library was not found";
         case SE_ERR_SHARE:
-            return "A sharing violation occurred.";
+            return "A sharing violation occurred";
         default:
             return systemMessage(static_cast<DWORD>(result));
     }
