@@ -19,7 +19,7 @@ void AdminWindowTest::TearDown() {
 }
 
 NativeAdminWindow& AdminWindowTest::makeWindow(const std::optional<std::string>& settings,
-                                                    process::ProcessPlatform* processes) {
+                                               process::ProcessPlatform* processes) {
     if (settings) {
         writeFile(folder() / L"Server.INI", *settings);
     }

@@ -14,10 +14,10 @@
 
 #include "FormDoubles.h"
 #include "NativeFormWindow.h"
-#include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 #include "WindowsTestSupport.h"
 #include "app/Clock.h"
+#include "app/ServerAdminFormDescription.h"
+#include "app/ServerAdminWindow.h"
 #include "process/windows/WindowsProcessPlatform.h"
 #include "ui/PromptGeometry.h"
 #include "ui/UserDialogs.h"
@@ -50,7 +50,7 @@ class AdminWindowTest : public ::testing::Test {
 
     // The window over the program folder, which holds `settings` as "Server.INI" when given.
     NativeAdminWindow& makeWindow(const std::optional<std::string>& settings = std::nullopt,
-                                       process::ProcessPlatform* processes = nullptr);
+                                  process::ProcessPlatform* processes = nullptr);
     ui::NativeFormWindow& view() { return window_->window(); }
     std::filesystem::path folder() const { return programFolder_; }
     // Places the stand-in server in the program folder.
