@@ -137,9 +137,14 @@ wait_tool_exit() {
 
 # The id of the viewable window whose title is exactly TITLE, or nothing.
 window_by_title() {
-    local title=$1 id
+    local title=$1 id info
     for id in $(xdotool search --onlyvisible --name "^$(sed 's/[][\.*^$()+?{}|]/\\&/g' <<<"$title")\$" 2>/dev/null); do
-        if xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+        # The Windows program's own application window bears the application title too,
+        # but has no size: it is the taskbar button, never a box to answer.
+        info=$(xwininfo -id "$id" 2>/dev/null) || continue
+        if grep -q 'Map State: IsViewable' <<<"$info" &&
+            [ "$(awk -F: '/^ *Width/ {gsub(/ /, "", $2); print $2}' <<<"$info")" -gt 2 ] &&
+            [ "$(awk -F: '/^ *Height/ {gsub(/ /, "", $2); print $2}' <<<"$info")" -gt 2 ]; then
             echo "$id"
             return 0
         fi

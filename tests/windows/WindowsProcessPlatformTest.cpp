@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -266,12 +267,17 @@ TEST_F(WindowsProcessTest, ShellLaunchHandsTheParameterStringToTheServer) {
         const auto record = folder.path() / ("arguments" + std::to_string(index++) + ".txt");
         ASSERT_TRUE(SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", record.c_str()));
         platform_.launch(serverPath(), row.parameters, false);
-        ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(record); }));
-        std::ifstream in(record, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        const auto arguments = standin::decodeArgumentRecord(text.str());
-        ASSERT_TRUE(arguments.has_value()) << text.str();
+        // The server may have created the record and not yet written it whole.
+        std::string text;
+        std::optional<std::vector<std::string>> arguments;
+        ASSERT_TRUE(waitUntil([&] {
+            std::ifstream in(record, std::ios::binary);
+            std::stringstream read;
+            read << in.rdbuf();
+            text = read.str();
+            arguments = standin::decodeArgumentRecord(text);
+            return arguments.has_value() && !arguments->empty();  // every row has some
+        })) << text;
         EXPECT_EQ(*arguments, row.arguments);
         endAllServers();
     }
