@@ -53,21 +53,21 @@ inline const FormSpec& form() {
     }();
     static constexpr std::array<std::string_view, 2> choice{"A", "B"};
     static const std::array<RadioGroup, 1> groups{{{"Choice", choice}}};
-    static const FormSpec spec{.name = "Contract",
-                               .caption = "Contract",
-                               .left = 40,
-                               .top = 40,
-                               .clientWidth = 220,
-                               .clientHeight = 240,
-                               .fontFamily = "MS Sans Serif",
-                               .fontPointSize = 8,
-                               .controls = controls,
-                               .radioGroups = groups,
-                               .firstFocus = "Name",
-                               .onCreate = {},
-                               .onShow = {},
-                               .onClose = {}};
-    return spec;
+    static const FormSpec design{.name = "Contract",
+                                 .caption = "Contract",
+                                 .left = 40,
+                                 .top = 40,
+                                 .clientWidth = 220,
+                                 .clientHeight = 240,
+                                 .fontFamily = "MS Sans Serif",
+                                 .fontPointSize = 8,
+                                 .controls = controls,
+                                 .radioGroups = groups,
+                                 .firstFocus = "Name",
+                                 .onCreate = {},
+                                 .onShow = {},
+                                 .onClose = {}};
+    return design;
 }
 
 class NoDialogs : public UserDialogs {
