@@ -81,11 +81,35 @@ zip_folder="$work/zip/$(basename "$archive" .zip)"
 check "the ZIP holds one program folder with exactly the programs" \
     test "$(ls "$zip_folder" 2>/dev/null | sort)" = "$(printf '%s\n' "${programs[@]}" | sort)"
 if [[ " ${programs[*]} " == *" VeltronaAdmin.exe "* ]]; then
-    # Program Files is written by administrators only; the tool asks for elevation instead
-    # of being redirected to a per-user copy of its settings.
-    check "VeltronaAdmin.exe asks to run as administrator" \
-        grep -aqE 'requestedExecutionLevel[^>]*level=.requireAdministrator.' "$zip_folder/VeltronaAdmin.exe"
+    # An administrator runs the tool elevated (Program Files), a standard user as himself;
+    # any requested level keeps UAC from redirecting the settings to a per-user copy.
+    check "VeltronaAdmin.exe asks for the highest rights its user has" \
+        grep -aqE 'requestedExecutionLevel[^>]*level=.highestAvailable.' "$zip_folder/VeltronaAdmin.exe"
+    check "VeltronaAdmin.exe names Windows 7 to 11 as supported" bash -c '
+        for id in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+            1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+            grep -aqF "<supportedOS Id=\"{$id}\"/>" "$1" || exit 1
+        done' _ "$zip_folder/VeltronaAdmin.exe"
 fi
+# The version of the packages' names is the one in each program's version information.
+version=$(basename "$installer" -win64.exe)
+version=${version#veltrona-administration-}
+version_info() {
+    local rc
+    rc=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$1") || return 1
+    grep -q 'RT_GROUP_ICON' <<<"$rc" &&
+        grep -qF 'VALUE "ProductName", "Veltrona Administration"' <<<"$rc" &&
+        grep -qF "VALUE \"FileVersion\", \"$version\"" <<<"$rc" &&
+        grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$rc" &&
+        grep -qF 'VALUE "CompanyName", "Veltrona"' <<<"$rc" &&
+        grep -qE 'VALUE "LegalCopyright", "Copyright .+"' <<<"$rc" &&
+        grep -qE 'VALUE "FileDescription", ".+"' <<<"$rc" &&
+        grep -qF "VALUE \"OriginalFilename\", \"$(basename "$1")\"" <<<"$rc"
+}
+for program in "${programs[@]}"; do
+    check "$program carries the icon and the version information of $version" \
+        version_info "$zip_folder/$program"
+done
 
 # ---- install -----------------------------------------------------------------------------
 
