@@ -3,15 +3,14 @@
 #   veltrona-administration.ico          16, 24, 32, 48, 64, 128 and 256 pixels (Windows)
 #   png/<size>/veltrona-administration.png   the same sizes (hicolor, the Qt window)
 # The generated files are committed, so a build needs none of these tools; run this after
-# changing the drawing. Needs rsvg-convert (librsvg2-bin) and icotool (icoutils).
+# changing the drawing. Installs rsvg-convert (librsvg2-bin) and icotool (icoutils) with
+# apt-get when they are missing (needs root).
 set -euo pipefail
 cd "$(dirname "$0")"
+source ../../scripts/packages.sh
+ensure_packages librsvg2-bin icoutils
 name=veltrona-administration
 sizes=(16 24 32 48 64 128 256)
-command -v rsvg-convert >/dev/null && command -v icotool >/dev/null || {
-    echo "make-icons.sh: needs rsvg-convert (librsvg2-bin) and icotool (icoutils)" >&2
-    exit 1
-}
 pngs=()
 for size in "${sizes[@]}"; do
     mkdir -p "png/$size"
