@@ -8,7 +8,8 @@
 # The package (cpack -G DEB, run in the build folder) installs that folder as
 # /opt/veltrona-administration, plus a desktop entry and the launcher
 # /usr/bin/veltrona-administration and the command-line companion /usr/bin/veltronactl
-# (symbolic links: both programs resolve their real folder).
+# (symbolic links: both programs resolve their real folder), and the application icon under
+# /usr/share/icons/hicolor.
 #
 # Who may write where. Root runs the programs of that folder (the server, and veltronactl
 # from a service), so the folder and everything in it belong to root, mode 0755, and nobody
@@ -51,6 +52,18 @@ install(FILES ${settings_link}
   EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${VELTRONA_PACKAGE_NAME}.desktop
   DESTINATION /usr/share/applications
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+# The application icon of the desktop entry (Icon=veltrona-administration), in every size
+# that packaging/icons/make-icons.sh makes from the drawing, and the drawing itself.
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons/png/${size}/${VELTRONA_PACKAGE_NAME}.png
+    DESTINATION /usr/share/icons/hicolor/${size}x${size}/apps
+    COMPONENT system
+    EXCLUDE_FROM_ALL)
+endforeach()
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons/${VELTRONA_PACKAGE_NAME}.svg
+  DESTINATION /usr/share/icons/hicolor/scalable/apps
   COMPONENT system
   EXCLUDE_FROM_ALL)
 

@@ -4,7 +4,11 @@
 # folder, "C:\Program Files\Veltrona Administration"), starts the installed tool under a
 # private Xvfb with openbox, closes its window through the window manager and checks the
 # settings file it wrote; then installs again over it, as an upgrade does, uninstalls
-# silently and checks that only the administrator's settings file is left.
+# silently and checks that only the administrator's settings file is left. Then, as an
+# administrator with the real server would: installs into a folder that holds a
+# ZarvoServer.exe of its own, which the install and the uninstall leave byte for byte; a
+# second install into another folder is refused; a server copied over the demo server
+# after the install is kept by the uninstall.
 #   bash tests/acceptance/windows-package-check.sh BUILD_DIR
 # Nothing outside its temporary folder changes. Ends with "N passed, M failed"; exits
 # non-zero on any failure and when nothing was checked.
@@ -77,10 +81,34 @@ mkdir "$work/zip"
 zip_folder="$work/zip/$(basename "$archive" .zip)"
 check "the ZIP holds one program folder with exactly the programs" \
     test "$(ls "$zip_folder" 2>/dev/null | sort)" = "$(printf '%s\n' "${programs[@]}" | sort)"
-# Program Files is written by administrators only; the tool asks for elevation instead
-# of being redirected to a per-user copy of its settings.
-check "VeltronaAdmin.exe asks to run as administrator" \
-    grep -aqE 'requestedExecutionLevel[^>]*level=.requireAdministrator.' "$zip_folder/VeltronaAdmin.exe"
+# An administrator runs the tool elevated (Program Files), a standard user as himself;
+# any requested level keeps UAC from redirecting the settings to a per-user copy.
+check "VeltronaAdmin.exe asks for the highest rights its user has" \
+    grep -aqE 'requestedExecutionLevel[^>]*level=.highestAvailable.' "$zip_folder/VeltronaAdmin.exe"
+check "VeltronaAdmin.exe names Windows 7 to 11 as supported" bash -c '
+    for id in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+        1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+        grep -aqF "<supportedOS Id=\"{$id}\"/>" "$1" || exit 1
+    done' _ "$zip_folder/VeltronaAdmin.exe"
+# The version of the packages' names is the one in each program's version information.
+version=$(basename "$installer" -win64.exe)
+version=${version#veltrona-administration-}
+version_info() {
+    local rc
+    rc=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$1") || return 1
+    grep -q 'RT_GROUP_ICON' <<<"$rc" &&
+        grep -qF 'VALUE "ProductName", "Veltrona Administration"' <<<"$rc" &&
+        grep -qF "VALUE \"FileVersion\", \"$version\"" <<<"$rc" &&
+        grep -qF "VALUE \"ProductVersion\", \"$version\"" <<<"$rc" &&
+        grep -qF 'VALUE "CompanyName", "Veltrona"' <<<"$rc" &&
+        grep -qE 'VALUE "LegalCopyright", "Copyright .+"' <<<"$rc" &&
+        grep -qE 'VALUE "FileDescription", ".+"' <<<"$rc" &&
+        grep -qF "VALUE \"OriginalFilename\", \"$(basename "$1")\"" <<<"$rc"
+}
+for program in "${programs[@]}"; do
+    check "$program carries the icon and the version information of $version" \
+        version_info "$zip_folder/$program"
+done
 
 # ---- install -----------------------------------------------------------------------------
 
@@ -118,6 +146,29 @@ registered() {
         tr -d '\r' | grep -qF "\"$install_dir\\Uninstall.exe\""
 }
 check "uninstaller registered with Windows" registered
+# reg_value NAME: a value of the uninstall entry.
+reg_value() {
+    wine reg query "$uninstall_key" /v "$1" 2>/dev/null </dev/null | tr -d '\r' |
+        awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+# The entry's size, in KiB, is that of the programs in FOLDER that the installer put there.
+size_registered() {
+    local folder=$1 bytes=0 program kib
+    shift
+    for program in "$@"; do
+        bytes=$((bytes + $(stat -c %s "$folder/$program")))
+    done
+    kib=$(($(reg_value EstimatedSize)))
+    [ $((bytes / 1024 - 8)) -le "$kib" ] && [ "$kib" -le $((bytes / 1024 + 8)) ] ||
+        { echo "# EstimatedSize $kib KiB for $bytes bytes" >&2; return 1; }
+}
+check "the uninstall entry shows version $version and the publisher" \
+    test "$(reg_value DisplayVersion)/$(reg_value Publisher)" = "$version/Veltrona"
+check "the uninstall entry shows the size of the programs and the demo server" \
+    size_registered "$folder" "${programs[@]}"
+[[ " ${programs[*]} " == *" VeltronaAdmin.exe "* ]] &&
+    check "the uninstall entry shows the tool's icon" \
+        test "$(reg_value DisplayIcon)" = "$install_dir\VeltronaAdmin.exe,0"
 
 # ---- the installed tool --------------------------------------------------------------------
 
@@ -145,9 +196,65 @@ uninstall_silently() {
     wine "$install_dir\\Uninstall.exe" /S >>"$work/uninstall.log" 2>&1 </dev/null && wine_wait_idle 120
 }
 check "uninstalls silently" uninstall_silently
-check "only Server.ini is left in the program folder" test "$(ls -A "$folder" 2>/dev/null)" = Server.ini
+check "only Server.ini is left in the program folder (the demo server is gone)" \
+    test "$(ls -A "$folder" 2>/dev/null)" = Server.ini
 check "the settings file keeps its bytes" test "$(sha256sum <"$folder/Server.ini")" = "$settings"
 check "Start-menu folder removed" test ! -e "$menu"
 check "uninstaller no longer registered" bash -c '! wine reg query "$1" </dev/null >/dev/null 2>&1' _ "$uninstall_key"
+
+# ---- beside a server of the administrator's -------------------------------------------------
+
+# install_into 'C:\Folder': a silent install there; its exit status.
+install_into() {
+    wine "$installer" /S "/D=$1" >>"$work/install.log" 2>&1 </dev/null
+    local status=$?
+    wine_wait_idle 120
+    return $status
+}
+uninstall_from() {
+    wine "$1\\Uninstall.exe" /S >>"$work/uninstall.log" 2>&1 </dev/null && wine_wait_idle 120
+}
+tool_programs=()
+for program in "${programs[@]}"; do
+    [ "$program" = ZarvoServer.exe ] || tool_programs+=("$program")
+done
+
+server_dir='C:\Zarvo'
+server_folder=$(wine_unix_path "$server_dir")
+mkdir -p "$server_folder"
+# Some other program than the stand-in, by its bytes.
+{ printf 'MZ'; head -c 65536 /dev/urandom; } >"$work/real-server.exe"
+cp "$work/real-server.exe" "$server_folder/ZarvoServer.exe"
+require "installs into a folder that holds a server" install_into "$server_dir"
+check "the server there keeps its bytes" cmp -s "$server_folder/ZarvoServer.exe" "$work/real-server.exe"
+check "the tool and the uninstaller lie beside it" \
+    test "$(ls "$server_folder" | sort)" = "$(printf '%s\n' "${programs[@]}" Uninstall.exe | sort)"
+check "the uninstall entry's size leaves that server out" \
+    size_registered "$server_folder" "${tool_programs[@]}"
+
+# One installation at a time: another folder is refused, the first one stays as it was.
+other_dir='C:\Other'
+install_into "$other_dir"
+status=$?
+check "a second install into another folder is refused (exit $status)" test "$status" -ne 0
+check "the refused folder is not made" test ! -e "$(wine_unix_path "$other_dir")"
+check "the first installation stays registered and complete" bash -c '
+    [ "$1" = "$2" ] && [ -f "$3/Uninstall.exe" ]' _ "$(reg_value InstallLocation)" "$server_dir" "$server_folder"
+
+check "uninstalls from beside the server" uninstall_from "$server_dir"
+check "the uninstall keeps the server, byte for byte, and nothing else" bash -c '
+    [ "$(ls -A "$1")" = ZarvoServer.exe ] && cmp -s "$1/ZarvoServer.exe" "$2"' \
+    _ "$server_folder" "$work/real-server.exe"
+
+# The demo server, replaced by the real one after the install, is the administrator's.
+demo_dir='C:\Demo'
+demo_folder=$(wine_unix_path "$demo_dir")
+require "installs with the demo server" install_into "$demo_dir"
+check "the demo server is the stand-in" cmp -s "$demo_folder/ZarvoServer.exe" "$zip_folder/ZarvoServer.exe"
+cp "$work/real-server.exe" "$demo_folder/ZarvoServer.exe"
+check "uninstalls after the server was replaced" uninstall_from "$demo_dir"
+check "the uninstall keeps the server that replaced the demo server" bash -c '
+    [ "$(ls -A "$1")" = ZarvoServer.exe ] && cmp -s "$1/ZarvoServer.exe" "$2"' \
+    _ "$demo_folder" "$work/real-server.exe"
 
 summary
