@@ -10,6 +10,7 @@
 
 #include "ApplicationWindow.h"
 #include "PanelWindow.h"
+#include "SpinEditTyping.h"
 #include "WideText.h"
 #include "ui/MemoText.h"
 
@@ -203,6 +204,7 @@ void NativeFormWindow::createControl(const CreationStep& step) {
             break;
         case ControlKind::SpinEdit:
             SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);
+            filterSpinEditTyping(control.window);
             createSpinButtons(control, position, state);
             SetWindowTextW(control.window, text.c_str());
             break;
