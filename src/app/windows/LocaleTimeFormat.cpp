@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/TimeFormat.h"
+#include "config/windows/WideText.h"
 
 namespace veltrona::app {
 
@@ -27,22 +28,7 @@ std::optional<std::string> localeValue(LCTYPE type) {
 
 // The time stamp is composed as UTF-8; the locale answers in the ANSI code page.
 std::string ansiToUtf8(const std::string& ansi) {
-    if (ansi.empty()) {
-        return ansi;
-    }
-    const int wideSize =
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    if (wideSize <= 0) {
-        return ansi;
-    }
-    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
-                        wideSize);
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, utf8.data(), size, nullptr, nullptr);
-    return utf8;
+    return config::narrow(config::widen(ansi, CP_ACP), CP_UTF8);
 }
 
 // The switches hold "0" or "1"; anything that is not "0" counts as set, as the system's

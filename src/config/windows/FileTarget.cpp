@@ -2,27 +2,18 @@
 // std::filesystem::path holds them, so no name is bent by a code page.
 #include "config/windows/FileTarget.h"
 
+#include "config/windows/WideText.h"
+
 namespace veltrona::config::detail {
 
 namespace {
 
 using GetFinalPathNameByHandleWFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
-std::string wideToUtf8(const wchar_t* text, int length) {
-    if (length <= 0) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
-
 }  // namespace
 
 std::string pathText(const std::filesystem::path& path) {
-    const std::wstring& native = path.native();
-    return wideToUtf8(native.c_str(), static_cast<int>(native.size()));
+    return narrow(path.native(), CP_UTF8);
 }
 
 [[noreturn]] void throwCannotCreate(const std::filesystem::path& path, DWORD code) {

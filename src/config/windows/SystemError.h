@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "config/windows/WideText.h"
+
 #include <string>
 #include <utility>
 
@@ -20,11 +22,7 @@ inline std::string systemMessage(DWORD code) {
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                             nullptr, nullptr);
-        message.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size,
-                            nullptr, nullptr);
+        message = narrow(std::wstring_view(text, length), CP_UTF8);
     }
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
