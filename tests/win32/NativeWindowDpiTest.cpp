@@ -218,5 +218,91 @@ TEST_F(NativeWindowDpi, MovingToAnotherMonitorScalesAgain) {
     expectScaledTo(dpi);
 }
 
+struct ProcessWindows {
+    DWORD process;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM found) {
+    auto* seen = reinterpret_cast<ProcessWindows*>(found);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (seen->process == 0 || process == seen->process) {
+        seen->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+HWND childWithText(HWND window, const std::wstring& text) {
+    ProcessWindows children{0, {}};
+    EnumChildWindows(window, collectWindow, reinterpret_cast<LPARAM>(&children));
+    for (const HWND child : children.windows) {
+        if (windowText(child) == text) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// The program itself, started as the user starts it, measured from this process: its
+// manifest makes it aware, so nothing between the two scales what the screen shows.
+TEST_F(NativeWindowDpi, TheProgramsWindowOnTheScreen) {
+    const int dpi = expectedDpi();
+    const std::filesystem::path program = folder() / L"VeltronaAdmin.exe";
+    std::filesystem::copy_file(std::filesystem::path(programFolder()) / "VeltronaAdmin.exe",
+                               program);
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, folder().c_str(), &startup, &started));
+    WaitForInputIdle(started.hProcess, 10000);
+    HWND main = nullptr;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            ProcessWindows seen{started.dwProcessId, {}};
+            EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&seen));
+            for (const HWND window : seen.windows) {
+                if (IsWindowVisible(window) &&
+                    windowText(window) == L"Zarvo Server Einstellungen") {
+                    main = window;
+                }
+            }
+            return main != nullptr;
+        },
+        std::chrono::seconds(10)));
+    if (main != nullptr) {
+        EXPECT_EQ(dpiOfWindow(main), static_cast<UINT>(dpi));
+        const Expected& expected = expectedAt(dpi);
+        EXPECT_EQ(clientOf(main), (Rect{0, 0, expected.clientWidth, expected.clientHeight}));
+        struct Row {
+            const wchar_t* caption;
+            Rect design;  // in its container, at 96 DPI
+        };
+        const Row rows[] = {
+            {L"Zarvo Server stoppen", {48, 24, 169, 25}},
+            {L"Dicom Einstellungen", {248, 104, 209, 281}},
+            {L"Verbose mode", {16, 8, 97, 17}},  // in Panel1
+        };
+        for (const Row& row : rows) {
+            const HWND control = childWithText(main, row.caption);
+            ASSERT_NE(control, nullptr);
+            const Rect bounds = boundsIn(control, GetParent(control));
+            EXPECT_EQ(bounds,
+                      (Rect{MulDiv(row.design.left, dpi, 96), MulDiv(row.design.top, dpi, 96),
+                            MulDiv(row.design.width, dpi, 96), MulDiv(row.design.height, dpi, 96)}))
+                << std::string(row.caption, row.caption + wcslen(row.caption));
+        }
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(started.hProcess, 10000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the program did not end";
+        TerminateProcess(started.hProcess, 1);
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+}
+
 }  // namespace
 }  // namespace veltrona::testing
