@@ -81,8 +81,9 @@ void TServerAdminForm::openTranslation() {
         return;
     }
     if (file.status == config::FileReadResult::Status::Failed) {
-        throw config::FileError("Datei " + path.string() + " kann nicht geöffnet werden. " +
-                                file.reason);
+        const std::u8string shown = path.u8string();
+        throw config::FileError("Datei " + std::string(shown.begin(), shown.end()) +
+                                " kann nicht geöffnet werden. " + file.reason);
     }
     translationFile_ = ui::TranslationFile::parse(file.content);
     const config::CodePage codePage = config::CodePage::ofFile(file.content);

@@ -25,6 +25,10 @@ std::string systemPathText(const fs::path& path, const config::CodePage& system)
 
 }  // namespace
 
+std::string systemPathText(const fs::path& path) {
+    return systemPathText(path, config::CodePage::system());
+}
+
 SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     SettingsDocument document;
     const fs::path path = config::findIgnoringCase(programFolder, "Server.INI");
@@ -139,7 +143,7 @@ ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
     input.port = encode(shown.port);
 
     ServerLaunch launch;
-    launch.program = systemPathText(programFolder / kServerExecutableName, system);
+    launch.program = programFolder / kServerExecutableName;
     launch.parameters = config::buildParameterString(input);
     launch.shown = verbose;
     return launch;

@@ -76,10 +76,14 @@ std::optional<std::filesystem::path> findSetupProfile(const std::filesystem::pat
 // How the server is started: the program folder's "ZarvoServer.exe" with the parameter
 // string, shown in verbose mode and hidden otherwise.
 struct ServerLaunch {
-    std::string program;     // in the system code page
+    std::filesystem::path program;
     std::string parameters;  // in the system code page
     bool shown = false;
 };
+
+// A path as the system code page spells it, for a command line and for messages; a
+// character that code page lacks becomes what the system makes of it.
+std::string systemPathText(const std::filesystem::path& path);
 
 // The launch from settings whose texts are UTF-8, as the window shows them; the server
 // profile, when the program folder has one, replaces the transfer syntax.

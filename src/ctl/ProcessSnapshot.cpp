@@ -24,7 +24,7 @@ class FixedListing : public process::ProcessPlatform {
     process::TerminateResult terminate(const ProcessEntry&) override {
         throw std::logic_error("a fixed listing ends no process");
     }
-    void launch(const std::string&, const std::string&, bool) override {
+    void launch(const std::filesystem::path&, const std::string&, bool) override {
         throw std::logic_error("a fixed listing starts no process");
     }
 

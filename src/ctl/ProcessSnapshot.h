@@ -59,7 +59,8 @@ class TerminationRecorder : public process::ProcessPlatform {
     std::vector<process::ProcessEntry> listProcesses() override { return inner_.listProcesses(); }
     process::ProcessListing inspectProcesses() override { return inner_.inspectProcesses(); }
     process::TerminateResult terminate(const process::ProcessEntry& entry) override;
-    void launch(const std::string& program, const std::string& parameters, bool shown) override {
+    void launch(const std::filesystem::path& program, const std::string& parameters,
+                bool shown) override {
         inner_.launch(program, parameters, shown);
     }
 

@@ -85,11 +85,12 @@ int runStart(const CtlContext& context, bool verbose,
     }
     JsonObject json = JsonObject()
                           .boolean("started", true)
-                          .text("program", jsonText(launch.program))
+                          .text("program", jsonText(app::systemPathText(launch.program)))
                           .text("parameters", jsonText(launch.parameters))
                           .boolean("shown", launch.shown);
     if (!context.json) {
-        context.out << "ZarvoServer.exe started: " << launch.program << launch.parameters << "\n";
+        context.out << "ZarvoServer.exe started: " << app::systemPathText(launch.program)
+                    << launch.parameters << "\n";
     }
     if (!wait) {
         if (context.json) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -68,12 +69,14 @@ class ProcessPlatform {
     // provided it still is the program `entry` names.
     virtual TerminateResult terminate(const ProcessEntry& entry) = 0;
 
-    // Starts `program` with `parameters`, a command line written for a Windows program,
+    // Starts `program`, named by its own path whatever the system code page can spell,
+    // with `parameters`, a command line written for a Windows program in that code page,
     // detached: it outlives the tool, starts in the tool's current directory and never
     // goes through a shell. `shown` (verbose mode) shows its window or output; otherwise
     // its output goes nowhere. Returns once it has been started; throws LaunchError when
     // the platform refuses.
-    virtual void launch(const std::string& program, const std::string& parameters, bool shown) = 0;
+    virtual void launch(const std::filesystem::path& program, const std::string& parameters,
+                        bool shown) = 0;
 };
 
 // The implementation for the operating system the tool was built for.

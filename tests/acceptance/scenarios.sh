@@ -131,6 +131,10 @@ scenario_empty_folder() {
     window=$(wait_window "$main_title" "$FIRST_WINDOW_LIMIT") || fail "the main window did not appear" || return
     window_geometry "$window"
     [ "${WIN_W}x${WIN_H}" = 485x432 ] || fail "client area ${WIN_W}x${WIN_H}, not 485x432" || return
+    # The window manager shows the application icon on the window, its taskbar entry and
+    # the window switcher: the window hands it over as _NET_WM_ICON.
+    xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (' ||
+        fail "the window hands the window manager no icon" || return
     [ -z "$(settings_files)" ] || fail "settings written before the close" || return
     screenshot "$window" "$artifacts/1-empty-folder.png"
     request_close "$window"

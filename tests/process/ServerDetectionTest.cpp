@@ -27,7 +27,7 @@ class ScriptedPlatform : public ProcessPlatform {
         const auto scripted = results.find(entry.id);
         return scripted == results.end() ? TerminateResult::Terminated : scripted->second;
     }
-    void launch(const std::string&, const std::string&, bool) override {}
+    void launch(const std::filesystem::path&, const std::string&, bool) override {}
 
     std::map<ProcessId, TerminateResult> results;
     std::vector<ProcessId> terminated;

@@ -33,7 +33,7 @@ class ScriptedProcesses : public process::ProcessPlatform {
     std::vector<process::ProcessEntry> terminated;
     std::vector<process::ProcessId> refuse;  // terminations the platform denies
     struct Launch {
-        std::string program;
+        std::filesystem::path program;
         std::string parameters;
         bool shown;
     };
@@ -67,7 +67,8 @@ class ScriptedProcesses : public process::ProcessPlatform {
         return process::TerminateResult::Terminated;
     }
 
-    void launch(const std::string& program, const std::string& parameters, bool shown) override {
+    void launch(const std::filesystem::path& program, const std::string& parameters,
+                bool shown) override {
         if (refuseLaunch) {
             throw process::LaunchError("No such file or directory");
         }

@@ -78,5 +78,46 @@ TEST(FormBinder, RefusesAFormWhoseHandlersItDoesNotHaveAndShowsWhatAHandlerThrow
     EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Kaputt.", "Keine Uhrzeit."}));
 }
 
+TEST(FormBinder, RunsTheHandlerThatTheDescriptionNamesForEachEventAndNoOther) {
+    std::vector<ControlSpec> controls(contract::form().controls.begin(),
+                                      contract::form().controls.end());
+    const auto row = [&](std::string_view name) -> ControlSpec& {
+        return *std::find_if(controls.begin(), controls.end(),
+                             [&](const ControlSpec& c) { return c.name == name; });
+    };
+    row("Name").event = ControlEvent::Change;
+    row("Name").handler = "NameChange";
+    row("Tick").event = ControlEvent::Tick;
+    row("Tick").handler = "TickTimer";
+    FormSpec form = contract::form();
+    form.controls = controls;
+    form.onCreate = "FormCreate";
+    form.onShow = "FormShow";
+    form.onClose = "FormClose";
+
+    std::vector<std::string_view> ran;
+    const auto noting = [&ran](std::string_view name, bool answer) {
+        return FormHandler{name, [&ran, name, answer] { return ran.push_back(name), answer; }};
+    };
+    MemoryFormView view(form);
+    contract::NoDialogs dialogs;
+    FormBinder binder(
+        form, view,
+        {noting("GoClick", true), noting("NameChange", true), noting("TickTimer", true),
+         noting("FormCreate", true), noting("FormShow", true), noting("FormClose", false)},
+        dialogs, nullptr);
+    binder.created();
+    binder.shown();
+    binder.controlEvent("Name", ControlEvent::Change);
+    binder.controlEvent("Name", ControlEvent::Click);  // not the event it reports
+    binder.controlEvent("Tick", ControlEvent::Tick);
+    binder.controlEvent("Count", ControlEvent::Change);  // names no handler
+    binder.controlEvent("Nowhere", ControlEvent::Click);
+    binder.controlEvent("Go", ControlEvent::Click);
+    EXPECT_FALSE(binder.closeRequested()) << "the close handler's answer decides";
+    EXPECT_EQ(ran, (std::vector<std::string_view>{"FormCreate", "FormShow", "NameChange",
+                                                  "TickTimer", "GoClick", "FormClose"}));
+}
+
 }  // namespace
 }  // namespace veltrona::ui::testing

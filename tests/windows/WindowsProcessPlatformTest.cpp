@@ -284,6 +284,34 @@ TEST_F(WindowsProcessTest, ShellLaunchHandsTheParameterStringToTheServer) {
     SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", nullptr);
 }
 
+TEST_F(WindowsProcessTest, ServerStartsFromAFolderTheAnsiCodePageCannotSpell) {
+    TempFolder folder;
+    const std::filesystem::path program = folder.path() / L"cases" / L"\u03A9mega" / L"prog";
+    std::filesystem::create_directories(program);
+    ASSERT_TRUE(CopyFileW((std::filesystem::path(programFolder()) / kServerName).c_str(),
+                          (program / kServerName).c_str(), TRUE));
+    // A letter of the ANSI code page reaches the server as the byte it was.
+    const bool western = GetACP() == 1252;
+    const std::string folderArgument = western ? "D:\\Bild\xE9r" : "D:\\Images";
+    const auto record = folder.path() / "arguments.txt";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", record.c_str()));
+    platform_.launch(program / kServerName, " -dw -od \"" + folderArgument + "\"  -aet A 104",
+                     false);
+    std::optional<std::vector<std::string>> arguments;
+    EXPECT_TRUE(waitUntil([&] {
+        std::ifstream in(record, std::ios::binary);
+        std::stringstream read;
+        read << in.rdbuf();
+        arguments = standin::decodeArgumentRecord(read.str());
+        return arguments.has_value() && !arguments->empty();
+    }));
+    SetEnvironmentVariableW(L"ZARVO_SERVER_ARGS_FILE", nullptr);
+    endAllServers();
+    ASSERT_TRUE(arguments.has_value());
+    EXPECT_EQ(*arguments,
+              (std::vector<std::string>{"-dw", "-od", folderArgument, "-aet", "A", "104"}));
+}
+
 TEST_F(WindowsProcessTest, LaunchOfAMissingProgramIsRefusedWithAReason) {
     TempFolder folder;
     try {

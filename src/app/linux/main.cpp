@@ -1,5 +1,6 @@
 // Veltrona Administration: the window that runs the storage server beside it.
 #include <QApplication>
+#include <QIcon>
 #include <memory>
 
 #include "app/ServerAdminFormDescription.h"
@@ -17,6 +18,11 @@ int main(int argc, char* argv[]) {
     int toolkitArgc = argc > 0 ? 1 : 0;
     QApplication application(toolkitArgc, argv);
     QApplication::setApplicationName(app::kApplicationTitle);
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1/veltrona-administration.png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
     // Message boxes and the password prompt use the window's font, as the window does.
     ui::useWindowFont();
     QApplication::setFont(ui::windowFont());

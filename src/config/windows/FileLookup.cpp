@@ -4,7 +4,8 @@
 namespace veltrona::config {
 
 std::filesystem::path findIgnoringCase(const std::filesystem::path& folder, std::string_view name) {
-    return folder / std::filesystem::path(std::string(name));
+    // "../Custom.ini" names the file with the system's own separators, as messages show it.
+    return (folder / std::filesystem::path(std::string(name))).make_preferred();
 }
 
 }  // namespace veltrona::config

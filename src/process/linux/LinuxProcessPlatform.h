@@ -23,7 +23,8 @@ class LinuxProcessPlatform : public ProcessPlatform {
     ProcessListing inspectProcesses() override;
     // SIGKILL: Linux gives the killer no say over the exit status.
     TerminateResult terminate(const ProcessEntry& entry) override;
-    void launch(const std::string& program, const std::string& parameters, bool shown) override;
+    void launch(const std::filesystem::path& program, const std::string& parameters,
+                bool shown) override;
 
     // The method terminate() uses now: Kill once the kernel has answered ENOSYS to pidfd_open.
     TerminateMethod terminateMethod() const { return method_; }

@@ -318,8 +318,9 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
     return signalResult(errno);
 }
 
-void LinuxProcessPlatform::launch(const std::string& program, const std::string& parameters,
-                                  bool shown) {
+void LinuxProcessPlatform::launch(const std::filesystem::path& programPath,
+                                  const std::string& parameters, bool shown) {
+    const std::string& program = programPath.native();
     // Everything the children need is built here: after fork only async-signal-safe
     // calls may run, since other threads of the tool may hold the allocator's locks.
     std::vector<std::string> arguments = config::splitWindowsArguments(parameters);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "config/windows/SystemError.h"
+#include "config/windows/WideText.h"
 
 namespace veltrona::process {
 
@@ -337,10 +338,15 @@ TerminateResult WindowsProcessPlatform::terminate(const ProcessEntry& entry) {
     return TerminateResult::Refused;
 }
 
-void WindowsProcessPlatform::launch(const std::string& program, const std::string& parameters,
-                                    bool shown) {
-    const HINSTANCE result = ShellExecuteA(ownerWindow_, "open", program.c_str(),
-                                           parameters.c_str(), nullptr, shown ? SW_SHOW : SW_HIDE);
+void WindowsProcessPlatform::launch(const std::filesystem::path& program,
+                                    const std::string& parameters, bool shown) {
+    // The wide call names the program by its path as the module's wide name gave it, so
+    // a folder outside the ANSI code page starts too. The parameters become UTF-16 just
+    // as the ANSI call would convert them, so the server reads the same bytes.
+    const std::wstring wideParameters = config::widen(parameters, CP_ACP);
+    const HINSTANCE result =
+        ShellExecuteW(ownerWindow_, L"open", program.c_str(), wideParameters.c_str(), nullptr,
+                      shown ? SW_SHOW : SW_HIDE);
     const auto code = reinterpret_cast<INT_PTR>(result);
     if (code <= 32) {
         throw LaunchError(shellRefusal(code));

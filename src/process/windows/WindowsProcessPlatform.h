@@ -56,7 +56,8 @@ class WindowsProcessPlatform final : public ProcessPlatform {
 
     // Asks the shell to open `program` with the verb "open", no working directory, and
     // the window shown or hidden. Throws LaunchError when the shell answers 32 or less.
-    void launch(const std::string& program, const std::string& parameters, bool shown) override;
+    void launch(const std::filesystem::path& program, const std::string& parameters,
+                bool shown) override;
 
     // The window that owns the shell's messages about a launch: the application's main
     // window. None by default.

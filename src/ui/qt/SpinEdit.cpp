@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "config/IntegerConversion.h"
+#include "ui/SpinEditText.h"
 
 namespace veltrona::ui {
 
@@ -12,8 +13,10 @@ SpinEdit::SpinEdit(QWidget* parent) : QSpinBox(parent) {
     lineEdit()->setMaxLength(std::numeric_limits<int>::max());
 }
 
-QValidator::State SpinEdit::validate(QString& /*input*/, int& /*pos*/) const {
-    return QValidator::Acceptable;  // what was typed stays; no fix-up to an earlier value
+QValidator::State SpinEdit::validate(QString& input, int& /*pos*/) const {
+    // What may be typed stays as it is, with no fix-up to an earlier value; anything else
+    // is refused, keystroke or paste.
+    return spinEditAccepts(input.toStdString()) ? QValidator::Acceptable : QValidator::Invalid;
 }
 
 int SpinEdit::valueFromText(const QString& text) const {

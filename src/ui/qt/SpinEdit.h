@@ -6,8 +6,9 @@
 namespace veltrona::ui {
 
 // A spin edit: an edit whose text the arrows step by 1 as a whole number, over the full
-// 32-bit range. The text may hold anything the user typed; the form reads it as it
-// stands and counts a text that is no integer as 0, so nothing here corrects it.
+// 32-bit range. Typing takes digits and a minus sign in front; the form reads the text
+// as it stands and counts a text that is no integer (empty, "-", out of range) as 0, so
+// nothing here corrects it.
 class SpinEdit : public QSpinBox {
     Q_OBJECT
 

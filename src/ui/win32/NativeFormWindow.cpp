@@ -11,6 +11,7 @@
 #include "ApplicationWindow.h"
 #include "PanelWindow.h"
 #include "ScreenDpi.h"
+#include "SpinEditTyping.h"
 #include "WideText.h"
 #include "ui/DpiScaling.h"
 #include "ui/MemoText.h"
@@ -236,6 +237,7 @@ void NativeFormWindow::createControl(const CreationStep& step) {
             break;
         case ControlKind::SpinEdit:
             SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);
+            filterSpinEditTyping(control.window);
             createSpinButtons(control, state);
             SetWindowTextW(control.window, text.c_str());
             break;

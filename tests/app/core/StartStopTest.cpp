@@ -13,7 +13,7 @@ TEST_F(StartStop, StartBuildsTheParameterStringFromTheControls) {
     create();
     form->Button2Click();
     ASSERT_EQ(processes.launches.size(), 1u);
-    EXPECT_EQ(processes.launches[0].program, (programFolder / "ZarvoServer.exe").string());
+    EXPECT_EQ(processes.launches[0].program, programFolder / "ZarvoServer.exe");
     EXPECT_EQ(processes.launches[0].parameters,
               " -dw -dhl +xs -od \"/srv/images\"  -aet ARCHIVE 104");
     EXPECT_FALSE(processes.launches[0].shown);
