@@ -10,8 +10,10 @@
 
 #include "ApplicationWindow.h"
 #include "PanelWindow.h"
+#include "ScreenDpi.h"
 #include "SpinEditTyping.h"
 #include "WideText.h"
+#include "ui/DpiScaling.h"
 #include "ui/MemoText.h"
 
 namespace veltrona::ui {
@@ -129,15 +131,22 @@ NativeFormWindow::NativeFormWindow(const FormSpec& form, HWND owner)
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     registerWindowClass(instance);
 
-    RECT frame{0, 0, form.clientWidth, form.clientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+    // Made at the designed place first: which monitor it is on, and so its pixels per
+    // inch, is known once it exists. The place stays in screen pixels; the size grows.
     CreateWindowExW(kWindowExStyle, kWindowClass, widen(form.caption).c_str(), kWindowStyle,
-                    form.left, form.top, frame.right - frame.left, frame.bottom - frame.top, owner,
-                    nullptr, instance, this);
+                    form.left, form.top, form.clientWidth, form.clientHeight, owner, nullptr,
+                    instance, this);
     if (window_ == nullptr) {
         throw std::runtime_error("The window cannot be created");
     }
     try {
+        pixelsPerInch_ = pixelsPerInchOf(window_);
+        makeFonts();
+        const RECT frame = frameForClient(scaled(form.clientWidth, pixelsPerInch_),
+                                          scaled(form.clientHeight, pixelsPerInch_), kWindowStyle,
+                                          kWindowExStyle, pixelsPerInch_);
+        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         createContent();
     } catch (...) {
         DestroyWindow(window_);
@@ -151,8 +160,37 @@ NativeFormWindow::~NativeFormWindow() {
     }
 }
 
-void NativeFormWindow::createContent() {
+// The window's fonts at its pixels per inch; the ones they replace are released once
+// every control has been given the new ones.
+void NativeFormWindow::makeFonts() {
+    GdiFont font(form_.fontFamily, form_.fontPointSize, false, pixelsPerInch_);
+    GdiFont boldFont(form_.fontFamily, form_.fontPointSize, true, pixelsPerInch_);
+    font_ = std::move(font);
+    boldFont_ = std::move(boldFont);
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.handle()), FALSE);
+    // Containers first: a control that grows to fit its caption is bounded by its container.
+    for (const CreationStep& step : creationOrder(form_)) {
+        NativeControl& control =
+            controls_[static_cast<std::size_t>(step.control - form_.controls.data())];
+        if (control.window != nullptr) {
+            layOut(control);
+        }
+    }
+}
+
+void NativeFormWindow::rescale(int pixelsPerInch, const RECT& suggested) {
+    pixelsPerInch_ = pixelsPerInch;
+    makeFonts();
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+Rect NativeFormWindow::boundsOf(const ControlSpec& design) const {
+    return scaled(Rect{design.left, design.top, design.width, design.height}, pixelsPerInch_);
+}
+
+void NativeFormWindow::createContent() {
     for (const CreationStep& step : creationOrder(form_)) {
         createControl(step);
     }
@@ -174,7 +212,7 @@ void NativeFormWindow::createControl(const CreationStep& step) {
     // Inside its container, at the place the description gives; the window's controls
     // were created before their contents.
     const HWND parent = design.parent.empty() ? window_ : find(design.parent).window;
-    const POINT position{design.left, design.top};
+    const Rect bounds = boundsOf(design);
     const DWORD state = (design.visible ? WS_VISIBLE : 0) | (design.enabled ? 0 : WS_DISABLED) |
                         (step.tabStop ? WS_TABSTOP : 0) | (step.startsGroup ? WS_GROUP : 0);
     const std::wstring text = design.kind == ControlKind::Memo
@@ -182,20 +220,15 @@ void NativeFormWindow::createControl(const CreationStep& step) {
                                   : widen(design.caption);
     const int id = kFirstControlId + static_cast<int>(index);
     control.window = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(),
-                                     WS_CHILD | WS_CLIPSIBLINGS | state | native.style, position.x,
-                                     position.y, design.width, design.height, parent,
+                                     WS_CHILD | WS_CLIPSIBLINGS | state | native.style, bounds.left,
+                                     bounds.top, bounds.width, bounds.height, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      GetModuleHandleW(nullptr), nullptr);
     if (control.window == nullptr) {
         throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
     }
-    SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(control)), FALSE);
 
     switch (design.kind) {
-        case ControlKind::Label:
-            control.rightEdge = position.x + design.width;
-            fitLabel(control);
-            break;
         case ControlKind::Memo:
             SetWindowSubclass(control.window, memoWithoutEscape, 0, 0);
             [[fallthrough]];
@@ -205,7 +238,7 @@ void NativeFormWindow::createControl(const CreationStep& step) {
         case ControlKind::SpinEdit:
             SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);
             filterSpinEditTyping(control.window);
-            createSpinButtons(control, position, state);
+            createSpinButtons(control, state);
             SetWindowTextW(control.window, text.c_str());
             break;
         case ControlKind::Panel:
@@ -218,29 +251,56 @@ void NativeFormWindow::createControl(const CreationStep& step) {
         default:
             break;
     }
+    layOut(control);
 }
 
-void NativeFormWindow::createSpinButtons(NativeControl& control, POINT position, DWORD state) {
+// Places the control at its designed bounds scaled to the window's pixels per inch, in its
+// font of that size: a label fitted to its text, a spin edit shared with its up-down.
+void NativeFormWindow::layOut(NativeControl& control) {
+    const Rect bounds = boundsOf(*control.design);
+    SetWindowPos(control.window, nullptr, bounds.left, bounds.top, bounds.width, bounds.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(control)), FALSE);
+    if (control.design->kind == ControlKind::Label) {
+        control.rightEdge = bounds.left + bounds.width;
+        fitLabel(control);
+    } else if ((control.design->kind == ControlKind::CheckBox ||
+                control.design->kind == ControlKind::RadioButton) &&
+               !control.design->wordWrap) {
+        // The font of another size is not always as wide as the designed one times the
+        // scale: a caption that then needs more room than the scaled width takes it to the
+        // right, up to its container's edge, rather than being cut.
+        SIZE ideal{};
+        SendMessageW(control.window, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+        RECT container;
+        GetClientRect(GetParent(control.window), &container);
+        const int width = std::min<int>(ideal.cx, container.right - bounds.left);
+        if (width > bounds.width) {
+            SetWindowPos(control.window, nullptr, 0, 0, width, bounds.height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    } else if (control.spinButtons != nullptr) {
+        // The up-down takes the right end of the spin edit's bounds, as wide as a scroll
+        // bar at this DPI, and the edit the rest.
+        const int buttonsWidth = systemMetricAt(SM_CXVSCROLL, pixelsPerInch_);
+        SetWindowPos(control.spinButtons, nullptr, bounds.left + bounds.width - buttonsWidth,
+                     bounds.top, buttonsWidth, bounds.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(control.window, nullptr, 0, 0, bounds.width - buttonsWidth, bounds.height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void NativeFormWindow::createSpinButtons(NativeControl& control, DWORD state) {
     const ControlSpec& design = *control.design;
-    // The up-down takes the right end of the spin edit's bounds, as wide as it makes
-    // itself, and the edit the rest; the edit's text stays the value, whatever was
-    // typed into it.
-    control.spinButtons =
-        CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
-                        WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) |
-                            UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
-                        0, 0, GetSystemMetrics(SM_CXVSCROLL), design.height,
-                        GetParent(control.window), nullptr, GetModuleHandleW(nullptr), nullptr);
+    // The edit's text stays the value, whatever was typed into it; layOut() places both.
+    control.spinButtons = CreateWindowExW(
+        0, UPDOWN_CLASSW, nullptr,
+        WS_CHILD | WS_CLIPSIBLINGS | (state & (WS_VISIBLE | WS_DISABLED)) | UDS_SETBUDDYINT |
+            UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK,
+        0, 0, 0, 0, GetParent(control.window), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (control.spinButtons == nullptr) {
         throw std::runtime_error("The control " + std::string(design.name) + " cannot be created");
     }
-    RECT buttons;
-    GetWindowRect(control.spinButtons, &buttons);
-    const int buttonsWidth = buttons.right - buttons.left;
-    SetWindowPos(control.spinButtons, nullptr, position.x + design.width - buttonsWidth, position.y,
-                 buttonsWidth, design.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(control.window, nullptr, 0, 0, design.width - buttonsWidth, design.height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(control.spinButtons, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control.window), 0);
     SendMessageW(control.spinButtons, UDM_SETRANGE32, static_cast<WPARAM>(INT_MIN),
                  INT_MAX);  // no bounds
@@ -348,6 +408,11 @@ LRESULT NativeFormWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPar
                 DestroyWindow(window_);
                 PostQuitMessage(0);  // the form's window is the application's main window
             }
+            return 0;
+        case WM_DPICHANGED:
+            // Moved to a monitor of other pixels per inch: every control again from its
+            // designed bounds, the fonts anew, the frame where the system suggests.
+            rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_SETTINGCHANGE:
             if (events_ != nullptr && lParam != 0 &&

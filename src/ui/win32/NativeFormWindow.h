@@ -10,6 +10,7 @@
 #include "GdiFont.h"
 #include "ui/FormDescription.h"
 #include "ui/FormWindow.h"
+#include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {
 
@@ -18,7 +19,9 @@ namespace veltrona::ui {
 // pixels the description gives. Controls inside group boxes and panels are children of
 // their container, clipped by it, and all are created in creationOrder(), so the dialog
 // manager's keyboard navigation (Tab, Shift+Tab, arrows within a radio group, Enter on a
-// focused button) follows the description. Labels fit their text. The
+// focused button) follows the description. Labels fit their text. The description's
+// pixels are those of 96 pixels per inch: bounds, client size and font grow with the
+// monitor's pixels per inch, and again when the window moves to a monitor of others. The
 // window holds the controls' state and reports clicks, changes, ticks, the close request
 // and new regional settings; what they mean is left to the FormEvents it reports them to.
 class NativeFormWindow final : public FormWindow {
@@ -78,7 +81,11 @@ class NativeFormWindow final : public FormWindow {
 
     void createContent();
     void createControl(const CreationStep& step);
-    void createSpinButtons(NativeControl& control, POINT position, DWORD state);
+    void createSpinButtons(NativeControl& control, DWORD state);
+    void layOut(NativeControl& control);
+    void makeFonts();
+    void rescale(int pixelsPerInch, const RECT& suggested);
+    Rect boundsOf(const ControlSpec& design) const;
     void fitLabel(NativeControl& label);
     HFONT fontOf(const NativeControl& control) const;
 
@@ -92,6 +99,7 @@ class NativeFormWindow final : public FormWindow {
     FormEvents* events_ = nullptr;
     GdiFont font_;
     GdiFont boldFont_;
+    int pixelsPerInch_ = 96;
     HWND window_ = nullptr;
     std::vector<NativeControl> controls_;  // in the form's order; the index gives the id
 };
