@@ -67,6 +67,7 @@ void writeReplacing(const fs::path& target, const std::string& text) {
 
 HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const Clock::time_point deadline = Clock::now() + limits.timeout;
+    dicom::useCommandDictionaryOnly();  // the echo is all the DICOM this process does
     const WindowSettings settings = readWindowSettings(context);
     HealthFigures figures;
     figures.fifoMaxMByte = settings.shown.fifoMax;
