@@ -79,7 +79,7 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
         figures.imageFolder = jsonPath(folder);
         figures.folderState = folderState(folder, figures.spaceError);
     }
-    // The walk is the slow part: it runs beside the other looks, under the same deadline.
+    // The walk is the slow look: it runs beside the other looks, under the same deadline.
     std::thread walker;
     FolderWalk walk;
     struct Joiner {

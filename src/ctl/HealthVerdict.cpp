@@ -80,7 +80,7 @@ std::string serverProcessesText(const std::vector<process::ProcessEntry>& server
     return (servers.size() == 1 ? "process " : "processes ") + ids;
 }
 
-HealthPart processPart(const HealthFigures& figures) {
+HealthItem processItem(const HealthFigures& figures) {
     if (!figures.servers.empty()) {
         return {"process", Health::Ok,
                 "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")"};
@@ -91,7 +91,7 @@ HealthPart processPart(const HealthFigures& figures) {
     return {"process", Health::Critical, "ZarvoServer.exe is not running"};
 }
 
-HealthPart portPart(const HealthFigures& figures) {
+HealthItem portItem(const HealthFigures& figures) {
     const PortCheck& port = figures.port;
     if (!port.number) {
         return {"port", Health::Unknown,
@@ -114,7 +114,7 @@ HealthPart portPart(const HealthFigures& figures) {
                 ", not by the server"};
 }
 
-HealthPart echoPart(const HealthFigures& figures, const HealthLimits& limits) {
+HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string to = "C-ECHO to " + figures.calledAeTitle;
     if (!figures.echo) {
         if (!figures.port.number) {
@@ -145,7 +145,7 @@ HealthPart echoPart(const HealthFigures& figures, const HealthLimits& limits) {
     return {"echo", Health::Critical, echo.detail.empty() ? text : text + ": " + echo.detail};
 }
 
-HealthPart folderPart(const HealthFigures& figures, const HealthLimits& limits) {
+HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string folder = "image folder " + figures.imageFolder;
     switch (figures.folderState) {
         case FolderState::Unnamed:
@@ -176,7 +176,7 @@ HealthPart folderPart(const HealthFigures& figures, const HealthLimits& limits) 
     return {"imageFolder", Health::Ok, text};
 }
 
-HealthPart sizePart(const HealthFigures& figures, const HealthLimits& limits) {
+HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string limit = "FIFOMax " + std::to_string(figures.fifoMaxMByte) + " MByte";
     if (!figures.walk) {
         return {"folderSize", Health::Unknown, "size of the image folder not measured"};
@@ -262,13 +262,13 @@ std::string performanceData(const HealthFigures& figures, const HealthLimits& li
     return text;
 }
 
-JsonObject partJson(const HealthPart& part) {
-    return JsonObject().text("status", healthName(part.health)).text("text", part.text);
+JsonObject itemJson(const HealthItem& item) {
+    return JsonObject().text("status", healthName(item.health)).text("text", item.text);
 }
 
-const HealthPart& partNamed(const HealthVerdict& verdict, const std::string& name) {
-    return *std::find_if(verdict.parts.begin(), verdict.parts.end(),
-                         [&](const HealthPart& part) { return part.name == name; });
+const HealthItem& itemNamed(const HealthVerdict& verdict, const std::string& name) {
+    return *std::find_if(verdict.items.begin(), verdict.items.end(),
+                         [&](const HealthItem& item) { return item.name == name; });
 }
 
 const char* folderStateName(FolderState state) {
@@ -336,30 +336,30 @@ Health worse(Health a, Health b) {
 
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits) {
     HealthVerdict verdict;
-    verdict.parts = {processPart(figures), portPart(figures), echoPart(figures, limits),
-                     folderPart(figures, limits)};
+    verdict.items = {processItem(figures), portItem(figures), echoItem(figures, limits),
+                     folderItem(figures, limits)};
     if (sizeJudged(figures)) {
-        verdict.parts.push_back(sizePart(figures, limits));
+        verdict.items.push_back(sizeItem(figures, limits));
     }
     verdict.health = Health::Ok;
-    for (const HealthPart& part : verdict.parts) {
-        verdict.health = worse(verdict.health, part.health);
+    for (const HealthItem& item : verdict.items) {
+        verdict.health = worse(verdict.health, item.health);
     }
     return verdict;
 }
 
 std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
                        const HealthVerdict& verdict) {
-    std::vector<const HealthPart*> ordered;
-    for (const HealthPart& part : verdict.parts) {
-        ordered.push_back(&part);
+    std::vector<const HealthItem*> ordered;
+    for (const HealthItem& item : verdict.items) {
+        ordered.push_back(&item);
     }
-    std::stable_sort(ordered.begin(), ordered.end(), [](const HealthPart* a, const HealthPart* b) {
+    std::stable_sort(ordered.begin(), ordered.end(), [](const HealthItem* a, const HealthItem* b) {
         return rank(a->health) > rank(b->health);
     });
     std::string text;
-    for (const HealthPart* part : ordered) {
-        text += (text.empty() ? "" : "; ") + part->text;
+    for (const HealthItem* item : ordered) {
+        text += (text.empty() ? "" : "; ") + item->text;
     }
     // "|" separates the performance data; in the texts it would cut them short.
     std::replace(text.begin(), text.end(), '|', '/');
@@ -376,15 +376,15 @@ std::string unknownLine(const std::string& reason) {
 
 JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
                       const HealthVerdict& verdict) {
-    JsonObject process = partJson(partNamed(verdict, "process"));
+    JsonObject process = itemJson(itemNamed(verdict, "process"));
     process.boolean("running", !figures.servers.empty())
         .array("processes", processesJson(figures.servers))
         .integer("uninspected", static_cast<std::int64_t>(figures.uninspected));
 
-    JsonObject port = partJson(partNamed(verdict, "port"));
+    JsonObject port = itemJson(itemNamed(verdict, "port"));
     port.append(portJson(figures.port));
 
-    JsonObject echo = partJson(partNamed(verdict, "echo"));
+    JsonObject echo = itemJson(itemNamed(verdict, "echo"));
     echo.text("calledAeTitle", figures.calledAeTitle)
         .text("callingAeTitle", kCallingAeTitle)
         .boolean("sent", figures.echo.has_value());
@@ -402,7 +402,7 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
         .number("timeoutMilliseconds", static_cast<double>(limits.timeout.count()))
         .text("detail", figures.echo ? figures.echo->detail : "");
 
-    JsonObject folder = partJson(partNamed(verdict, "imageFolder"));
+    JsonObject folder = itemJson(itemNamed(verdict, "imageFolder"));
     folder.text("path", figures.imageFolder).text("state", folderStateName(figures.folderState));
     if (figures.space) {
         folder.integer("capacityBytes", static_cast<std::int64_t>(figures.space->capacityBytes))
@@ -424,7 +424,7 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
     if (!sizeJudged(figures)) {
         return json.null("folderSize");
     }
-    JsonObject size = partJson(partNamed(verdict, "folderSize"));
+    JsonObject size = itemJson(itemNamed(verdict, "folderSize"));
     size.integer("fifoMaxMByte", figures.fifoMaxMByte)
         .integer("limitBytes", static_cast<std::int64_t>(fifoLimitBytes(figures)));
     if (figures.walk) {
@@ -444,15 +444,15 @@ std::string prometheusText(const HealthFigures& figures, const HealthVerdict& ve
     metrics.gauge("zarvo_check_status",
                   "Verdict of the health check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.",
                   std::to_string(static_cast<int>(verdict.health)));
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (const HealthPart& part : verdict.parts) {
-        parts.emplace_back("{part=\"" + part.name + "\"}",
-                           std::to_string(static_cast<int>(part.health)));
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const HealthItem& item : verdict.items) {
+        items.emplace_back("{item=\"" + item.name + "\"}",
+                           std::to_string(static_cast<int>(item.health)));
     }
-    metrics.gauge("zarvo_check_part_status",
-                  "Verdict of one part of the health check: 0 OK, 1 WARNING, 2 CRITICAL, "
+    metrics.gauge("zarvo_check_item_status",
+                  "Verdict of one item of the health check: 0 OK, 1 WARNING, 2 CRITICAL, "
                   "3 UNKNOWN.",
-                  parts);
+                  items);
 
     const bool unseen = figures.servers.empty() && figures.uninspected > 0;
     metrics.gauge("zarvo_server_up", "Whether ZarvoServer.exe runs.",

@@ -21,7 +21,7 @@ enum class Health { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
 const char* healthName(Health health);
 
 // The worse of two: CRITICAL over WARNING over UNKNOWN over OK. A problem that is known
-// outweighs a part that could not be judged.
+// outweighs an item that could not be judged.
 Health worse(Health a, Health b);
 
 // Where the check draws its lines.
@@ -44,7 +44,7 @@ struct FolderWalk {
     std::uint64_t files = 0;
     bool complete = false;  // the whole tree was walked
     bool timedOut = false;  // the deadline ended the walk
-    std::string error;      // why a part of the tree could not be read (UTF-8), first one
+    std::string error;      // why a subfolder could not be read (UTF-8), first one
 };
 
 // Everything the probes found, as plain data. Texts are UTF-8 unless said otherwise.
@@ -73,9 +73,9 @@ struct HealthFigures {
 
 inline constexpr std::uint64_t kMByte = 1024 * 1024;
 
-// One part of the verdict: its name in the JSON and Prometheus forms, its state and one
+// One item of the verdict: its name in the JSON and Prometheus forms, its state and one
 // sentence for the plugin line (UTF-8).
-struct HealthPart {
+struct HealthItem {
     std::string name;  // "process", "port", "echo", "imageFolder", "folderSize"
     Health health = Health::Ok;
     std::string text;
@@ -83,20 +83,20 @@ struct HealthPart {
 
 struct HealthVerdict {
     Health health = Health::Ok;
-    std::vector<HealthPart> parts;  // in the order of the check; "folderSize" only with FIFOMax
+    std::vector<HealthItem> items;  // in the order of the check; "folderSize" only with FIFOMax
 };
 
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits);
 
-// The plugin's output: "ZARVO <STATE> - <parts> | <performance data>", one line with its
-// newline. The parts that are not OK come first, worst first. Texts are UTF-8.
+// The plugin's output: "ZARVO <STATE> - <items> | <performance data>", one line with its
+// newline. The items that are not OK come first, worst first. Texts are UTF-8.
 std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
                        const HealthVerdict& verdict);
 
 // A usage error or a check that could not be made at all: "ZARVO UNKNOWN - <reason>".
 std::string unknownLine(const std::string& reason);
 
-// The same verdict as one JSON object: "status" and one member per part with its figures.
+// The same verdict as one JSON object: "status" and one member per item with its figures.
 JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
                       const HealthVerdict& verdict);
 

@@ -57,7 +57,7 @@ TEST(HealthVerdict, AServingServerIsOkWithItsFiguresInThePerformanceData) {
               "'image_folder_free_percent'=50%;20:;10:;0;100\n");
 }
 
-TEST(HealthVerdict, EachPartDecidesByItsOwnLimits) {
+TEST(HealthVerdict, EachItemDecidesByItsOwnLimits) {
     const HealthLimits limits;  // echo 1 s and 5 s, disk 20 % and 10 %
     struct Row {
         const char* name;
@@ -154,7 +154,7 @@ TEST(HealthVerdict, EachPartDecidesByItsOwnLimits) {
              f.walk = FolderWalk{0, 0, false, false, "cannot read a/b: Permission denied"};
          },
          Health::Unknown, "not known: cannot read a/b: Permission denied (0 files"},
-        {"a known problem outweighs an unknown part",
+        {"a known problem outweighs an unknown item",
          [](HealthFigures& f) {
              f.echo->milliseconds = 2000;
              f.fifoMaxMByte = 100;
@@ -186,7 +186,7 @@ TEST(HealthVerdict, EachPartDecidesByItsOwnLimits) {
     }
 }
 
-TEST(HealthVerdict, JsonCarriesTheStatusAndEachPartsFigures) {
+TEST(HealthVerdict, JsonCarriesTheStatusAndEachItemsFigures) {
     HealthFigures figures = serving();
     figures.fifoMaxMByte = 10;
     figures.walk = FolderWalk{20 * kMByte, 3, true, false, ""};
@@ -215,7 +215,7 @@ TEST(HealthVerdict, PrometheusTextDeclaresEveryMetricAndLeavesOutWhatIsNotKnown)
          {"\nzarvo_server_up 1\n", "\nzarvo_server_listening 1\n",
           "\nzarvo_dicom_echo_seconds 0.0005\n", "\nzarvo_image_folder_free_bytes 53687091200\n",
           "\nzarvo_image_folder_size_bytes 1234\n", "\nzarvo_fifo_max_bytes 10485760\n",
-          "\nzarvo_check_part_status{part=\"folderSize\"} 0\n"}) {
+          "\nzarvo_check_item_status{item=\"folderSize\"} 0\n"}) {
         EXPECT_NE(text.find(sample), std::string::npos) << sample;
     }
     // Every sample follows the HELP and TYPE of its own name; no time stamps.
