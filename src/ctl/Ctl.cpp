@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "CheckCommand.h"
 #include "CtlCommand.h"
 #include "CtlOutput.h"
 #include "EchoCommand.h"
@@ -43,6 +44,10 @@ int run(const CtlCommand& command, const CtlContext& context) {
             return runSettingsSet(context, command.assignments);
         case CommandKind::Echo:
             return runEcho(context, {command.host, command.port, command.aeTitle, command.timeout});
+        case CommandKind::Check:
+            return runCheck(
+                context, {{command.timeout, command.echoWarn, command.diskWarn, command.diskCrit},
+                          command.prometheus});
         case CommandKind::Help:
         case CommandKind::Version:
             break;
@@ -68,9 +73,15 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
         }
         folder = command.folder ? namedFolder(*command.folder) : process::programFolder();
     } catch (const UsageError& error) {
+        if (error.command == CommandKind::Check || command.kind == CommandKind::Check) {
+            return refuseCheck(out, error.what());  // a monitoring plugin's usage error
+        }
         err << error.what() << "\n" << usageText();
         return kUsage;
     } catch (const std::exception& error) {
+        if (command.kind == CommandKind::Check) {
+            return refuseCheck(out, error.what());
+        }
         err << error.what() << "\n";
         return kFailure;
     }

@@ -25,6 +25,9 @@ const std::vector<CommandName>& commands() {
         {"stop", CommandKind::Stop, {"--wait"}},
         {"settings", CommandKind::Settings, {}},
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
+        {"check",
+         CommandKind::Check,
+         {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--prometheus"}},
     };
     return table;
 }
@@ -56,6 +59,18 @@ int parsePort(const std::string& text) {
     return port;
 }
 
+// A share in percent, "20" or "7.5", from 0 to 100.
+double parsePercent(const std::string& option, const std::string& text) {
+    double percent = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), percent, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(percent >= 0 && percent <= 100)) {
+        throw UsageError(option + ": \"" + text + "\" is not a percentage (0 to 100)");
+    }
+    return percent;
+}
+
 void applyOption(CtlCommand& command, const std::string& option, const std::string& value) {
     if (option == "--folder") {
         if (value.empty()) {
@@ -79,14 +94,22 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.aeTitle = value;
     } else if (option == "--timeout") {
         command.timeout = parseSeconds(option, value, 0.001);
+    } else if (option == "--echo-warn") {
+        command.echoWarn = parseSeconds(option, value, 0);
+    } else if (option == "--disk-warn") {
+        command.diskWarn = parsePercent(option, value);
+    } else if (option == "--disk-crit") {
+        command.diskCrit = parsePercent(option, value);
+    } else if (option == "--prometheus") {
+        if (value.empty()) {
+            throw UsageError("--prometheus: the file name is empty");
+        }
+        command.prometheus = value;
     }
 }
 
-}  // namespace
-
-CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
+CtlCommand parseArguments(const std::vector<std::string>& arguments, const CommandName*& chosen) {
     CtlCommand command;
-    const CommandName* chosen = nullptr;
     bool help = false;
     bool version = false;
     std::vector<std::string> words;  // what is not an option: the command and its operands
@@ -159,7 +182,24 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
+    if (command.kind == CommandKind::Check && command.diskCrit > command.diskWarn) {
+        throw UsageError("--disk-crit must not be above --disk-warn");
+    }
     return command;
+}
+
+}  // namespace
+
+CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
+    const CommandName* chosen = nullptr;
+    try {
+        return parseArguments(arguments, chosen);
+    } catch (UsageError& error) {
+        if (chosen != nullptr) {
+            error.command = chosen->kind;
+        }
+        throw;
+    }
 }
 
 std::string usageText() {
@@ -167,6 +207,8 @@ std::string usageText() {
            "  status | start [--verbose] [--wait SECONDS] | stop [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
+           " [--prometheus FILE]\n"
            "Try \"VeltronaCtl --help\".\n";
 }
 
@@ -200,9 +242,21 @@ std::string helpText() {
            "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
            "                             and AE title from Server.INI, 5 seconds)\n"
+           "  check [--timeout SECONDS] [--echo-warn SECONDS] [--disk-warn PERCENT]\n"
+           "        [--disk-crit PERCENT] [--prometheus FILE]\n"
+           "                             health check for monitoring (plugin convention):\n"
+           "                             process, port, C-ECHO (CRITICAL past --timeout, 5,\n"
+           "                             WARNING past --echo-warn, 1), free space of the\n"
+           "                             image folder (WARNING below --disk-warn, 20, CRITICAL\n"
+           "                             below --disk-crit, 10) and, while FIFOMax is above 0,\n"
+           "                             its size against FIFOMax; one line \"ZARVO STATE -\n"
+           "                             ... | perfdata\", exit 0 OK, 1 WARNING, 2 CRITICAL,\n"
+           "                             3 UNKNOWN (a wrong command line too); --prometheus\n"
+           "                             also writes FILE for the node exporter\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"
-           "4 not known: processes that may be the server could not be inspected.\n"
+           "4 not known: processes that may be the server could not be inspected (check: see\n"
+           "above).\n"
            "  --help                     show this help\n"
            "  --version                  show the version\n";
 }

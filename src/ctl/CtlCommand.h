@@ -8,13 +8,27 @@
 
 namespace veltrona::ctl {
 
+enum class CommandKind : int;
+
 // A command line that cannot be followed; the text says what is wrong, in one line.
 class UsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    // The command the line names, when the parser got as far as that.
+    std::optional<CommandKind> command;
 };
 
-enum class CommandKind { Help, Version, Status, Start, Stop, Settings, SettingsSet, Echo };
+enum class CommandKind : int {
+    Help,
+    Version,
+    Status,
+    Start,
+    Stop,
+    Settings,
+    SettingsSet,
+    Echo,
+    Check
+};
 
 // What the command line asks for. Options that a command does not take are refused by
 // the parser, so a command only sees its own.
@@ -31,7 +45,12 @@ struct CtlCommand {
     std::optional<std::string> host;          // echo --host
     std::optional<int> port;                  // echo --port
     std::optional<std::string> aeTitle;       // echo --aet
-    std::chrono::milliseconds timeout{5000};  // echo --timeout
+    std::chrono::milliseconds timeout{5000};  // echo, check --timeout
+
+    std::chrono::milliseconds echoWarn{1000};  // check --echo-warn SECONDS
+    double diskWarn = 20;                      // check --disk-warn PERCENT
+    double diskCrit = 10;                      // check --disk-crit PERCENT
+    std::optional<std::string> prometheus;     // check --prometheus FILE
 };
 
 // Parses the arguments after the program name. Options take their value as the next

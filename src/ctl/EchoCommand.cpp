@@ -8,11 +8,9 @@
 
 namespace veltrona::ctl {
 
-namespace {
-
 using Status = dicom::EchoResult::Status;
 
-const char* statusName(Status status) {
+const char* echoStatusName(Status status) {
     switch (status) {
         case Status::Answered:
             return "answered";
@@ -30,7 +28,7 @@ const char* statusName(Status status) {
     return "unavailable";
 }
 
-std::string outcome(const dicom::EchoResult& result) {
+std::string echoOutcome(const dicom::EchoResult& result) {
     switch (result.status) {
         case Status::Answered: {
             char milliseconds[32];
@@ -50,8 +48,6 @@ std::string outcome(const dicom::EchoResult& result) {
     }
     return "failed";
 }
-
-}  // namespace
 
 int runEcho(const CtlContext& context, const EchoTarget& target) {
     const WindowSettings settings = readWindowSettings(context);
@@ -74,7 +70,7 @@ int runEcho(const CtlContext& context, const EchoTarget& target) {
         dicom::echo(host, port, calledAeTitle, kCallingAeTitle, target.timeout);
     const bool answered = result.status == Status::Answered;
     std::string message = "C-ECHO to " + system.fromUtf8(calledAeTitle) + " at " + host + ":" +
-                          std::to_string(port) + " " + outcome(result);
+                          std::to_string(port) + " " + echoOutcome(result);
     if (!answered && !result.detail.empty()) {
         message += ": " + system.fromUtf8(result.detail);
     }
@@ -84,7 +80,7 @@ int runEcho(const CtlContext& context, const EchoTarget& target) {
                               .integer("port", port)
                               .text("calledAeTitle", calledAeTitle)
                               .text("callingAeTitle", kCallingAeTitle)
-                              .text("status", statusName(result.status));
+                              .text("status", echoStatusName(result.status));
         if (answered) {
             json.number("milliseconds", result.milliseconds);
         } else {

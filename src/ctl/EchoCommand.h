@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CtlOutput.h"
+#include "dicom/DicomEcho.h"
 
 namespace veltrona::ctl {
 
@@ -19,6 +20,13 @@ struct EchoTarget {
 
 // The AE title VeltronaCtl calls from.
 inline constexpr const char* kCallingAeTitle = "VELTRONACTL";
+
+// The result's name in JSON: "answered", "rejected", "unreachable", "timedOut", "notDicom",
+// "unavailable".
+const char* echoStatusName(dicom::EchoResult::Status status);
+// What became of the echo, after "C-ECHO to TITLE at HOST:PORT ": "answered in 0.4 ms",
+// "was rejected", ...
+std::string echoOutcome(const dicom::EchoResult& result);
 
 // A DICOM C-ECHO to the server; kSuccess when it answered, kFailure otherwise, with the
 // round-trip time or the reason.

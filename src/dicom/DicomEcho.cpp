@@ -2,9 +2,15 @@
 
 #include "dicom/DicomEcho.h"
 
+#include <cstdlib>
 #include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
 
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
+#include "dcmtk/dcmdata/dcdicent.h"
+#include "dcmtk/dcmdata/dcdict.h"
 #include "dcmtk/dcmdata/dcuid.h"
 #include "dcmtk/dcmnet/dimse.h"
 #include "dcmtk/dcmnet/diutil.h"
@@ -50,6 +56,55 @@ EchoResult unexpected(const char* what) {
 }
 
 }  // namespace
+
+void useCommandDictionaryOnly() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The dictionary reads the files DCMDICTPATH names when it is first locked: here an
+        // empty one. The variable goes back at once, so a program started later (the server)
+        // never sees it.
+        const char* before = std::getenv(DCM_DICT_ENVIRONMENT_VARIABLE);
+        const std::optional<std::string> saved =
+            before ? std::optional<std::string>(before) : std::nullopt;
+        ::setenv(DCM_DICT_ENVIRONMENT_VARIABLE, "/dev/null", 1);
+        DcmDataDictionary& dictionary = dcmDataDict.wrlock();
+        if (saved) {
+            ::setenv(DCM_DICT_ENVIRONMENT_VARIABLE, saved->c_str(), 1);
+        } else {
+            ::unsetenv(DCM_DICT_ENVIRONMENT_VARIABLE);
+        }
+        struct Element {
+            Uint16 element;
+            DcmEVR vr;
+            const char* name;
+            int vmMax;
+        };
+        // Group 0000 as the standard's dictionary has it: what a C-ECHO request and its
+        // response, or any failure status, may carry.
+        static const Element command[] = {
+            {0x0000, EVR_UL, "CommandGroupLength", 1},
+            {0x0002, EVR_UI, "AffectedSOPClassUID", 1},
+            {0x0003, EVR_UI, "RequestedSOPClassUID", 1},
+            {0x0100, EVR_US, "CommandField", 1},
+            {0x0110, EVR_US, "MessageID", 1},
+            {0x0120, EVR_US, "MessageIDBeingRespondedTo", 1},
+            {0x0600, EVR_AE, "MoveDestination", 1},
+            {0x0700, EVR_US, "Priority", 1},
+            {0x0800, EVR_US, "CommandDataSetType", 1},
+            {0x0900, EVR_US, "Status", 1},
+            {0x0901, EVR_AT, "OffendingElement", DcmVariableVM},
+            {0x0902, EVR_LO, "ErrorComment", 1},
+            {0x0903, EVR_US, "ErrorID", 1},
+            {0x1000, EVR_UI, "AffectedSOPInstanceUID", 1},
+            {0x1001, EVR_UI, "RequestedSOPInstanceUID", 1},
+        };
+        for (const Element& e : command) {
+            dictionary.addEntry(new DcmDictEntry(0x0000, e.element, DcmVR(e.vr), e.name, 1, e.vmMax,
+                                                 "DICOM", OFFalse, nullptr));
+        }
+        dcmDataDict.wrunlock();
+    });
+}
 
 EchoResult echo(const std::string& host, int port, const std::string& calledAeTitle,
                 const std::string& callingAeTitle, std::chrono::milliseconds timeout) {

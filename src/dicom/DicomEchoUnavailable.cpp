@@ -17,4 +17,6 @@ EchoResult echo(const std::string& /*host*/, int /*port*/, const std::string& /*
     return unavailable();
 }
 
+void useCommandDictionaryOnly() {}
+
 }  // namespace veltrona::dicom

@@ -30,6 +30,16 @@ TEST(CtlCommandLine, ReadsCommandsWithTheirOptionsWhereverTheGlobalOnesStand) {
     EXPECT_EQ(echo.aeTitle, "ARCHIVE");
     EXPECT_EQ(echo.timeout, milliseconds(500));
 
+    const CtlCommand check =
+        parseCommandLine({"check", "--timeout=2", "--echo-warn", "0.25", "--disk-warn", "30",
+                          "--disk-crit=7.5", "--prometheus", "/var/lib/x/zarvo.prom"});
+    EXPECT_EQ(check.kind, CommandKind::Check);
+    EXPECT_EQ(check.timeout, milliseconds(2000));
+    EXPECT_EQ(check.echoWarn, milliseconds(250));
+    EXPECT_EQ(check.diskWarn, 30);
+    EXPECT_EQ(check.diskCrit, 7.5);
+    EXPECT_EQ(check.prometheus, "/var/lib/x/zarvo.prom");
+
     EXPECT_EQ(parseCommandLine({"stop"}).wait, std::nullopt);
     EXPECT_EQ(parseCommandLine({"settings"}).kind, CommandKind::Settings);
     EXPECT_EQ(parseCommandLine({"status", "--help"}).kind, CommandKind::Help);
@@ -55,6 +65,10 @@ TEST(CtlCommandLine, RefusesWhatItCannotFollowAndSaysWhat) {
         {{"settings", "get"}, "unknown settings command \"get\""},
         {{"settings", "set"}, "settings set: no NAME=VALUE given"},
         {{"--folder=", "status"}, "--folder: the folder name is empty"},
+        {{"check", "--disk-warn", "120"}, "--disk-warn: \"120\" is not a percentage (0 to 100)"},
+        {{"check", "--disk-warn=5"}, "--disk-crit must not be above --disk-warn"},
+        {{"check", "--prometheus="}, "--prometheus: the file name is empty"},
+        {{"check", "--verbose"}, "\"check\" takes no option \"--verbose\""},
     };
     for (const auto& row : rows) {
         try {
@@ -62,6 +76,9 @@ TEST(CtlCommandLine, RefusesWhatItCannotFollowAndSaysWhat) {
             ADD_FAILURE() << "accepted: " << ::testing::PrintToString(row.arguments);
         } catch (const UsageError& error) {
             EXPECT_EQ(error.what(), row.message);
+            // A check's usage error is answered in the plugin convention: it must be known.
+            const bool check = !row.arguments.empty() && row.arguments[0] == "check";
+            EXPECT_EQ(error.command == CommandKind::Check, check) << row.message;
         }
     }
 }

@@ -1,0 +1,133 @@
+// The health check walks the image folder to learn its size: on a tree of 100,000 files
+// that walk must cost no more than `du -sb` does for the same tree.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "ctl/FolderWalk.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// An image folder as a server fills it: FOLDERS series folders of FILES files each, in
+// patient and study folders, each file a few hundred bytes. Removed with the benchmark.
+class ImageTree {
+  public:
+    ImageTree(int folders, int files) {
+        std::string pattern = (fs::temp_directory_path() / "veltrona-walk-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        root_ = pattern;
+        const std::string content(300, 'x');
+        for (int folder = 0; folder < folders; ++folder) {
+            const fs::path series = root_ / ("patient" + std::to_string(folder / 10)) /
+                                    ("study" + std::to_string(folder % 10)) / "series";
+            fs::create_directories(series);
+            for (int file = 0; file < files; ++file) {
+                const std::string name = (series / (std::to_string(file) + ".dcm")).string();
+                const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                if (fd < 0 || ::write(fd, content.data(), content.size() - file % 100) < 0) {
+                    throw std::runtime_error("cannot write " + name);
+                }
+                ::close(fd);
+            }
+        }
+    }
+    ~ImageTree() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    const fs::path& root() const { return root_; }
+
+  private:
+    fs::path root_;
+};
+
+const ImageTree& tree() {
+    static const ImageTree images(100, 1000);  // 100,000 files
+    return images;
+}
+
+std::uint64_t walk() {
+    const auto result =
+        veltrona::ctl::walkFolder(tree().root(), Clock::now() + std::chrono::hours(1));
+    if (!result.complete || result.files != 100000) {
+        throw std::runtime_error("the walk did not count the whole tree");
+    }
+    return result.bytes;
+}
+
+// One `du -sb` run over the tree, output to nowhere, to its end.
+void du() {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::string program = "/usr/bin/du";
+    std::string option = "-sb";
+    std::string folder = tree().root().string();
+    char* argv[] = {program.data(), option.data(), folder.data(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) {
+        throw std::runtime_error("cannot start du");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+void BM_FolderWalk(benchmark::State& state) {
+    walk();  // the tree into the caches, as for du
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(walk());
+    }
+}
+
+void BM_DuSb(benchmark::State& state) {
+    du();
+    for (auto _ : state) {
+        du();
+    }
+}
+
+// Both interleaved, so load from other users of the machine falls on both alike.
+void BM_WalkPerDu(benchmark::State& state) {
+    walk();
+    du();
+    double walking = 0;
+    double duing = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        benchmark::DoNotOptimize(walk());
+        walking += std::chrono::duration<double>(Clock::now() - start).count();
+        start = Clock::now();
+        du();
+        duing += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["walk_ms"] = 1e3 * walking / runs;
+    state.counters["du_ms"] = 1e3 * duing / runs;
+    state.counters["walk_per_du"] = walking / duing;  // target <= 1.2
+}
+
+BENCHMARK(BM_FolderWalk)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DuSb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkPerDu)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,503 @@
+#include "HealthVerdict.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "EchoCommand.h"
+#include "ProcessSnapshot.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+using FolderState = HealthFigures::FolderState;
+using Status = dicom::EchoResult::Status;
+
+int rank(Health health) {
+    switch (health) {
+        case Health::Ok:
+            return 0;
+        case Health::Unknown:
+            return 1;
+        case Health::Warning:
+            return 2;
+        case Health::Critical:
+            return 3;
+    }
+    return 1;
+}
+
+std::string format(const char* pattern, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+// "512 Byte", "1.5 KByte", "120.4 MByte", "2.0 GByte", "3.1 TByte" (powers of 1024, as
+// the window's MByte).
+std::string amount(std::uint64_t bytes) {
+    static const char* const units[] = {"KByte", "MByte", "GByte", "TByte", "PByte"};
+    if (bytes < 1024) {
+        return std::to_string(bytes) + " Byte";
+    }
+    double value = static_cast<double>(bytes) / 1024;
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    return format("%.1f ", value) + units[unit];
+}
+
+std::string seconds(std::chrono::milliseconds duration) {
+    return format("%g", static_cast<double>(duration.count()) / 1000) + " s";
+}
+
+double percentFree(const FolderSpace& space) {
+    return space.capacityBytes == 0 ? 0
+                                    : 100.0 * static_cast<double>(space.availableBytes) /
+                                          static_cast<double>(space.capacityBytes);
+}
+
+std::uint64_t percentOf(std::uint64_t total, double percent) {
+    return static_cast<std::uint64_t>(std::llround(static_cast<double>(total) * percent / 100));
+}
+
+std::uint64_t fifoLimitBytes(const HealthFigures& figures) {
+    return static_cast<std::uint64_t>(std::max(figures.fifoMaxMByte, 0)) * kMByte;
+}
+
+bool sizeJudged(const HealthFigures& figures) {
+    return figures.fifoMaxMByte > 0;
+}
+
+std::string serverProcessesText(const std::vector<process::ProcessEntry>& servers) {
+    std::string ids;
+    for (const process::ProcessEntry& server : servers) {
+        ids += (ids.empty() ? "" : ", ") + std::to_string(server.id);
+    }
+    return (servers.size() == 1 ? "process " : "processes ") + ids;
+}
+
+HealthItem processItem(const HealthFigures& figures) {
+    if (!figures.servers.empty()) {
+        return {"process", Health::Ok,
+                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")"};
+    }
+    if (figures.uninspected > 0) {
+        return {"process", Health::Unknown, unseenServerText(figures.uninspected)};
+    }
+    return {"process", Health::Critical, "ZarvoServer.exe is not running"};
+}
+
+HealthItem portItem(const HealthFigures& figures) {
+    const PortCheck& port = figures.port;
+    if (!port.number) {
+        return {"port", Health::Unknown,
+                "Port \"" + port.configured + "\" in Server.INI is no port number"};
+    }
+    const std::string number = std::to_string(*port.number);
+    if (port.serverListens) {
+        return {"port", Health::Ok, "listens on port " + number};
+    }
+    if (!port.listening) {
+        return {"port", Health::Critical, "nothing listens on port " + number};
+    }
+    if (port.holders.empty()) {
+        // Another user's process: the server itself, where it could not be looked into.
+        return {"port", figures.servers.empty() ? Health::Unknown : Health::Critical,
+                "port " + number + " is held by a process that cannot be looked into"};
+    }
+    return {"port", Health::Critical,
+            "port " + number + " is held by " + jsonText(describe(port.holders)) +
+                ", not by the server"};
+}
+
+HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
+    const std::string to = "C-ECHO to " + figures.calledAeTitle;
+    if (!figures.echo) {
+        if (!figures.port.number) {
+            return {"echo", Health::Unknown, to + " not sent: no port number"};
+        }
+        return {"echo", Health::Critical,
+                to + " not sent: the server does not listen on port " +
+                    std::to_string(*figures.port.number)};
+    }
+    const dicom::EchoResult& echo = *figures.echo;
+    std::string text = to + " " + echoOutcome(echo);
+    switch (echo.status) {
+        case Status::Answered:
+            if (echo.milliseconds > static_cast<double>(limits.echoWarn.count())) {
+                return {"echo", Health::Warning,
+                        text + ", slower than " + seconds(limits.echoWarn)};
+            }
+            return {"echo", Health::Ok, text};
+        case Status::Unavailable:
+            return {"echo", Health::Unknown, text};
+        case Status::TimedOut:
+            return {"echo", Health::Critical, text + " (" + seconds(limits.timeout) + ")"};
+        case Status::Rejected:
+        case Status::Unreachable:
+        case Status::NotDicom:
+            break;
+    }
+    return {"echo", Health::Critical, echo.detail.empty() ? text : text + ": " + echo.detail};
+}
+
+HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) {
+    const std::string folder = "image folder " + figures.imageFolder;
+    switch (figures.folderState) {
+        case FolderState::Unnamed:
+            return {"imageFolder", Health::Critical, "Server.INI names no image folder (-od)"};
+        case FolderState::Missing:
+            return {"imageFolder", Health::Critical, folder + " is missing"};
+        case FolderState::NotAFolder:
+            return {"imageFolder", Health::Critical, folder + " is no folder"};
+        case FolderState::Present:
+            break;
+    }
+    if (!figures.space) {
+        return {"imageFolder", Health::Unknown,
+                "free space of " + folder + " not known: " + figures.spaceError};
+    }
+    const FolderSpace& space = *figures.space;
+    const double free = percentFree(space);
+    std::string text = folder + ": " + format("%.1f", free) + "% free (" +
+                       amount(space.availableBytes) + " of " + amount(space.capacityBytes) + ")";
+    if (free < limits.diskCritPercent) {
+        return {"imageFolder", Health::Critical,
+                text + ", below " + format("%g", limits.diskCritPercent) + "%"};
+    }
+    if (free < limits.diskWarnPercent) {
+        return {"imageFolder", Health::Warning,
+                text + ", below " + format("%g", limits.diskWarnPercent) + "%"};
+    }
+    return {"imageFolder", Health::Ok, text};
+}
+
+HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
+    const std::string limit = "FIFOMax " + std::to_string(figures.fifoMaxMByte) + " MByte";
+    if (!figures.walk) {
+        return {"folderSize", Health::Unknown, "size of the image folder not measured"};
+    }
+    const FolderWalk& walk = *figures.walk;
+    const std::string holds = "image folder holds " + amount(walk.bytes);
+    if (walk.bytes > fifoLimitBytes(figures)) {
+        // Whatever the rest of the tree holds, it is already too much.
+        return {"folderSize", Health::Warning,
+                (walk.complete ? holds : "image folder holds at least " + amount(walk.bytes)) +
+                    ", more than " + limit};
+    }
+    if (walk.complete) {
+        return {"folderSize", Health::Ok, holds + " of " + limit};
+    }
+    const std::string sofar =
+        " (" + std::to_string(walk.files) + " files, " + amount(walk.bytes) + " so far)";
+    if (walk.timedOut) {
+        return {"folderSize", Health::Unknown,
+                "size of the image folder not known: the walk took longer than " +
+                    seconds(limits.timeout) + sofar};
+    }
+    return {"folderSize", Health::Unknown,
+            "size of the image folder not known: " + walk.error + sofar};
+}
+
+// A number for performance data and Prometheus: plain decimal, no exponent, no trailing
+// zeros beyond what it needs.
+std::string decimal(double value, int places) {
+    std::string text = format(("%." + std::to_string(places) + "f").c_str(), value);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') {
+            text.pop_back();
+        }
+    }
+    return text;
+}
+
+std::string seconds3(std::chrono::milliseconds duration) {
+    return decimal(static_cast<double>(duration.count()) / 1000, 3);
+}
+
+// 'label'=value[UOM];warn;crit;min;max
+std::string perf(const std::string& label, const std::string& value, const std::string& rest) {
+    return "'" + label + "'=" + value + rest;
+}
+
+std::string performanceData(const HealthFigures& figures, const HealthLimits& limits) {
+    std::vector<std::string> items;
+    const bool unseen = figures.servers.empty() && figures.uninspected > 0;
+    items.push_back(
+        perf("server_processes", unseen ? "U" : std::to_string(figures.servers.size()), ";;1:;0;"));
+    const std::string echoLimits = ";" + seconds3(limits.echoWarn) + ";" +
+                                   seconds3(limits.timeout) + ";0;" + seconds3(limits.timeout);
+    if (figures.echo && figures.echo->status == Status::Answered) {
+        items.push_back(
+            perf("echo_time", decimal(figures.echo->milliseconds / 1000, 6) + "s", echoLimits));
+    } else {
+        items.push_back(perf("echo_time", "U", echoLimits));
+    }
+    if (figures.space) {
+        const FolderSpace& space = *figures.space;
+        items.push_back(
+            perf("image_folder_free", std::to_string(space.availableBytes) + "B",
+                 ";" + std::to_string(percentOf(space.capacityBytes, limits.diskWarnPercent)) +
+                     ":;" + std::to_string(percentOf(space.capacityBytes, limits.diskCritPercent)) +
+                     ":;0;" + std::to_string(space.capacityBytes)));
+        items.push_back(perf("image_folder_free_percent", decimal(percentFree(space), 2) + "%",
+                             ";" + decimal(limits.diskWarnPercent, 2) + ":;" +
+                                 decimal(limits.diskCritPercent, 2) + ":;0;100"));
+    }
+    if (sizeJudged(figures)) {
+        const bool known = figures.walk && figures.walk->complete;
+        items.push_back(perf("image_folder_size",
+                             known ? std::to_string(figures.walk->bytes) + "B" : "U",
+                             ";" + std::to_string(fifoLimitBytes(figures)) + ";;0;"));
+    }
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : " ") + item;
+    }
+    return text;
+}
+
+JsonObject itemJson(const HealthItem& item) {
+    return JsonObject().text("status", healthName(item.health)).text("text", item.text);
+}
+
+const HealthItem& itemNamed(const HealthVerdict& verdict, const std::string& name) {
+    return *std::find_if(verdict.items.begin(), verdict.items.end(),
+                         [&](const HealthItem& item) { return item.name == name; });
+}
+
+const char* folderStateName(FolderState state) {
+    switch (state) {
+        case FolderState::Unnamed:
+            return "unnamed";
+        case FolderState::Missing:
+            return "missing";
+        case FolderState::NotAFolder:
+            return "notAFolder";
+        case FolderState::Present:
+            break;
+    }
+    return "present";
+}
+
+// One metric family of the exposition format: HELP, TYPE and its samples.
+class Metrics {
+  public:
+    void gauge(const std::string& name, const std::string& help,
+               const std::vector<std::pair<std::string, std::string>>& samples) {
+        text_ += "# HELP " + name + " " + help + "\n# TYPE " + name + " gauge\n";
+        for (const auto& [labels, value] : samples) {
+            text_ += name + labels + " " + value + "\n";
+        }
+    }
+    void gauge(const std::string& name, const std::string& help,
+               const std::optional<std::string>& value) {
+        gauge(name, help,
+              value ? std::vector<std::pair<std::string, std::string>>{{"", *value}}
+                    : std::vector<std::pair<std::string, std::string>>{});
+    }
+    const std::string& str() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+std::optional<std::string> flag(std::optional<bool> value) {
+    if (!value) {
+        return std::nullopt;
+    }
+    return std::string(*value ? "1" : "0");
+}
+
+}  // namespace
+
+const char* healthName(Health health) {
+    switch (health) {
+        case Health::Ok:
+            return "OK";
+        case Health::Warning:
+            return "WARNING";
+        case Health::Critical:
+            return "CRITICAL";
+        case Health::Unknown:
+            break;
+    }
+    return "UNKNOWN";
+}
+
+Health worse(Health a, Health b) {
+    return rank(b) > rank(a) ? b : a;
+}
+
+HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits) {
+    HealthVerdict verdict;
+    verdict.items = {processItem(figures), portItem(figures), echoItem(figures, limits),
+                     folderItem(figures, limits)};
+    if (sizeJudged(figures)) {
+        verdict.items.push_back(sizeItem(figures, limits));
+    }
+    verdict.health = Health::Ok;
+    for (const HealthItem& item : verdict.items) {
+        verdict.health = worse(verdict.health, item.health);
+    }
+    return verdict;
+}
+
+std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
+                       const HealthVerdict& verdict) {
+    std::vector<const HealthItem*> ordered;
+    for (const HealthItem& item : verdict.items) {
+        ordered.push_back(&item);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(), [](const HealthItem* a, const HealthItem* b) {
+        return rank(a->health) > rank(b->health);
+    });
+    std::string text;
+    for (const HealthItem* item : ordered) {
+        text += (text.empty() ? "" : "; ") + item->text;
+    }
+    // "|" separates the performance data; in the texts it would cut them short.
+    std::replace(text.begin(), text.end(), '|', '/');
+    return "ZARVO " + std::string(healthName(verdict.health)) + " - " + text + " | " +
+           performanceData(figures, limits) + "\n";
+}
+
+std::string unknownLine(const std::string& reason) {
+    std::string text = reason;
+    std::replace(text.begin(), text.end(), '|', '/');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return "ZARVO UNKNOWN - " + text + "\n";
+}
+
+JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
+                      const HealthVerdict& verdict) {
+    JsonObject process = itemJson(itemNamed(verdict, "process"));
+    process.boolean("running", !figures.servers.empty())
+        .array("processes", processesJson(figures.servers))
+        .integer("uninspected", static_cast<std::int64_t>(figures.uninspected));
+
+    JsonObject port = itemJson(itemNamed(verdict, "port"));
+    port.append(portJson(figures.port));
+
+    JsonObject echo = itemJson(itemNamed(verdict, "echo"));
+    echo.text("calledAeTitle", figures.calledAeTitle)
+        .text("callingAeTitle", kCallingAeTitle)
+        .boolean("sent", figures.echo.has_value());
+    if (figures.echo) {
+        echo.text("result", echoStatusName(figures.echo->status));
+    } else {
+        echo.null("result");
+    }
+    if (figures.echo && figures.echo->status == Status::Answered) {
+        echo.number("milliseconds", figures.echo->milliseconds);
+    } else {
+        echo.null("milliseconds");
+    }
+    echo.number("warnMilliseconds", static_cast<double>(limits.echoWarn.count()))
+        .number("timeoutMilliseconds", static_cast<double>(limits.timeout.count()))
+        .text("detail", figures.echo ? figures.echo->detail : "");
+
+    JsonObject folder = itemJson(itemNamed(verdict, "imageFolder"));
+    folder.text("path", figures.imageFolder).text("state", folderStateName(figures.folderState));
+    if (figures.space) {
+        folder.integer("capacityBytes", static_cast<std::int64_t>(figures.space->capacityBytes))
+            .integer("freeBytes", static_cast<std::int64_t>(figures.space->availableBytes))
+            .number("freePercent", percentFree(*figures.space));
+    } else {
+        folder.null("capacityBytes").null("freeBytes").null("freePercent");
+    }
+    folder.number("warnPercent", limits.diskWarnPercent)
+        .number("critPercent", limits.diskCritPercent);
+
+    JsonObject json;
+    json.text("status", healthName(verdict.health))
+        .integer("exitCode", static_cast<int>(verdict.health))
+        .object("process", process)
+        .object("port", port)
+        .object("echo", echo)
+        .object("imageFolder", folder);
+    if (!sizeJudged(figures)) {
+        return json.null("folderSize");
+    }
+    JsonObject size = itemJson(itemNamed(verdict, "folderSize"));
+    size.integer("fifoMaxMByte", figures.fifoMaxMByte)
+        .integer("limitBytes", static_cast<std::int64_t>(fifoLimitBytes(figures)));
+    if (figures.walk) {
+        size.integer("bytes", static_cast<std::int64_t>(figures.walk->bytes))
+            .integer("files", static_cast<std::int64_t>(figures.walk->files))
+            .boolean("complete", figures.walk->complete)
+            .boolean("timedOut", figures.walk->timedOut)
+            .text("error", figures.walk->error);
+    } else {
+        size.null("bytes").null("files").boolean("complete", false);
+    }
+    return json.object("folderSize", size);
+}
+
+std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict) {
+    Metrics metrics;
+    metrics.gauge("zarvo_check_status",
+                  "Verdict of the health check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.",
+                  std::to_string(static_cast<int>(verdict.health)));
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const HealthItem& item : verdict.items) {
+        items.emplace_back("{item=\"" + item.name + "\"}",
+                           std::to_string(static_cast<int>(item.health)));
+    }
+    metrics.gauge("zarvo_check_item_status",
+                  "Verdict of one item of the health check: 0 OK, 1 WARNING, 2 CRITICAL, "
+                  "3 UNKNOWN.",
+                  items);
+
+    const bool unseen = figures.servers.empty() && figures.uninspected > 0;
+    metrics.gauge("zarvo_server_up", "Whether ZarvoServer.exe runs.",
+                  flag(unseen ? std::nullopt : std::optional<bool>(!figures.servers.empty())));
+    metrics.gauge(
+        "zarvo_server_listening", "Whether the server listens on the port of Server.INI.",
+        flag(figures.port.number ? std::optional<bool>(figures.port.serverListens) : std::nullopt));
+
+    std::optional<bool> answered;
+    if (figures.echo && figures.echo->status != Status::Unavailable) {
+        answered = figures.echo->status == Status::Answered;
+    } else if (!figures.echo && figures.port.number) {
+        answered = false;  // not sent: nothing of the server listens
+    }
+    metrics.gauge("zarvo_dicom_echo_success", "Whether the server answered a DICOM C-ECHO.",
+                  flag(answered));
+    metrics.gauge("zarvo_dicom_echo_seconds", "Round-trip time of the DICOM C-ECHO.",
+                  answered.value_or(false)
+                      ? std::optional<std::string>(decimal(figures.echo->milliseconds / 1000, 6))
+                      : std::nullopt);
+
+    metrics.gauge("zarvo_image_folder_present", "Whether the image folder exists.",
+                  flag(figures.folderState == FolderState::Present));
+    const auto bytes = [](const std::optional<std::uint64_t>& value) {
+        return value ? std::optional<std::string>(std::to_string(*value)) : std::nullopt;
+    };
+    metrics.gauge(
+        "zarvo_image_folder_capacity_bytes", "Size of the file system that holds the image folder.",
+        bytes(figures.space ? std::optional(figures.space->capacityBytes) : std::nullopt));
+    metrics.gauge(
+        "zarvo_image_folder_free_bytes",
+        "Space the server may still use on the file system of the image folder.",
+        bytes(figures.space ? std::optional(figures.space->availableBytes) : std::nullopt));
+    const bool walked = figures.walk && figures.walk->complete;
+    metrics.gauge("zarvo_image_folder_size_bytes",
+                  "Bytes the files in the image folder hold (measured while FIFOMax is above 0).",
+                  bytes(walked ? std::optional(figures.walk->bytes) : std::nullopt));
+    metrics.gauge("zarvo_image_folder_files",
+                  "Files in the image folder (counted while FIFOMax is above 0).",
+                  bytes(walked ? std::optional(figures.walk->files) : std::nullopt));
+    metrics.gauge("zarvo_fifo_max_bytes",
+                  "FIFOMax of Server.INI in bytes, the most the image folder should hold; 0: "
+                  "no limit.",
+                  std::to_string(fifoLimitBytes(figures)));
+    return metrics.str();
+}
+
+}  // namespace veltrona::ctl

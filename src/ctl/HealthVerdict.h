@@ -1,0 +1,108 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CtlOutput.h"
+#include "PortCheck.h"
+#include "dicom/DicomEcho.h"
+#include "process/ProcessPlatform.h"
+
+namespace veltrona::ctl {
+
+// The health check's verdict, in the monitoring plugin convention: its value is the exit
+// status.
+enum class Health { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
+
+// "OK", "WARNING", "CRITICAL", "UNKNOWN".
+const char* healthName(Health health);
+
+// The worse of two: CRITICAL over WARNING over UNKNOWN over OK. A problem that is known
+// outweighs an item that could not be judged.
+Health worse(Health a, Health b);
+
+// Where the check draws its lines.
+struct HealthLimits {
+    std::chrono::milliseconds timeout{5000};   // echo answer and folder walk
+    std::chrono::milliseconds echoWarn{1000};  // a slower answer is a WARNING
+    double diskWarnPercent = 20;               // less free space is a WARNING
+    double diskCritPercent = 10;               // less free space is CRITICAL
+};
+
+// Free space of the file system that holds the image folder.
+struct FolderSpace {
+    std::uint64_t capacityBytes = 0;
+    std::uint64_t availableBytes = 0;  // what the server may still write
+};
+
+// The bytes the files of a folder tree hold, as far as a bounded walk got.
+struct FolderWalk {
+    std::uint64_t bytes = 0;  // what the regular files hold
+    std::uint64_t files = 0;
+    bool complete = false;  // the whole tree was walked
+    bool timedOut = false;  // the deadline ended the walk
+    std::string error;      // why a subfolder could not be read (UTF-8), first one
+};
+
+// Everything the probes found, as plain data. Texts are UTF-8 unless said otherwise.
+struct HealthFigures {
+    // The server processes detection sees, and how many that may be it could not be
+    // looked into.
+    std::vector<process::ProcessEntry> servers;  // executables in the system code page
+    std::size_t uninspected = 0;
+
+    PortCheck port;
+
+    std::string calledAeTitle;
+    // The echo's result; none when it was not sent because the server does not listen on
+    // its port.
+    std::optional<dicom::EchoResult> echo;
+
+    std::string imageFolder;  // as it was looked for; empty when Server.INI names none
+    enum class FolderState { Unnamed, Missing, NotAFolder, Present };
+    FolderState folderState = FolderState::Unnamed;
+    std::optional<FolderSpace> space;  // none when it could not be learnt
+    std::string spaceError;
+
+    std::int32_t fifoMaxMByte = 0;  // FIFOMax; the size is judged only when above 0
+    std::optional<FolderWalk> walk;
+};
+
+inline constexpr std::uint64_t kMByte = 1024 * 1024;
+
+// One item of the verdict: its name in the JSON and Prometheus forms, its state and one
+// sentence for the plugin line (UTF-8).
+struct HealthItem {
+    std::string name;  // "process", "port", "echo", "imageFolder", "folderSize"
+    Health health = Health::Ok;
+    std::string text;
+};
+
+struct HealthVerdict {
+    Health health = Health::Ok;
+    std::vector<HealthItem> items;  // in the order of the check; "folderSize" only with FIFOMax
+};
+
+HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits);
+
+// The plugin's output: "ZARVO <STATE> - <items> | <performance data>", one line with its
+// newline. The items that are not OK come first, worst first. Texts are UTF-8.
+std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
+                       const HealthVerdict& verdict);
+
+// A usage error or a check that could not be made at all: "ZARVO UNKNOWN - <reason>".
+std::string unknownLine(const std::string& reason);
+
+// The same verdict as one JSON object: "status" and one member per item with its figures.
+JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
+                      const HealthVerdict& verdict);
+
+// The figures in the text exposition format of the node exporter's textfile collector:
+// HELP and TYPE for every metric, no time stamps. A figure that is not known is left out
+// (its HELP and TYPE stay).
+std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict);
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,242 @@
+// `VeltronaCtl check` against real stand-in servers in temporary program folders, in each
+// state a monitoring system has to tell apart, and its Prometheus file through promtool.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+#include <set>
+
+#include "CtlTestSupport.h"
+#include "process/ProcessPlatform.h"
+#include "process/ServerDetection.h"
+
+namespace veltrona::ctl::testing {
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr std::size_t kMByteForTest = 1024 * 1024;
+
+class CtlCheck : public ::testing::Test {
+  protected:
+    ProgramFolder program;
+    const std::string port = std::to_string(freePort());
+    fs::path images = program.root() / "images";
+    std::vector<pid_t> servers;
+
+    void SetUp() override {
+        const auto platform = process::createProcessPlatform();
+        ASSERT_TRUE(eventually([&] {
+            return !process::isProcessRunning(*platform, "ZarvoServer.exe");
+        })) << "another ZarvoServer.exe runs on this machine";
+        fs::create_directory(images);
+    }
+
+    void TearDown() override {
+        for (const pid_t server : servers) {
+            killAndReap(server);
+        }
+    }
+
+    void writeSettings(const std::string& more = "") const {
+        writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port +
+                                              "\r\n-od = " + images.string() + "/\r\n" + more);
+    }
+
+    // The stand-in started by hand from the program folder; waits until it listens.
+    pid_t serve(const std::string& aeTitle, const std::string& onPort) {
+        const pid_t server = spawn(program.folder() / "ZarvoServer.exe",
+                                   {"-dw", "-od", images.string(), "-aet", aeTitle, onPort});
+        servers.push_back(server);
+        EXPECT_TRUE(eventually([&] {
+            return program.run({"status", "--json"}).out.find("\"listening\":true") !=
+                   std::string::npos;
+        }));
+        return server;
+    }
+
+    std::string servedBy(pid_t server) const {
+        return "ZarvoServer.exe runs (process " + std::to_string(server) + "); listens on port " +
+               port + "; C-ECHO to ARCHIVE answered in ";
+    }
+
+    // promtool's verdict on a metrics file: empty when it accepts it.
+    static std::string promtoolProblems(const fs::path& file) {
+        TempFolder capture;
+        const std::string command = "promtool check metrics < '" + file.string() + "' > '" +
+                                    (capture / "out").string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+            return "promtool is missing (Debian package prometheus)";
+        }
+        return status == 0 ? "" : "promtool: " + fileContent(capture / "out");
+    }
+};
+
+TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
+    writeSettings();
+    const fs::path metrics = program.root() / "metrics" / "zarvo.prom";
+    fs::create_directory(metrics.parent_path());
+
+    const CtlResult down = program.run({"check", "--prometheus", metrics.string()});
+    EXPECT_EQ(down.exitCode, 2) << down.out << down.err;
+    EXPECT_EQ(down.out.rfind("ZARVO CRITICAL - ZarvoServer.exe is not running; nothing listens on "
+                             "port " +
+                                 port +
+                                 "; C-ECHO to ARCHIVE not sent: the server does not listen "
+                                 "on port " +
+                                 port + "; image folder " + images.string() + "/: ",
+                             0),
+              0u)
+        << down.out;
+    EXPECT_NE(down.out.find(" | 'server_processes'=0;;1:;0; 'echo_time'=U;1;5;0;5 "),
+              std::string::npos)
+        << down.out;
+    EXPECT_EQ(promtoolProblems(metrics), "");
+    EXPECT_NE(fileContent(metrics).find("\nzarvo_server_up 0\n"), std::string::npos);
+
+    const pid_t server = serve("ARCHIVE", port);
+    const CtlResult up = program.run({"check", "--prometheus", metrics.string()});
+    EXPECT_EQ(up.exitCode, 0) << up.out << up.err;
+    EXPECT_EQ(up.out.rfind("ZARVO OK - " + servedBy(server), 0), 0u) << up.out;
+    EXPECT_TRUE(std::regex_search(up.out, std::regex(" \\| .*'echo_time'=0\\.[0-9]+s;1;5;0;5 ")))
+        << up.out;
+    EXPECT_EQ(up.err, "");
+    EXPECT_EQ(promtoolProblems(metrics), "");
+    const std::string text = fileContent(metrics);
+    for (const char* sample :
+         {"\nzarvo_server_up 1\n", "\nzarvo_server_listening 1\n", "\nzarvo_dicom_echo_seconds 0.",
+          "\nzarvo_image_folder_free_bytes ", "\nzarvo_fifo_max_bytes 0\n"}) {
+        EXPECT_NE(text.find(sample), std::string::npos) << sample << "\n" << text;
+    }
+    EXPECT_EQ(veltrona::testing::entries(metrics.parent_path()),
+              std::set<std::string>{"zarvo.prom"});
+
+    const CtlResult json = program.run({"check", "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_EQ(json.out.rfind("{\"status\":\"OK\",\"exitCode\":0,\"process\":{\"status\":\"OK\"", 0),
+              0u)
+        << json.out;
+    EXPECT_NE(json.out.find("\"result\":\"answered\",\"milliseconds\":"), std::string::npos);
+}
+
+TEST_F(CtlCheck, NamesTheProgramThatHoldsThePortInsteadOfTheServer) {
+    ListeningSocket held;
+    writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + std::to_string(held.port()) +
+                                          "\r\n-od = " + images.string() + "/\r\n");
+    const pid_t server = spawn(program.folder() / "ZarvoServer.exe",
+                               {"-dw", "-od", images.string(), "-aet", "ARCHIVE", port});
+    servers.push_back(server);
+    const CtlResult check = program.run({"check"});
+    EXPECT_EQ(check.exitCode, 2) << check.out;
+    EXPECT_EQ(check.out.rfind("ZARVO CRITICAL - port " + std::to_string(held.port()) +
+                                  " is held by process " + std::to_string(::getpid()) + " (" +
+                                  fs::read_symlink("/proc/self/exe").string() +
+                                  "), not by the server; C-ECHO to ARCHIVE not sent",
+                              0),
+              0u)
+        << check.out;
+    EXPECT_NE(check.out.find("; ZarvoServer.exe runs (process " + std::to_string(server) + ")"),
+              std::string::npos);
+}
+
+TEST_F(CtlCheck, AnEchoTheServerRefusesIsCritical) {
+    writeSettings();
+    serve("OTHER", port);  // another AE title than Server.INI's
+    const CtlResult check = program.run({"check"});
+    EXPECT_EQ(check.exitCode, 2) << check.out;
+    EXPECT_EQ(check.out.rfind("ZARVO CRITICAL - C-ECHO to ARCHIVE was rejected", 0), 0u)
+        << check.out;
+    EXPECT_NE(check.out.find("'echo_time'=U;"), std::string::npos);
+}
+
+TEST_F(CtlCheck, WarnsWhenTheImageFolderHoldsMoreThanFifoMax) {
+    writeSettings("FIFOMax = 1\r\n");
+    fs::create_directories(images / "patient" / "study");
+    writeFile(images / "patient" / "study" / "a.dcm", std::string(kMByteForTest, 'a'));
+    const pid_t server = serve("ARCHIVE", port);
+    const CtlResult within = program.run({"check"});
+    EXPECT_EQ(within.exitCode, 0) << within.out;
+    EXPECT_NE(within.out.find("; image folder holds 1.0 MByte of FIFOMax 1 MByte |"),
+              std::string::npos)
+        << within.out;
+
+    writeFile(images / "patient" / "study" / "b.dcm", std::string(kMByteForTest, 'b'));
+    const CtlResult over = program.run({"check"});
+    EXPECT_EQ(over.exitCode, 1) << over.out;
+    EXPECT_EQ(over.out.rfind("ZARVO WARNING - image folder holds 2.0 MByte, more than FIFOMax 1 "
+                             "MByte; " +
+                                 servedBy(server),
+                             0),
+              0u)
+        << over.out;
+    EXPECT_NE(over.out.find(" 'image_folder_size'=2097152B;1048576;;0;"), std::string::npos);
+    EXPECT_NE(program.run({"check", "--json"}).out.find("\"folderSize\":{\"status\":\"WARNING\""),
+              std::string::npos);
+}
+
+// A small file system of its own, filled up to the warning and the critical line.
+TEST_F(CtlCheck, WarnsAndThenAlarmsAsTheImageDiskFillsUp) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    if (::mount("tmpfs", images.c_str(), "tmpfs", 0, "size=4m") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{images};
+    writeSettings();
+    const pid_t server = serve("ARCHIVE", port);
+
+    writeFile(images / "a.dcm", std::string(3400 * 1024, 'a'));  // about 17 % of 4 MByte left
+    const CtlResult low = program.run({"check"});
+    EXPECT_EQ(low.exitCode, 1) << low.out;
+    EXPECT_TRUE(std::regex_search(
+        low.out, std::regex("^ZARVO WARNING - image folder " + images.string() +
+                            "/: 1[0-9]\\.[0-9]% free \\([0-9.]+ KByte of 4\\.0 MByte\\), below "
+                            "20%; ZarvoServer.exe runs")))
+        << low.out;
+    EXPECT_NE(low.out.find(servedBy(server)), std::string::npos) << low.out;
+
+    writeFile(images / "b.dcm", std::string(400 * 1024, 'b'));  // about 7 % left
+    const CtlResult full = program.run({"check", "--disk-warn", "25", "--disk-crit", "8"});
+    EXPECT_EQ(full.exitCode, 2) << full.out;
+    EXPECT_TRUE(std::regex_search(full.out, std::regex("^ZARVO CRITICAL - image folder .*% free "
+                                                       "\\(.*\\), below 8%; ")))
+        << full.out;
+    EXPECT_NE(full.out.find(";25:;8:;0;100"), std::string::npos) << full.out;
+
+    fs::remove(images / "a.dcm");
+    fs::remove(images / "b.dcm");
+    EXPECT_EQ(program.run({"check"}).exitCode, 0);
+}
+
+TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
+    writeSettings();
+    const std::vector<std::pair<Args, std::string>> rows = {
+        {{"check", "--disk-warn", "lots"},
+         "ZARVO UNKNOWN - --disk-warn: \"lots\" is not a percentage (0 to 100)\n"},
+        {{"check", "now"}, "ZARVO UNKNOWN - unexpected argument \"now\"\n"},
+        {{"check", "--port", "1"}, "ZARVO UNKNOWN - \"check\" takes no option \"--port\"\n"},
+        {{"--folder", (program.root() / "none").string(), "check"},
+         "ZARVO UNKNOWN - --folder: \"" + (program.root() / "none").string() +
+             "\" is not a folder\n"},
+        {{"check", "--prometheus", (program.root() / "none" / "x.prom").string()},
+         "ZARVO UNKNOWN - cannot write "},
+    };
+    for (const auto& [args, line] : rows) {
+        const CtlResult result = program.run(args);
+        EXPECT_EQ(result.exitCode, 3) << line;
+        EXPECT_EQ(result.out.rfind(line, 0), 0u) << result.out;
+        EXPECT_EQ(result.err, "") << line;
+    }
+}
+
+}  // namespace
+}  // namespace veltrona::ctl::testing
