@@ -218,60 +218,34 @@ TEST_F(NativeWindowDpi, MovingToAnotherMonitorScalesAgain) {
     expectScaledTo(dpi);
 }
 
-struct ProcessWindows {
-    DWORD process;
-    std::vector<HWND> windows;
+struct TextSearch {
+    const std::wstring& text;
+    HWND found = nullptr;
 };
 
-BOOL CALLBACK collectWindow(HWND window, LPARAM found) {
-    auto* seen = reinterpret_cast<ProcessWindows*>(found);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (seen->process == 0 || process == seen->process) {
-        seen->windows.push_back(window);
+BOOL CALLBACK stopAtText(HWND child, LPARAM search) {
+    auto* looking = reinterpret_cast<TextSearch*>(search);
+    if (windowText(child) == looking->text) {
+        looking->found = child;
+        return FALSE;
     }
     return TRUE;
 }
 
 HWND childWithText(HWND window, const std::wstring& text) {
-    ProcessWindows children{0, {}};
-    EnumChildWindows(window, collectWindow, reinterpret_cast<LPARAM>(&children));
-    for (const HWND child : children.windows) {
-        if (windowText(child) == text) {
-            return child;
-        }
-    }
-    return nullptr;
+    TextSearch search{text};
+    EnumChildWindows(window, stopAtText, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // The program itself, started as the user starts it, measured from this process: its
 // manifest makes it aware, so nothing between the two scales what the screen shows.
 TEST_F(NativeWindowDpi, TheProgramsWindowOnTheScreen) {
     const int dpi = expectedDpi();
-    const std::filesystem::path program = folder() / L"VeltronaAdmin.exe";
-    std::filesystem::copy_file(std::filesystem::path(programFolder()) / "VeltronaAdmin.exe",
-                               program);
-    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, folder().c_str(), &startup, &started));
-    WaitForInputIdle(started.hProcess, 10000);
-    HWND main = nullptr;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            ProcessWindows seen{started.dwProcessId, {}};
-            EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&seen));
-            for (const HWND window : seen.windows) {
-                if (IsWindowVisible(window) &&
-                    windowText(window) == L"Zarvo Server Einstellungen") {
-                    main = window;
-                }
-            }
-            return main != nullptr;
-        },
-        std::chrono::seconds(10)));
+    const StartedAdminProgram program(folder());
+    ASSERT_TRUE(program.started());
+    const HWND main = program.waitForWindow(L"Zarvo Server Einstellungen");
+    EXPECT_NE(main, nullptr);
     if (main != nullptr) {
         EXPECT_EQ(dpiOfWindow(main), static_cast<UINT>(dpi));
         const Expected& expected = expectedAt(dpi);
@@ -295,13 +269,8 @@ TEST_F(NativeWindowDpi, TheProgramsWindowOnTheScreen) {
                 << std::string(row.caption, row.caption + wcslen(row.caption));
         }
         PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program.waitForExit()) << "the program did not end";
     }
-    if (WaitForSingleObject(started.hProcess, 10000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the program did not end";
-        TerminateProcess(started.hProcess, 1);
-    }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
 }
 
 }  // namespace

@@ -35,6 +35,76 @@ void AdminWindowTest::addServer() const {
     std::filesystem::copy_file(server, folder() / L"ZarvoServer.exe");
 }
 
+StartedAdminProgram::StartedAdminProgram(const std::filesystem::path& folder) {
+    const std::filesystem::path program = folder / L"VeltronaAdmin.exe";
+    std::filesystem::copy_file(std::filesystem::path(programFolder()) / "VeltronaAdmin.exe",
+                               program);
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &started_)) {
+        started_ = {};
+        return;
+    }
+    WaitForInputIdle(started_.hProcess, 10000);
+}
+
+StartedAdminProgram::~StartedAdminProgram() {
+    if (!started()) {
+        return;
+    }
+    if (WaitForSingleObject(started_.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(started_.hProcess, 1);
+    }
+    CloseHandle(started_.hThread);
+    CloseHandle(started_.hProcess);
+}
+
+namespace {
+
+struct ProcessWindows {
+    DWORD process;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collectWindowOf(HWND window, LPARAM found) {
+    auto* seen = reinterpret_cast<ProcessWindows*>(found);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == seen->process) {
+        seen->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> StartedAdminProgram::topLevelWindows() const {
+    ProcessWindows seen{started_.dwProcessId, {}};
+    EnumWindows(collectWindowOf, reinterpret_cast<LPARAM>(&seen));
+    return seen.windows;
+}
+
+HWND StartedAdminProgram::waitForWindow(const std::wstring& title) const {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (const HWND window : topLevelWindows()) {
+                if (IsWindowVisible(window) && windowText(window) == title) {
+                    found = window;
+                }
+            }
+            return found != nullptr;
+        },
+        std::chrono::seconds(10));
+    return found;
+}
+
+bool StartedAdminProgram::waitForExit() const {
+    return started() && WaitForSingleObject(started_.hProcess, 10000) == WAIT_OBJECT_0;
+}
+
 bool pumpUntil(ui::NativeFormWindow& window, const std::function<bool()>& condition,
                std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -64,6 +64,26 @@ class AdminWindowTest : public ::testing::Test {
     std::unique_ptr<NativeAdminWindow> window_;
 };
 
+// The real VeltronaAdmin.exe, copied into `folder` and started there as a user starts
+// it, watched from this process. Ended hard when the test leaves it running.
+class StartedAdminProgram {
+  public:
+    explicit StartedAdminProgram(const std::filesystem::path& folder);
+    StartedAdminProgram(const StartedAdminProgram&) = delete;
+    StartedAdminProgram& operator=(const StartedAdminProgram&) = delete;
+    ~StartedAdminProgram();
+
+    bool started() const { return started_.hProcess != nullptr; }
+    std::vector<HWND> topLevelWindows() const;
+    // Its visible top-level window titled `title`, once it shows; null after ten seconds.
+    HWND waitForWindow(const std::wstring& title) const;
+    // Whether it ended within ten seconds.
+    bool waitForExit() const;
+
+  private:
+    PROCESS_INFORMATION started_{};
+};
+
 // Handles the thread's messages as the application's loop does, until `condition` holds
 // or `timeout` has passed; the condition's last answer.
 bool pumpUntil(ui::NativeFormWindow& window, const std::function<bool()>& condition,

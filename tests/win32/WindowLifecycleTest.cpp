@@ -260,49 +260,15 @@ TEST_F(WindowLifecycle, ASpinEditTakesDigitsWithAMinusInFrontFromKeysAndClipboar
     EXPECT_EQ(view().text("SpinEdit2"), "45");
 }
 
-struct TopLevel {
-    DWORD process;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK collectTopLevel(HWND window, LPARAM found) {
-    auto* seen = reinterpret_cast<TopLevel*>(found);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == seen->process) {
-        seen->windows.push_back(window);
-    }
-    return TRUE;
-}
-
 TEST_F(WindowLifecycle, TheProgramHasOneTaskbarButtonTitledWithTheApplication) {
-    const std::filesystem::path program = folder() / L"VeltronaAdmin.exe";
-    std::filesystem::copy_file(std::filesystem::path(programFolder()) / "VeltronaAdmin.exe",
-                               program);
-    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, folder().c_str(), &startup, &started));
-    WaitForInputIdle(started.hProcess, 10000);
-    TopLevel seen{started.dwProcessId, {}};
-    HWND main = nullptr;
-    for (int attempt = 0; attempt < 100 && main == nullptr; ++attempt) {
-        Sleep(100);
-        seen.windows.clear();
-        EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&seen));
-        for (const HWND window : seen.windows) {
-            if (IsWindowVisible(window) && windowText(window) == L"Zarvo Server Einstellungen") {
-                main = window;
-            }
-        }
-    }
+    const StartedAdminProgram program(folder());
+    ASSERT_TRUE(program.started());
+    const HWND main = program.waitForWindow(L"Zarvo Server Einstellungen");
     ASSERT_NE(main, nullptr);
     // A button is the taskbar's for a visible window that no other owns and that is no tool
     // window; the main window is owned by the one that has it.
     std::vector<HWND> buttons;
-    for (const HWND window : seen.windows) {
+    for (const HWND window : program.topLevelWindows()) {
         if (IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr &&
             (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0) {
             buttons.push_back(window);
@@ -316,9 +282,7 @@ TEST_F(WindowLifecycle, TheProgramHasOneTaskbarButtonTitledWithTheApplication) {
     Sleep(300);
     EXPECT_EQ(GetForegroundWindow(), main);
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(started.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    EXPECT_TRUE(program.waitForExit());
 }
 
 }  // namespace
