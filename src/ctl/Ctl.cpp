@@ -5,6 +5,8 @@
 #include "CtlCommand.h"
 #include "CtlOutput.h"
 #include "EchoCommand.h"
+#include "RunCommand.h"
+#include "ServiceCommand.h"
 #include "SettingsCommand.h"
 #include "StartCommand.h"
 #include "StatusCommand.h"
@@ -43,6 +45,14 @@ int run(const CtlCommand& command, const CtlContext& context) {
             return runSettingsSet(context, command.assignments);
         case CommandKind::Echo:
             return runEcho(context, {command.host, command.port, command.aeTitle, command.timeout});
+        case CommandKind::Run:
+            return runRun(context);
+        case CommandKind::ServiceInstall:
+            return runServiceInstall(context, command.automaticStart);
+        case CommandKind::ServiceRemove:
+            return runServiceRemove(context);
+        case CommandKind::ServiceHost:
+            return runServiceHost(context);
         case CommandKind::Help:
         case CommandKind::Version:
             break;

@@ -25,6 +25,8 @@ const std::vector<CommandName>& commands() {
         {"stop", CommandKind::Stop, {"--wait"}},
         {"settings", CommandKind::Settings, {}},
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
+        {"run", CommandKind::Run, {}},
+        {"service", CommandKind::ServiceInstall, {"--start"}},
     };
     return table;
 }
@@ -79,6 +81,32 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.aeTitle = value;
     } else if (option == "--timeout") {
         command.timeout = parseSeconds(option, value, 0.001);
+    } else if (option == "--start") {
+        if (value != "auto" && value != "manual") {
+            throw UsageError("--start: \"" + value + "\" is neither auto nor manual");
+        }
+        command.automaticStart = value == "auto";
+    }
+}
+
+// "service install", "service remove", or the service's own "service host".
+void parseServiceCommand(CtlCommand& command, const std::vector<std::string>& words,
+                         bool startGiven) {
+    if (words.size() < 2) {
+        throw UsageError("service: install or remove?");
+    }
+    if (words.size() > 2) {
+        throw UsageError("unexpected argument \"" + words[2] + "\"");
+    }
+    if (words[1] == "remove") {
+        command.kind = CommandKind::ServiceRemove;
+    } else if (words[1] == "host") {
+        command.kind = CommandKind::ServiceHost;
+    } else if (words[1] != "install") {
+        throw UsageError("unknown service command \"" + words[1] + "\"");
+    }
+    if (startGiven && command.kind != CommandKind::ServiceInstall) {
+        throw UsageError("\"service " + words[1] + "\" takes no option \"--start\"");
     }
 }
 
@@ -89,6 +117,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
     const CommandName* chosen = nullptr;
     bool help = false;
     bool version = false;
+    bool startGiven = false;
     std::vector<std::string> words;  // what is not an option: the command and its operands
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -137,6 +166,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
             value = arguments[++i];
         }
         applyOption(command, option, value);
+        startGiven = startGiven || option == "--start";
     }
 
     if (help || version) {
@@ -156,6 +186,8 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
         }
         command.kind = CommandKind::SettingsSet;
         command.assignments.assign(words.begin() + 2, words.end());
+    } else if (command.kind == CommandKind::ServiceInstall) {
+        parseServiceCommand(command, words, startGiven);
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
@@ -167,6 +199,7 @@ std::string usageText() {
            "  status | start [--verbose] [--wait SECONDS] | stop [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "  run | service install [--start auto|manual] | service remove\n"
            "Try \"VeltronaCtl --help\".\n";
 }
 
@@ -200,6 +233,14 @@ std::string helpText() {
            "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
            "                             and AE title from Server.INI, 5 seconds)\n"
+           "  run                        run the server in the foreground, as the start\n"
+           "                             button starts it, for a service manager (on Linux\n"
+           "                             VeltronaCtl becomes the server)\n"
+           "  service install [--start auto|manual]\n"
+           "                             register the Windows service ZarvoServer that runs\n"
+           "                             the server and restarts it after a crash (default:\n"
+           "                             started at boot); needs administrator rights (exit 4)\n"
+           "  service remove             stop and unregister that service\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"
            "4 not known: processes that may be the server could not be inspected.\n"

@@ -14,7 +14,20 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class CommandKind { Help, Version, Status, Start, Stop, Settings, SettingsSet, Echo };
+enum class CommandKind {
+    Help,
+    Version,
+    Status,
+    Start,
+    Stop,
+    Settings,
+    SettingsSet,
+    Echo,
+    Run,
+    ServiceInstall,
+    ServiceRemove,
+    ServiceHost,
+};
 
 // What the command line asks for. Options that a command does not take are refused by
 // the parser, so a command only sees its own.
@@ -32,6 +45,8 @@ struct CtlCommand {
     std::optional<int> port;                  // echo --port
     std::optional<std::string> aeTitle;       // echo --aet
     std::chrono::milliseconds timeout{5000};  // echo --timeout
+
+    bool automaticStart = true;  // service install --start auto|manual
 };
 
 // Parses the arguments after the program name. Options take their value as the next
