@@ -20,8 +20,9 @@ std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs:
 
 int runServiceInstall(const CtlContext& context, bool automaticStart) {
     const fs::path program = thisProgram();
-    std::error_code error;
-    const bool ownFolder = fs::equivalent(program.parent_path(), context.programFolder, error);
+    // The folder VeltronaCtl found for itself, unless --folder named another.
+    const bool ownFolder =
+        (program.parent_path() / "").lexically_normal() == context.programFolder.lexically_normal();
     try {
         installService(
             serviceCommandLine(program,
