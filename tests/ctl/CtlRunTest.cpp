@@ -24,7 +24,15 @@ class CtlRun : public ::testing::Test {
         })) << "another ZarvoServer.exe runs on this machine";
         ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
     }
-    void TearDown() override { ::unsetenv("ZARVO_SERVER_ARGS_FILE"); }
+    void TearDown() override {
+        ::unsetenv("ZARVO_SERVER_ARGS_FILE");
+        // A server a failed test left running in its folder goes with it.
+        for (const auto& entry : process::createProcessPlatform()->listProcesses()) {
+            if (entry.executable.rfind(program.root().string(), 0) == 0) {
+                killAndReap(static_cast<pid_t>(entry.id));
+            }
+        }
+    }
 };
 
 TEST_F(CtlRun, BecomesTheServerWithTheWindowsArguments) {
