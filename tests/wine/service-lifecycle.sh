@@ -80,6 +80,10 @@ check "the service runs VeltronaCtl.exe service host of the program folder" \
     grep -qxF "    ImagePath    REG_SZ    \"$windows_work\p\VeltronaCtl.exe\" service host" "$work/service.txt"
 check "its display name" grep -qxF '    DisplayName    REG_SZ    Zarvo DICOM storage server' "$work/service.txt"
 check "it starts by hand" grep -qx '    Start    REG_DWORD    0x3' "$work/service.txt"
+wine reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\ZarvoServer' \
+    2>/dev/null </dev/null | tr -d '\r' >"$work/events.txt"
+check "its event source takes the texts from VeltronaCtl.exe" \
+    grep -qxF "    EventMessageFile    REG_SZ    $windows_work\p\VeltronaCtl.exe" "$work/events.txt"
 
 wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc start: the service runs" eventually in_state RUNNING
@@ -119,3 +123,5 @@ check "and the server with it" eventually test -z "$(server_id)"
 ctl service remove >"$work/remove.log"
 check "service remove succeeds" grep -qx 'Service ZarvoServer removed' "$work/remove.log"
 check "the service is gone" test -z "$(state)"
+check "and its event source" bash -c '! wine reg query "$0" >/dev/null 2>&1 </dev/null' \
+    'HKLM\System\CurrentControlSet\Services\EventLog\Application\ZarvoServer'

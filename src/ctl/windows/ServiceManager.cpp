@@ -43,12 +43,16 @@ class ServiceHandle {
     throw std::runtime_error(what + ": " + config::systemMessage(error));
 }
 
-void registerEventSource() {
+void registerEventSource(const std::wstring& messageFile) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS) {
         return;  // the events are still written, only without a registered source
     }
+    // The host's own message table gives the events their text.
+    RegSetValueExW(key, L"EventMessageFile", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                   static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
                    sizeof types);
@@ -104,7 +108,7 @@ void installService(const std::wstring& commandLine, bool automaticStart) {
     description.lpDescription = text.data();
     ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description);
     restartHostOnFailure(service);
-    registerEventSource();
+    registerEventSource(thisProgram().wstring());
 }
 
 bool removeService() {
