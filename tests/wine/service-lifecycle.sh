@@ -3,6 +3,7 @@
 # manager: installed by VeltronaCtl.exe, started with the window's command line (the
 # stand-in records the arguments it got), brought back after a crash, ended by the window's
 # stop and by the service manager's, and removed.
+# Then `VeltronaCtl run` without the service, waiting for its server.
 #
 #   service-lifecycle.sh NAME PROGRAM_DIR END_PROCESS_EXE
 #                                  (in the Wine prefix of scripts/windows-tests.sh)
@@ -55,6 +56,8 @@ state() { wine sc query ZarvoServer 2>/dev/null </dev/null | tr -d '\r' | sed -n
 in_state() { [ "$(state)" = "$1" ]; }
 # The identifier of the one running server, from VeltronaCtl's status.
 server_id() { ctl --json status | sed -nE 's/.*"processes":\[\{"id":([0-9]+),.*/\1/p'; }
+has_server() { [ -n "$(server_id)" ]; }
+no_server() { [ -z "$(server_id)" ]; }
 recorded() { [ -s "$work/args.txt" ] && cmp -s "$work/args.txt" "$work/expected.txt"; }
 
 mkdir "$work/p"
@@ -101,27 +104,35 @@ check "as another process, the service still running" \
 # The host dies: its job object takes the server with it.
 kill -KILL $(pgrep -f "VeltronaCtl.exe service host" | while read -r pid; do
     tr '\0' ' ' </proc/$pid/cmdline | grep -qF "$windows_work" && echo "$pid"; done)
-check "a host that dies leaves no server behind" eventually test -z "$(server_id)"
+check "a host that dies leaves no server behind" eventually no_server
 eventually in_state STOPPED
 
 wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
 check "started again" eventually in_state RUNNING
-check "with its server" eventually test -n "$(server_id)"
+check "with its server" eventually has_server
 ctl stop >/dev/null
 check "the window's stop (exit status 0) stops the service" eventually in_state STOPPED
 sleep 2
-check "and no server is started again" test -z "$(server_id)"
+check "and no server is started again" no_server
 
 wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
-eventually test -n "$(server_id)"
+eventually has_server
 started=$(date +%s%N)
 wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc stop: the service stops" eventually in_state STOPPED
 echo "# stopped $(( ($(date +%s%N) - started) / 1000000 )) ms after sc stop"
-check "and the server with it" eventually test -z "$(server_id)"
+check "and the server with it" eventually no_server
 
 ctl service remove >"$work/remove.log"
 check "service remove succeeds" grep -qx 'Service ZarvoServer removed' "$work/remove.log"
 check "the service is gone" test -z "$(state)"
 check "and its event source" bash -c '! wine reg query "$0" >/dev/null 2>&1 </dev/null' \
     'HKLM\System\CurrentControlSet\Services\EventLog\Application\ZarvoServer'
+
+# Without the service: run waits for the server it started and passes on its exit status.
+wine "$work/p/VeltronaCtl.exe" run </dev/null >/dev/null 2>&1 &
+run_pid=$!
+check "run starts the server" eventually has_server
+wine "$end_process" "$(server_id)" 5 </dev/null
+wait $run_pid
+check "and ends with its exit status" test $? -eq 5
