@@ -8,8 +8,8 @@
 # The package (cpack -G DEB, run in the build folder) installs that folder as
 # /opt/veltrona-administration, plus a desktop entry and the launcher
 # /usr/bin/veltrona-administration and the command-line companion /usr/bin/veltronactl
-# (symbolic links: both programs resolve their real folder), and the application icon under
-# /usr/share/icons/hicolor.
+# (symbolic links: both programs resolve their real folder), the application icon under
+# /usr/share/icons/hicolor, and the systemd unit zarvo-server.service, not enabled.
 #
 # Who may write where. Root runs the programs of that folder (the server, and veltronactl
 # from a service), so the folder and everything in it belong to root, mode 0755, and nobody
@@ -48,6 +48,11 @@ set(settings_link ${CMAKE_CURRENT_BINARY_DIR}/packaging/Server.INI)
 file(CREATE_LINK ${VELTRONA_SETTINGS_FILE} ${settings_link} SYMBOLIC)
 install(FILES ${settings_link}
   DESTINATION .
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+# The systemd unit that runs the server unattended (veltronactl run), shipped disabled.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/zarvo-server.service
+  DESTINATION /lib/systemd/system
   COMPONENT system
   EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${VELTRONA_PACKAGE_NAME}.desktop
@@ -102,6 +107,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/preinst
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postinst
+  ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/prerm
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

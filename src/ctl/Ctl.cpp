@@ -6,6 +6,8 @@
 #include "CtlCommand.h"
 #include "CtlOutput.h"
 #include "EchoCommand.h"
+#include "RunCommand.h"
+#include "ServiceCommand.h"
 #include "SettingsCommand.h"
 #include "StartCommand.h"
 #include "StatusCommand.h"
@@ -48,6 +50,14 @@ int run(const CtlCommand& command, const CtlContext& context) {
             return runCheck(
                 context, {{command.timeout, command.echoWarn, command.diskWarn, command.diskCrit},
                           command.prometheus});
+        case CommandKind::Run:
+            return runRun(context);
+        case CommandKind::ServiceInstall:
+            return runServiceInstall(context, command.automaticStart);
+        case CommandKind::ServiceRemove:
+            return runServiceRemove(context);
+        case CommandKind::ServiceHost:
+            return runServiceHost(context);
         case CommandKind::Help:
         case CommandKind::Version:
             break;

@@ -28,6 +28,8 @@ const std::vector<CommandName>& commands() {
         {"check",
          CommandKind::Check,
          {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--prometheus"}},
+        {"run", CommandKind::Run, {}},
+        {"service", CommandKind::ServiceInstall, {"--start"}},
     };
     return table;
 }
@@ -105,6 +107,32 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
             throw UsageError("--prometheus: the file name is empty");
         }
         command.prometheus = value;
+    } else if (option == "--start") {
+        if (value != "auto" && value != "manual") {
+            throw UsageError("--start: \"" + value + "\" is neither auto nor manual");
+        }
+        command.automaticStart = value == "auto";
+    }
+}
+
+// "service install", "service remove", or the service's own "service host".
+void parseServiceCommand(CtlCommand& command, const std::vector<std::string>& words,
+                         bool startGiven) {
+    if (words.size() < 2) {
+        throw UsageError("service: install or remove?");
+    }
+    if (words.size() > 2) {
+        throw UsageError("unexpected argument \"" + words[2] + "\"");
+    }
+    if (words[1] == "remove") {
+        command.kind = CommandKind::ServiceRemove;
+    } else if (words[1] == "host") {
+        command.kind = CommandKind::ServiceHost;
+    } else if (words[1] != "install") {
+        throw UsageError("unknown service command \"" + words[1] + "\"");
+    }
+    if (startGiven && command.kind != CommandKind::ServiceInstall) {
+        throw UsageError("\"service " + words[1] + "\" takes no option \"--start\"");
     }
 }
 
@@ -112,6 +140,7 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     CtlCommand command;
     bool help = false;
     bool version = false;
+    bool startGiven = false;
     std::vector<std::string> words;  // what is not an option: the command and its operands
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -160,6 +189,7 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
             value = arguments[++i];
         }
         applyOption(command, option, value);
+        startGiven = startGiven || option == "--start";
     }
 
     if (help || version) {
@@ -179,6 +209,8 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         }
         command.kind = CommandKind::SettingsSet;
         command.assignments.assign(words.begin() + 2, words.end());
+    } else if (command.kind == CommandKind::ServiceInstall) {
+        parseServiceCommand(command, words, startGiven);
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
@@ -209,6 +241,7 @@ std::string usageText() {
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
            " [--prometheus FILE]\n"
+           "  run | service install [--start auto|manual] | service remove\n"
            "Try \"VeltronaCtl --help\".\n";
 }
 
@@ -253,6 +286,14 @@ std::string helpText() {
            "                             ... | perfdata\", exit 0 OK, 1 WARNING, 2 CRITICAL,\n"
            "                             3 UNKNOWN (a wrong command line too); --prometheus\n"
            "                             also writes FILE for the node exporter\n"
+           "  run                        run the server in the foreground, as the start\n"
+           "                             button starts it, for a service manager (on Linux\n"
+           "                             VeltronaCtl becomes the server)\n"
+           "  service install [--start auto|manual]\n"
+           "                             register the Windows service ZarvoServer that runs\n"
+           "                             the server and restarts it after a crash (default:\n"
+           "                             started at boot); needs administrator rights (exit 4)\n"
+           "  service remove             stop and unregister that service\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"
            "4 not known: processes that may be the server could not be inspected (check: see\n"

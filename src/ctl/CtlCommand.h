@@ -27,7 +27,11 @@ enum class CommandKind : int {
     Settings,
     SettingsSet,
     Echo,
-    Check
+    Check,
+    Run,
+    ServiceInstall,
+    ServiceRemove,
+    ServiceHost,
 };
 
 // What the command line asks for. Options that a command does not take are refused by
@@ -51,6 +55,8 @@ struct CtlCommand {
     double diskWarn = 20;                      // check --disk-warn PERCENT
     double diskCrit = 10;                      // check --disk-crit PERCENT
     std::optional<std::string> prometheus;     // check --prometheus FILE
+
+    bool automaticStart = true;  // service install --start auto|manual
 };
 
 // Parses the arguments after the program name. Options take their value as the next

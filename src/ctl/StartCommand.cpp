@@ -34,9 +34,13 @@ std::string processIds(const std::vector<ProcessEntry>& servers) {
     return text;
 }
 
-// Says why nothing was started: the message on the error stream, and with --json an
-// object on the output stream too.
-int refuse(const CtlContext& context, const std::string& message, const JsonObject& details = {}) {
+}  // namespace
+
+std::string startFailure(const std::exception& error) {
+    return std::string("ZarvoServer.exe could not be started: ") + error.what();
+}
+
+int refuseStart(const CtlContext& context, const std::string& message, const JsonObject& details) {
     context.err << message << "\n";
     if (context.json) {
         context.out << JsonObject()
@@ -49,26 +53,31 @@ int refuse(const CtlContext& context, const std::string& message, const JsonObje
     return kFailure;
 }
 
-}  // namespace
-
-int runStart(const CtlContext& context, bool verbose,
-             std::optional<std::chrono::milliseconds> wait) {
-    const WindowSettings settings = readWindowSettings(context);
+std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings) {
     const ProcessSnapshot snapshot(context.processes);
     if (snapshot.serverRunning()) {
         const std::vector<ProcessEntry> servers = snapshot.servers();
-        return refuse(context, "ZarvoServer.exe is already running: " + describe(servers),
-                      JsonObject().array("processes", processesJson(servers)));
+        return refuseStart(context, "ZarvoServer.exe is already running: " + describe(servers),
+                           JsonObject().array("processes", processesJson(servers)));
     }
     const PortCheck port = checkPort(settings.shown.port, snapshot, {});
     if (port.listening) {
         const std::string holder = port.holders.empty()
                                        ? "a process that cannot be looked into (another user's)"
                                        : describe(port.holders);
-        return refuse(context,
-                      "Port " + std::to_string(*port.number) + " is held by " + holder +
-                          "; the server was not started",
-                      JsonObject().object("port", portJson(port)));
+        return refuseStart(context,
+                           "Port " + std::to_string(*port.number) + " is held by " + holder +
+                               "; the server was not started",
+                           JsonObject().object("port", portJson(port)));
+    }
+    return std::nullopt;
+}
+
+int runStart(const CtlContext& context, bool verbose,
+             std::optional<std::chrono::milliseconds> wait) {
+    const WindowSettings settings = readWindowSettings(context);
+    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
+        return *refused;
     }
 
     const app::ServerLaunch launch =
@@ -80,8 +89,7 @@ int runStart(const CtlContext& context, bool verbose,
     try {
         context.processes.launch(launch.program, launch.parameters, launch.shown);
     } catch (const std::exception& error) {
-        return refuse(context,
-                      std::string("ZarvoServer.exe could not be started: ") + error.what());
+        return refuseStart(context, startFailure(error));
     }
     JsonObject json = JsonObject()
                           .boolean("started", true)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <exception>
 #include <optional>
+#include <string>
 
 #include "CtlOutput.h"
+#include "WindowSettings.h"
 
 namespace veltrona::ctl {
 
@@ -16,5 +19,18 @@ namespace veltrona::ctl {
 // ended within half a second.
 int runStart(const CtlContext& context, bool verbose,
              std::optional<std::chrono::milliseconds> wait);
+
+// What every launch of VeltronaCtl checks first: refuses (kFailure, the reason said) when
+// the server runs already or another program holds the configured port; nothing when the
+// server may be started.
+std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings);
+
+// Says why nothing was started: the message on the error stream, and with --json an object
+// ({"started":false,"error":...} and `details`) on the output stream. Returns kFailure.
+int refuseStart(const CtlContext& context, const std::string& message,
+                const JsonObject& details = {});
+
+// "ZarvoServer.exe could not be started: <reason>" for a refused launch.
+std::string startFailure(const std::exception& error);
 
 }  // namespace veltrona::ctl

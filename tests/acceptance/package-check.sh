@@ -120,7 +120,7 @@ dpkg_install() {
 purged_clean() {
     dpkg --purge "$package" >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; return 1; }
     test ! -e "$folder" -a ! -e "$data" -a ! -L /usr/bin/veltronactl -a ! -L /usr/bin/$package \
-        -a ! -e /usr/share/applications/$package.desktop
+        -a ! -e /usr/share/applications/$package.desktop -a ! -e /lib/systemd/system/zarvo-server.service
 }
 
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || {
@@ -139,6 +139,10 @@ check "veltrona-admin is a system group" system_group
 check "programs, launchers and desktop entry installed" \
     test -x "$folder/VeltronaAdmin" -a -x "$folder/VeltronaCtl" -a -x "$folder/ZarvoServer.exe" \
     -a -x /usr/bin/veltronactl -a -x /usr/bin/$package -a -f /usr/share/applications/$package.desktop
+unit=/lib/systemd/system/zarvo-server.service
+check "zarvo-server.service installed, runs veltronactl run" grep -qx 'ExecStart=/usr/bin/veltronactl run' "$unit"
+check "and passes systemd-analyze verify" systemd-analyze verify "$unit"
+check "and is not enabled" test -z "$(find /etc/systemd/system -name zarvo-server.service 2>/dev/null)"
 check "what root runs, and the folders on its way, only root may write" no_unsafe_entries
 check "the program folder holds the programs and a link to $settings" folder_holds_only_link
 check "$data is root $group 2770" owner_group_mode "$data" "root $group 2770"

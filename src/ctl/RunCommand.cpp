@@ -1,0 +1,29 @@
+#include "RunCommand.h"
+
+#include <ostream>
+
+#include "ForegroundRun.h"
+#include "StartCommand.h"
+#include "WindowSettings.h"
+#include "process/ProcessPlatform.h"
+
+namespace veltrona::ctl {
+
+int runRun(const CtlContext& context) {
+    const WindowSettings settings = readWindowSettings(context);
+    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
+        return *refused;
+    }
+    const app::ServerLaunch launch =
+        app::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
+    // What was said so far must be out before the server takes over the streams.
+    context.out.flush();
+    context.err.flush();
+    try {
+        return runInForeground(launch);
+    } catch (const process::LaunchError& error) {
+        return refuseStart(context, startFailure(error));
+    }
+}
+
+}  // namespace veltrona::ctl

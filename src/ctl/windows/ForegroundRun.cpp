@@ -1,0 +1,12 @@
+#include "ctl/ForegroundRun.h"
+#include "ctl/windows/ServerChild.h"
+
+namespace veltrona::ctl {
+
+int runInForeground(const app::ServerLaunch& launch) {
+    const ServerChild server(launch, ServerChild::Console::Shared);
+    WaitForSingleObject(server.process(), INFINITE);
+    return static_cast<int>(server.exitCode());
+}
+
+}  // namespace veltrona::ctl

@@ -1,0 +1,158 @@
+// The service's registration with the service control manager and the event log.
+#include <windows.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "config/windows/SystemError.h"
+#include "ctl/ServiceCommand.h"
+
+namespace veltrona::ctl {
+
+namespace {
+
+constexpr const wchar_t* kEventSourceKey =
+    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZarvoServer";
+constexpr DWORD kStopWait = 10000;  // ms for a running service to stop before its removal
+
+// A handle of the service control manager, closed with the scope.
+class ServiceHandle {
+  public:
+    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+    ServiceHandle(const ServiceHandle&) = delete;
+    ServiceHandle& operator=(const ServiceHandle&) = delete;
+    ~ServiceHandle() {
+        if (handle_ != nullptr) {
+            CloseServiceHandle(handle_);
+        }
+    }
+    SC_HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+  private:
+    SC_HANDLE handle_;
+};
+
+[[noreturn]] void fail(const std::string& what, DWORD error = GetLastError()) {
+    if (error == ERROR_ACCESS_DENIED) {
+        throw ServiceRightsError(what +
+                                 " needs administrator rights: run VeltronaCtl as an "
+                                 "administrator (an elevated command prompt)");
+    }
+    throw std::runtime_error(what + ": " + config::systemMessage(error));
+}
+
+void registerEventSource(const std::wstring& messageFile) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return;  // the events are still written, only without a registered source
+    }
+    // The host's own message table gives the events their text.
+    RegSetValueExW(key, L"EventMessageFile", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                   static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                   sizeof types);
+    RegCloseKey(key);
+}
+
+void restartHostOnFailure(SC_HANDLE service) {
+    // Should the host itself die, the service control manager starts it again: after 1 s,
+    // then 5 s, then every minute, counted afresh after ten minutes without a failure.
+    SC_ACTION actions[] = {
+        {SC_ACTION_RESTART, 1000}, {SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 60000}};
+    SERVICE_FAILURE_ACTIONSW failure{};
+    failure.dwResetPeriod = 600;
+    failure.cActions = sizeof actions / sizeof actions[0];
+    failure.lpsaActions = actions;
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) {
+        fail("Setting the service's failure actions");
+    }
+}
+
+}  // namespace
+
+void installService(const std::wstring& commandLine, bool automaticStart) {
+    const ServiceHandle manager(
+        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+    if (!manager) {
+        fail("Installing the service");
+    }
+    const DWORD start = automaticStart ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
+    ServiceHandle created(CreateServiceW(manager.get(), kServiceName, kServiceDisplayName,
+                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start,
+                                         SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr,
+                                         nullptr, nullptr, nullptr, nullptr));
+    SC_HANDLE service = created.get();
+    std::optional<ServiceHandle> existing;
+    if (!created) {
+        if (GetLastError() != ERROR_SERVICE_EXISTS) {
+            fail("Installing the service");
+        }
+        existing.emplace(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+        if (!*existing ||
+            !ChangeServiceConfigW(existing->get(), SERVICE_WIN32_OWN_PROCESS, start,
+                                  SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, kServiceDisplayName)) {
+            fail("Updating the installed service");
+        }
+        service = existing->get();
+    }
+    SERVICE_DESCRIPTIONW description{};
+    std::wstring text =
+        L"Runs the DICOM storage server ZarvoServer.exe with the settings of Server.INI, as "
+        L"Veltrona Administration starts it, and starts it again after a crash.";
+    description.lpDescription = text.data();
+    ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description);
+    restartHostOnFailure(service);
+    registerEventSource(thisProgram().wstring());
+}
+
+bool removeService() {
+    const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        fail("Removing the service");
+    }
+    const ServiceHandle service(
+        OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    if (!service) {
+        if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+            return false;
+        }
+        fail("Removing the service");
+    }
+    SERVICE_STATUS status{};
+    if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        const ULONGLONG deadline = GetTickCount64() + kStopWait;
+        while (QueryServiceStatus(service.get(), &status) &&
+               status.dwCurrentState != SERVICE_STOPPED && GetTickCount64() < deadline) {
+            Sleep(50);
+        }
+    }
+    if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
+        fail("Removing the service");
+    }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEventSourceKey);
+    return true;
+}
+
+std::filesystem::path thisProgram() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            fail("Finding VeltronaCtl.exe");
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace veltrona::ctl

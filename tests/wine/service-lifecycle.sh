@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The Windows service ZarvoServer through its whole life under Wine's service control
+# manager: installed by VeltronaCtl.exe, started with the window's command line (the
+# stand-in records the arguments it got), brought back after a crash, ended by the window's
+# stop and by the service manager's, and removed.
+# Then `VeltronaCtl run` without the service, waiting for its server.
+#
+#   service-lifecycle.sh NAME PROGRAM_DIR END_PROCESS_EXE
+#                                  (in the Wine prefix of scripts/windows-tests.sh)
+#
+# The stand-in learns where to record its arguments from the system environment, which
+# Wine's service manager reads when it starts: the prefix's wine server is restarted once
+# for that. Ends with "N passed, M failed"; with VELTRONA_CASE_COUNTS set, adds
+# "NAME PASSED FAILED 0" to that file as tests/wine/run-suite.sh does.
+set -uo pipefail
+name=$1
+programs=$2
+end_process=$3
+env_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+
+passed=0
+failed=0
+work=$(mktemp -d /tmp/veltrona-service.XXXXXX)
+finish() {
+    wine sc stop ZarvoServer >/dev/null 2>&1
+    wine "$work/p/VeltronaCtl.exe" service remove >/dev/null 2>&1
+    wine reg delete "$env_key" /v ZARVO_SERVER_ARGS_FILE /f >/dev/null 2>&1
+    rm -rf "$work"
+    [ $((passed + failed)) -gt 0 ] || failed=1
+    echo "$passed passed, $failed failed"
+    [ -z "${VELTRONA_CASE_COUNTS:-}" ] || echo "$name $passed $failed 0" >>"$VELTRONA_CASE_COUNTS"
+    [ $failed -eq 0 ]
+}
+trap finish EXIT
+
+check() {
+    if "${@:2}"; then
+        echo "ok - $1"
+        passed=$((passed + 1))
+    else
+        echo "not ok - $1"
+        failed=$((failed + 1))
+    fi
+}
+# Waits up to 20 s for COMMAND to succeed.
+eventually() {
+    local i
+    for i in $(seq 200); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+ctl() { wine "$work/p/VeltronaCtl.exe" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
+state() { wine sc query ZarvoServer 2>/dev/null </dev/null | tr -d '\r' | sed -nE 's/.*STATE *: *[0-9]+ *([A-Z_]+).*/\1/p'; }
+in_state() { [ "$(state)" = "$1" ]; }
+# The identifier of the one running server, from VeltronaCtl's status.
+server_id() { ctl --json status | sed -nE 's/.*"processes":\[\{"id":([0-9]+),.*/\1/p'; }
+has_server() { [ -n "$(server_id)" ]; }
+no_server() { [ -z "$(server_id)" ]; }
+recorded() { [ -s "$work/args.txt" ] && cmp -s "$work/args.txt" "$work/expected.txt"; }
+
+mkdir "$work/p"
+cp "$programs/VeltronaCtl.exe" "$programs/ZarvoServer.exe" "$work/p/"
+port=$((20000 + RANDOM % 20000))
+windows_work="Z:${work//\//\\}"
+printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n+xs\r\n' "$port" "$windows_work" >"$work/p/Server.INI"
+# The arguments of the window's start: " -dw +xs -od "<folder>\images"  -aet ARCHIVE <port>".
+for argument in -dw +xs -od "$windows_work\\images" -aet ARCHIVE "$port"; do
+    printf '%s:%s\n' "${#argument}" "$argument"
+done >"$work/expected.txt"
+
+wine reg add "$env_key" /v ZARVO_SERVER_ARGS_FILE /t REG_SZ /d "$windows_work\\args.txt" /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 </dev/null
+
+ctl service install --start manual >"$work/install.log"
+check "service install succeeds" grep -q '^Service ZarvoServer installed, started by hand' "$work/install.log"
+# Wine's sc has no qc: the service's registration, read from the registry.
+wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' 2>/dev/null </dev/null |
+    tr -d '\r' >"$work/service.txt"
+check "the service runs VeltronaCtl.exe service host of the program folder" \
+    grep -qxF "    ImagePath    REG_SZ    \"$windows_work\p\VeltronaCtl.exe\" service host" "$work/service.txt"
+check "its display name" grep -qxF '    DisplayName    REG_SZ    Zarvo DICOM storage server' "$work/service.txt"
+check "it starts by hand" grep -qx '    Start    REG_DWORD    0x3' "$work/service.txt"
+wine reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\ZarvoServer' \
+    2>/dev/null </dev/null | tr -d '\r' >"$work/events.txt"
+check "its event source takes the texts from VeltronaCtl.exe" \
+    grep -qxF "    EventMessageFile    REG_SZ    $windows_work\p\VeltronaCtl.exe" "$work/events.txt"
+
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+check "sc start: the service runs" eventually in_state RUNNING
+check "the server got the window's arguments" eventually recorded
+first=$(server_id)
+check "VeltronaCtl sees the server" test -n "$first"
+
+rm -f "$work/args.txt"
+wine "$end_process" "$first" 3 </dev/null  # a crash: exit status 3
+check "a crash: the server is started again" eventually recorded
+second=$(server_id)
+check "as another process, the service still running" \
+    test -n "$second" -a "$second" != "$first" -a "$(state)" = RUNNING
+
+# The host dies: its job object takes the server with it.
+kill -KILL $(pgrep -f "VeltronaCtl.exe service host" | while read -r pid; do
+    tr '\0' ' ' </proc/$pid/cmdline | grep -qF "$windows_work" && echo "$pid"; done)
+check "a host that dies leaves no server behind" eventually no_server
+eventually in_state STOPPED
+
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+check "started again" eventually in_state RUNNING
+check "with its server" eventually has_server
+ctl stop >/dev/null
+check "the window's stop (exit status 0) stops the service" eventually in_state STOPPED
+sleep 2
+check "and no server is started again" no_server
+
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+eventually has_server
+started=$(date +%s%N)
+wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
+check "sc stop: the service stops" eventually in_state STOPPED
+echo "# stopped $(( ($(date +%s%N) - started) / 1000000 )) ms after sc stop"
+check "and the server with it" eventually no_server
+
+ctl service remove >"$work/remove.log"
+check "service remove succeeds" grep -qx 'Service ZarvoServer removed' "$work/remove.log"
+check "the service is gone" test -z "$(state)"
+check "and its event source" bash -c '! wine reg query "$0" >/dev/null 2>&1 </dev/null' \
+    'HKLM\System\CurrentControlSet\Services\EventLog\Application\ZarvoServer'
+
+# Without the service: run waits for the server it started and passes on its exit status.
+wine "$work/p/VeltronaCtl.exe" run </dev/null >/dev/null 2>&1 &
+run_pid=$!
+check "run starts the server" eventually has_server
+wine "$end_process" "$(server_id)" 5 </dev/null
+wait $run_pid
+check "and ends with its exit status" test $? -eq 5
