@@ -12,28 +12,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CtlRun : public ::testing::Test {
-  protected:
-    ProgramFolder program;
-    fs::path argsFile = program.root() / "arguments.txt";
-
-    void SetUp() override {
-        const auto platform = process::createProcessPlatform();
-        ASSERT_TRUE(eventually([&] {
-            return !process::isProcessRunning(*platform, "ZarvoServer.exe");
-        })) << "another ZarvoServer.exe runs on this machine";
-        ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("ZARVO_SERVER_ARGS_FILE");
-        // A server a failed test left running in its folder goes with it.
-        for (const auto& entry : process::createProcessPlatform()->listProcesses()) {
-            if (entry.executable.rfind(program.root().string(), 0) == 0) {
-                killAndReap(static_cast<pid_t>(entry.id));
-            }
-        }
-    }
-};
+using CtlRun = ServerFolderTest;
 
 TEST_F(CtlRun, BecomesTheServerWithTheWindowsArguments) {
     const std::string port = std::to_string(freePort());

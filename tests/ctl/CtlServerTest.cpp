@@ -15,32 +15,8 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CtlServer : public ::testing::Test {
+class CtlServer : public ServerFolderTest {
   protected:
-    ProgramFolder program;
-    fs::path argsFile = program.root() / "arguments.txt";
-
-    void SetUp() override {
-        // Detection sees every server of the machine: one started elsewhere (by hand, or
-        // by a test run outside this one) would answer for ours.
-        const auto platform = process::createProcessPlatform();
-        ASSERT_TRUE(eventually([&] {
-            return !process::isProcessRunning(*platform, "ZarvoServer.exe");
-        })) << "another ZarvoServer.exe runs on this machine";
-        ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
-    }
-
-    void TearDown() override {
-        ::unsetenv("ZARVO_SERVER_ARGS_FILE");
-        // Whatever a test left running in its folder goes with it.
-        const auto platform = process::createProcessPlatform();
-        for (const process::ProcessEntry& entry : platform->listProcesses()) {
-            if (entry.executable.rfind(program.root().string(), 0) == 0) {
-                ::kill(static_cast<pid_t>(entry.id), SIGKILL);
-            }
-        }
-    }
-
     void writeSettings(const std::string& bytes) const { writeFile(program.settingsFile(), bytes); }
 
     std::optional<Args> receivedArguments() const {

@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -15,6 +18,8 @@
 #include "ChildProcess.h"
 #include "OtherUser.h"
 #include "TempFolder.h"
+#include "process/ProcessPlatform.h"
+#include "process/ServerDetection.h"
 
 namespace veltrona::ctl::testing {
 
@@ -125,6 +130,34 @@ class ProgramFolder {
 
   private:
     TempFolder temp_;
+};
+
+// A test with a program folder of its own, on a machine where no other server runs:
+// detection sees every server of the machine, so one started elsewhere (by hand, or by a
+// test run outside this one) would answer for ours. The stand-in records its arguments in
+// `argsFile`; whatever a test left running in its folder goes with it.
+class ServerFolderTest : public ::testing::Test {
+  protected:
+    ProgramFolder program;
+    fs::path argsFile = program.root() / "arguments.txt";
+
+    void SetUp() override {
+        const auto platform = process::createProcessPlatform();
+        ASSERT_TRUE(eventually([&] {
+            return !process::isProcessRunning(*platform, "ZarvoServer.exe");
+        })) << "another ZarvoServer.exe runs on this machine";
+        ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
+    }
+
+    void TearDown() override {
+        ::unsetenv("ZARVO_SERVER_ARGS_FILE");
+        for (const process::ProcessEntry& entry :
+             process::createProcessPlatform()->listProcesses()) {
+            if (entry.executable.rfind(program.root().string(), 0) == 0) {
+                killAndReap(static_cast<pid_t>(entry.id));
+            }
+        }
+    }
 };
 
 }  // namespace veltrona::ctl::testing
