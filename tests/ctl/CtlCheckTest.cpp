@@ -217,6 +217,41 @@ TEST_F(CtlCheck, WarnsAndThenAlarmsAsTheImageDiskFillsUp) {
     EXPECT_EQ(program.run({"check"}).exitCode, 0);
 }
 
+// Checks from a timer may overlap, and the textfile folder may be closed to the user that
+// runs one: the metrics file is then always some check's whole file, and the last one
+// stays as it was when a new one cannot be written.
+TEST_F(CtlCheck, AMetricsFileIsAlwaysWholeAndStaysWhenItCannotBeReplaced) {
+    writeSettings();
+    const fs::path metrics = program.root() / "metrics" / "zarvo.prom";
+    fs::create_directory(metrics.parent_path());
+    for (int round = 0; round < 3; ++round) {
+        std::vector<pid_t> checks;
+        for (int i = 0; i < 8; ++i) {
+            checks.push_back(spawn(program.ctl(), {"check", "--prometheus", metrics.string()}));
+        }
+        for (const pid_t check : checks) {
+            const int status = veltrona::testing::reap(check);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);  // nothing serves
+        }
+        EXPECT_EQ(promtoolProblems(metrics), "");
+        EXPECT_EQ(veltrona::testing::entries(metrics.parent_path()),
+                  std::set<std::string>{"zarvo.prom"});
+    }
+
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    fs::permissions(program.root() / "metrics", fs::perms::owner_all | fs::perms::group_read |
+                                                    fs::perms::group_exec | fs::perms::others_read |
+                                                    fs::perms::others_exec);
+    const std::string before = fileContent(metrics);
+    const CtlResult refused = program.runAsOtherUser({"check", "--prometheus", metrics.string()});
+    EXPECT_EQ(refused.exitCode, 3) << refused.out;
+    EXPECT_EQ(refused.out.rfind("ZARVO UNKNOWN - cannot write ", 0), 0u) << refused.out;
+    EXPECT_EQ(fileContent(metrics), before);
+    EXPECT_EQ(veltrona::testing::entries(metrics.parent_path()),
+              std::set<std::string>{"zarvo.prom"});
+}
+
 TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
     writeSettings();
     const std::vector<std::pair<Args, std::string>> rows = {
