@@ -355,10 +355,10 @@ fi
 # does every start here while another test's ZarvoServer.exe runs on this machine, which
 # today's detection by name takes for this one]
 (cd / && /usr/bin/veltronactl start --wait 10) >"$work/start.log" 2>&1
-check "root's veltronactl start on port 104 succeeds" test $? -eq 0 || cat "$work/start.log"
+check "root's veltronactl start on port 104 succeeds [needs lp-ctl while other servers run]" test $? -eq 0 || cat "$work/start.log"
 check "its server runs as $account with CAP_NET_BIND_SERVICE alone [needs lp-ctl]" \
     server_runs_as_zarvo_with_bind_only
-check "and answers a C-ECHO" echo_answered
+check "and answers a C-ECHO [needs lp-ctl while other servers run]" echo_answered
 # Ended by its path, not by veltronactl stop: that would end other tests' servers here too
 # while detection goes by name.
 kill -TERM $(server_pids) 2>/dev/null
