@@ -213,7 +213,7 @@ unit_bounding() {
 server_pids() { pids_of_executable "$folder/ZarvoServer.exe"; }
 no_server() { test -z "$(server_pids)"; }
 echo_answered() { (cd / && /usr/bin/veltronactl echo --timeout 2 >/dev/null 2>&1); }
-# store_image NAME: sends the demo image with DCMTK's storescu to the settings' port.
+# store_image NAME: sends the demo image with DCMTK's storescu to port 104, as set below.
 store_image() {
     storescu -aec VELTRONA 127.0.0.1 104 "$work/sample.dcm" >"$work/$1.log" 2>&1 ||
         { cat "$work/$1.log"; return 1; }
@@ -241,8 +241,11 @@ dump2dcm +Ug +te "$ACCEPT_REPO/scripts/demo/sample.dump" "$work/sample.dcm" ||
     give_up "dump2dcm could not make the test image"
 
 (cd "$work" && lintian --no-tag-display-limit "$deb") >"$work/lintian.log" 2>&1
-check "lintian looked at the package" grep -q "^[EWIP]: $package" "$work/lintian.log" ||
-    cat "$work/lintian.log"
+lintian_status=$?
+# It ran when it tagged the package (a package built by cpack has tags: no copyright file,
+# files in /opt) or found nothing at all to say.
+lintian_ran() { grep -q "^[A-Z]: $package" "$work/lintian.log" || [ $lintian_status -eq 0 ]; }
+check "lintian looked at the package" lintian_ran || cat "$work/lintian.log"
 check "and finds no recursive-privilege-change" not grep -q recursive-privilege-change "$work/lintian.log" ||
     grep recursive-privilege-change "$work/lintian.log"
 
