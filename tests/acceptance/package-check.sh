@@ -270,6 +270,9 @@ check "$state and its images/ and database/ are $account's, 750" bash -c '
     done' _ "$state" "$account"
 check "the start lock $data/.ZarvoServer.lock is root $group 660" \
     owner_group_mode "$data/.ZarvoServer.lock" "root $group 660"
+check "installs again over itself, as an upgrade does" dpkg_install &&
+    check "leaving the program folder and $settings as they were" \
+        eval 'folder_holds_only_link && default_settings_made && zarvo_may_read_settings'
 check "what root runs, and the folders on its way, only root may write" no_unsafe_entries
 check "the program folder holds the programs and a link to $settings" folder_holds_only_link
 check "$data is root $group 2770" owner_group_mode "$data" "root $group 2770"
