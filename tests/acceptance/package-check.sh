@@ -385,9 +385,11 @@ check "purge leaves nothing behind" purged_clean
 check "but $state with its images and the account $account" \
     test -f "$state/images/kept.dcm" -a -d "$state/database" -a "$(stat -c %U "$state" 2>/dev/null)" = "$account"
 
-# 2. Over the earlier layout: the group could write the program folder, and a member wrote
-# the settings into it.
+# 2. Over the earlier layout: the group could write the program folder, root's programs lay
+# in it, and a member wrote the settings into it.
 install -d -m 2775 -o root -g "$group" "$folder"
+# The earlier package's own programs were root's.
+install -m 755 /bin/true "$folder/ZarvoServer.exe"
 as_member sh -c 'printf "#Server Settings\r\n\r\n-aet = R\366NTGEN\r\nPort = 4242\r\nAdminPassword = geheim\r\n" >"$0"' \
     "$folder/Server.ini" || give_up "could not write the earlier layout's Server.ini"
 cp "$folder/Server.ini" "$work/old.ini"
