@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "EchoCommand.h"
+#include "FolderAccess.h"
 #include "FolderWalk.h"
 #include "MetricsFile.h"
 #include "ProcessSnapshot.h"
@@ -79,6 +80,13 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
                                    kCallingAeTitle, limits.timeout);
     }
 
+    const bool named =
+        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
+    if (named) {
+        figures.access = serverWriteAccess(folder, figures.servers.empty()
+                                                       ? std::nullopt
+                                                       : std::optional(figures.servers.front()));
+    }
     if (figures.folderState == FolderState::Present && figures.spaceError.empty()) {
         std::error_code error;
         const fs::space_info space = fs::space(folder, error);

@@ -1,5 +1,5 @@
 // `VeltronaCtl check` as root among what other accounts prepared: the place of its metrics
-// file.
+// file, and an image folder the server may not write, judged as the server sees it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -171,6 +171,88 @@ TEST_F(CheckRights, MakesItsTemporaryFileAloneUnderANameNoOneCanGuess) {
     EXPECT_TRUE(std::regex_search(call, std::regex("zarvo\\.prom[^\"]*[A-Za-z0-9]{12}[^\"]*\"")))
         << call;
     EXPECT_EQ(entries(metrics), std::set<std::string>{"zarvo.prom"});
+}
+
+// The folder is the root's, and the server runs as another account: it cannot store there.
+TEST_F(CheckRights, AnImageFolderTheServersAccountMayNotWriteIsCritical) {
+    const std::string folder = "image folder " + images.string() + "/";
+    const CtlResult alone = program.runAsOtherUser({"check"});
+    EXPECT_EQ(alone.exitCode, 2) << alone.out << alone.err;
+    EXPECT_NE(alone.out.find("; " + folder + " may not be written by this user (uid 65534): " +
+                             "Permission denied"),
+              std::string::npos)
+        << alone.out;
+
+    writeSettings(images / "new");
+    EXPECT_NE(program.runAsOtherUser({"check"}).out.find(
+                  "; " + folder + "new/ is missing, and this user (uid 65534) may not " +
+                  "make it in " + images.string() + ": Permission denied"),
+              std::string::npos);
+
+    writeSettings(images);
+    const std::vector<std::string> command = serverArguments();
+    const pid_t server = serve(
+        veltrona::testing::kSetpriv,
+        veltrona::testing::asOtherUser(command.front(), {command.begin() + 1, command.end()}));
+    const std::string byServer = folder + " may not be written by the server (process " +
+                                 std::to_string(server) + ", uid 65534): Permission denied";
+    const CtlResult asRoot = program.run({"check"});
+    EXPECT_EQ(asRoot.out.rfind("ZARVO CRITICAL - " + byServer + "; ", 0), 0u) << asRoot.out;
+    const CtlResult asServer = program.runAsOtherUser({"check"});
+    EXPECT_EQ(asServer.out.rfind("ZARVO CRITICAL - " + byServer + "; ", 0), 0u) << asServer.out;
+}
+
+// Mounted read-only in the server's own mount namespace only, as a unit's ProtectSystem
+// does with what it does not list as writable. The check looks through the server's root:
+// as root, and as the server's account with the server's capability (without it, the
+// kernel keeps that account out of the server's /proc entries).
+TEST_F(CheckRights, AnImageFolderReadOnlyInTheServersNamespaceIsCritical) {
+    const std::vector<std::string> asServersAccount = {veltrona::testing::kSetpriv.string(),
+                                                       "--reuid=65534",
+                                                       "--regid=65534",
+                                                       "--clear-groups",
+                                                       "--inh-caps=+net_bind_service",
+                                                       "--ambient-caps=+net_bind_service",
+                                                       "--"};
+    for (const bool account : {false, true}) {
+        const uid_t uid = account ? kOtherUid : 0;
+        ASSERT_EQ(::chown(images.c_str(), uid, account ? kOtherGid : 0), 0);
+        std::vector<std::string> launch = {
+            "-m",
+            "--propagation",
+            "private",
+            "/bin/sh",
+            "-c",
+            "mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro \"$1\" && shift && "
+            "exec \"$@\"",
+            "sh",
+            images.string()};
+        if (account) {
+            launch.insert(launch.end(), asServersAccount.begin(), asServersAccount.end());
+        }
+        const std::vector<std::string> command = serverArguments();
+        launch.insert(launch.end(), command.begin(), command.end());
+        const pid_t server = serve("/usr/bin/unshare", launch);
+
+        const Args args = {"check", "--prometheus", (metrics / "zarvo.prom").string()};
+        std::vector<std::string> asAccount = asServersAccount;
+        asAccount.push_back(program.ctl().string());
+        asAccount.push_back("check");
+        const CtlResult check =
+            account ? runCtl(asAccount.front(), {asAccount.begin() + 1, asAccount.end()})
+                    : program.run(args);
+        EXPECT_EQ(check.out.rfind("ZARVO CRITICAL - image folder " + images.string() +
+                                      "/ may not be written by the server (process " +
+                                      std::to_string(server) + ", uid " + std::to_string(uid) +
+                                      "): Read-only file system; ",
+                                  0),
+                  0u)
+            << check.out;
+        killAndReap(server);
+        servers.clear();
+    }
+    EXPECT_NE(fileContent(metrics / "zarvo.prom").find("\nzarvo_image_folder_writable 0\n"),
+              std::string::npos);
 }
 
 }  // namespace
