@@ -73,6 +73,14 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const ProcessSnapshot snapshot(context.processes);
     figures.servers = snapshot.servers();
     figures.uninspected = snapshot.uninspected();
+    // Before the echo, which may take up to the whole timeout.
+    const bool named =
+        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
+    if (named) {
+        const std::optional<process::ProcessEntry> server =
+            figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
+        figures.access = serverWriteAccess(folder, server, deadline);
+    }
     figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
     // Only the server is sent DICOM: not another program that holds its port.
     if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
@@ -80,13 +88,6 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
                                    kCallingAeTitle, limits.timeout);
     }
 
-    const bool named =
-        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
-    if (named) {
-        figures.access = serverWriteAccess(folder, figures.servers.empty()
-                                                       ? std::nullopt
-                                                       : std::optional(figures.servers.front()));
-    }
     if (figures.folderState == FolderState::Present && figures.spaceError.empty()) {
         std::error_code error;
         const fs::space_info space = fs::space(folder, error);

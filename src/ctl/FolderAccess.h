@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
@@ -13,8 +14,10 @@ namespace veltrona::ctl {
 // exists). Judged as the running `server` sees it where this process can tell: its own
 // view of the files (its mount namespace and root, so a folder mounted read-only for it
 // counts) and its user and groups. Otherwise, as far as it cannot, for this process's own
-// user in its own view. None where the platform cannot tell at all.
+// user in its own view. None where the platform cannot tell at all, or no answer came
+// before `deadline`.
 std::optional<FolderWriteAccess> serverWriteAccess(
-    const std::filesystem::path& folder, const std::optional<process::ProcessEntry>& server);
+    const std::filesystem::path& folder, const std::optional<process::ProcessEntry>& server,
+    std::chrono::steady_clock::time_point deadline);
 
 }  // namespace veltrona::ctl

@@ -1,20 +1,24 @@
-// The server's rights on a folder on Linux. The kernel itself answers, with the server's
-// user and groups: directly where they are this process's own, in a child that takes them
-// where this process is root, else for this process's user. The way to the folder starts
-// at the server's root (/proc/PID/root) where this process may open it, so the server's
-// mount namespace counts (a folder mounted read-only for it); the kernel opens that root
-// to the server's own account only while the account holds every capability the server
-// holds, as it opens the server's other /proc entries.
+// The server's rights on a folder on Linux. The kernel itself answers, in a child (which
+// ends at the check's deadline, should a file system not answer), with the server's user
+// and groups: the child takes them where this process is root, has them where they are
+// this process's own, and otherwise judges for this process's user. The way to the folder
+// starts at the server's root (/proc/PID/root) where this process may open it, so the
+// server's mount namespace counts (a folder mounted read-only for it); the kernel opens
+// that root to the server's own account only while the account holds every capability the
+// server holds, as it opens the server's other /proc entries.
 #include "ctl/FolderAccess.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -121,19 +125,24 @@ Verdict judge(int root, const std::vector<std::string>& places) {
     return {ENOENT, places.size() - 1};
 }
 
-// `judge` as `who`: in a child that takes its user and groups and drops every privilege.
-Verdict judgeAs(const Identity& who, int root, const std::vector<std::string>& places) {
+// `judge` in a child, so that a look that hangs (a file system that does not answer) ends
+// at the deadline; with `who`, the child first takes that user and groups and with them
+// drops every privilege. None when the child did not tell in time.
+std::optional<Verdict> judgeInChild(const Identity* who, int root,
+                                    const std::vector<std::string>& places,
+                                    std::chrono::steady_clock::time_point deadline) {
     int channel[2];
     if (::pipe2(channel, O_CLOEXEC) != 0) {
-        throw std::system_error(errno, std::generic_category(), "pipe");
+        return std::nullopt;
     }
     const pid_t child = ::fork();
     if (child == 0) {
         // The raw calls change this thread alone, which is all the child has.
         Verdict verdict{EPERM, 0};
-        if (::syscall(SYS_setgroups, who.groups.size(), who.groups.data()) == 0 &&
-            ::syscall(SYS_setresgid, who.gid, who.gid, who.gid) == 0 &&
-            ::syscall(SYS_setresuid, who.uid, who.uid, who.uid) == 0) {
+        if (who == nullptr ||
+            (::syscall(SYS_setgroups, who->groups.size(), who->groups.data()) == 0 &&
+             ::syscall(SYS_setresgid, who->gid, who->gid, who->gid) == 0 &&
+             ::syscall(SYS_setresuid, who->uid, who->uid, who->uid) == 0)) {
             verdict = judge(root, places);
         }
         const ssize_t ignored = ::write(channel[1], &verdict, sizeof verdict);
@@ -141,24 +150,29 @@ Verdict judgeAs(const Identity& who, int root, const std::vector<std::string>& p
         ::_exit(0);
     }
     ::close(channel[1]);
-    Verdict verdict{EPERM, 0};
-    const bool told = child > 0 && ::read(channel[0], &verdict, sizeof verdict) == sizeof verdict;
-    ::close(channel[0]);
-    int status = 0;
+    Verdict verdict;
+    bool told = false;
     if (child > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd answer{channel[0], POLLIN, 0};
+        told = ::poll(&answer, 1, static_cast<int>(std::max<long long>(left.count(), 0))) == 1 &&
+               ::read(channel[0], &verdict, sizeof verdict) == sizeof verdict;
+        if (!told) {
+            ::kill(child, SIGKILL);
+        }
+        int status = 0;
         ::waitpid(child, &status, 0);
     }
-    if (!told) {
-        throw std::system_error(child < 0 ? errno : EPERM, std::generic_category(),
-                                "cannot take the server's user");
-    }
-    return verdict;
+    ::close(channel[0]);
+    return told ? std::optional(verdict) : std::nullopt;
 }
 
 }  // namespace
 
 std::optional<FolderWriteAccess> serverWriteAccess(
-    const fs::path& folder, const std::optional<process::ProcessEntry>& server) {
+    const fs::path& folder, const std::optional<process::ProcessEntry>& server,
+    std::chrono::steady_clock::time_point deadline) {
     const Identity own = ownIdentity();
     const std::optional<Identity> theirs = server ? identityOf(server->id) : std::nullopt;
     const bool asServer = theirs && (*theirs == own || own.uid == 0);
@@ -172,14 +186,13 @@ std::optional<FolderWriteAccess> serverWriteAccess(
         root = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
     const std::vector<std::string> places = candidates(folder);
-    Verdict verdict;
-    try {
-        verdict = who == own ? judge(root, places) : judgeAs(who, root, places);
-    } catch (...) {
-        ::close(root);
-        throw;
-    }
+    const std::optional<Verdict> told =
+        judgeInChild(who == own ? nullptr : &who, root, places, deadline);
     ::close(root);
+    if (!told) {
+        return std::nullopt;
+    }
+    const Verdict verdict = *told;
     const std::string& place = places[verdict.at];
     const fs::path judged = verdict.at == 0 ? folder : fs::path(place == "." ? "/" : "/" + place);
     FolderWriteAccess access;

@@ -5,7 +5,8 @@
 namespace veltrona::ctl {
 
 std::optional<FolderWriteAccess> serverWriteAccess(const std::filesystem::path&,
-                                                   const std::optional<process::ProcessEntry>&) {
+                                                   const std::optional<process::ProcessEntry>&,
+                                                   std::chrono::steady_clock::time_point) {
     return std::nullopt;
 }
 
