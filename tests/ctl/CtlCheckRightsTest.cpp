@@ -19,7 +19,7 @@ using veltrona::testing::kOtherGid;
 using veltrona::testing::kOtherUid;
 using Args = std::vector<std::string>;
 
-class CheckRights : public ::testing::Test {
+class CtlCheckRights : public ::testing::Test {
   protected:
     ProgramFolder program;
     const std::string port = std::to_string(freePort());
@@ -79,7 +79,7 @@ struct stat lstatOf(const fs::path& path) {
     return st;
 }
 
-TEST_F(CheckRights, WritesItsMetricsOnlyIntoARegularFileAndLeavesAnythingElseAsItWas) {
+TEST_F(CtlCheckRights, WritesItsMetricsOnlyIntoARegularFileAndLeavesAnythingElseAsItWas) {
     const fs::path canary = program.root() / "canary";
     writeFile(canary, "canary");
     fs::permissions(canary, fs::perms::owner_read | fs::perms::owner_write);
@@ -130,7 +130,7 @@ TEST_F(CheckRights, WritesItsMetricsOnlyIntoARegularFileAndLeavesAnythingElseAsI
     EXPECT_TRUE(fs::is_empty(theirs));
 }
 
-TEST_F(CheckRights, TheMetricsFileIsReadableByAllAndWritableByItsOwnerWhateverTheMask) {
+TEST_F(CtlCheckRights, TheMetricsFileIsReadableByAllAndWritableByItsOwnerWhateverTheMask) {
     const fs::path file = metrics / "zarvo.prom";
     for (const mode_t mask : {077, 000, 077}) {  // a new file, then twice a replaced one
         const mode_t previous = ::umask(mask);
@@ -143,7 +143,7 @@ TEST_F(CheckRights, TheMetricsFileIsReadableByAllAndWritableByItsOwnerWhateverTh
 
 // The temporary file beside the metrics file is created by the check alone, so a link
 // planted at its name is never followed, and its name cannot be guessed in advance.
-TEST_F(CheckRights, MakesItsTemporaryFileAloneUnderANameNoOneCanGuess) {
+TEST_F(CtlCheckRights, MakesItsTemporaryFileAloneUnderANameNoOneCanGuess) {
     const fs::path strace = "/usr/bin/strace";
     if (!fs::exists(strace)) {
         GTEST_SKIP() << "strace is missing (Debian package strace)";
@@ -174,7 +174,7 @@ TEST_F(CheckRights, MakesItsTemporaryFileAloneUnderANameNoOneCanGuess) {
 }
 
 // The folder is the root's, and the server runs as another account: it cannot store there.
-TEST_F(CheckRights, AnImageFolderTheServersAccountMayNotWriteIsCritical) {
+TEST_F(CtlCheckRights, AnImageFolderTheServersAccountMayNotWriteIsCritical) {
     const std::string folder = "image folder " + images.string() + "/";
     const CtlResult alone = program.runAsOtherUser({"check"});
     EXPECT_EQ(alone.exitCode, 2) << alone.out << alone.err;
@@ -206,7 +206,7 @@ TEST_F(CheckRights, AnImageFolderTheServersAccountMayNotWriteIsCritical) {
 // does with what it does not list as writable. The check looks through the server's root:
 // as root, and as the server's account with the server's capability (without it, the
 // kernel keeps that account out of the server's /proc entries).
-TEST_F(CheckRights, AnImageFolderReadOnlyInTheServersNamespaceIsCritical) {
+TEST_F(CtlCheckRights, AnImageFolderReadOnlyInTheServersNamespaceIsCritical) {
     const std::vector<std::string> asServersAccount = {veltrona::testing::kSetpriv.string(),
                                                        "--reuid=65534",
                                                        "--regid=65534",
