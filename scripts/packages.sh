@@ -13,6 +13,8 @@ libdcmtk-dev dcmtk fonts-wine"
 VELTRONA_TEST_PACKAGES="googletest libgtest-dev libbenchmark-dev xvfb xauth openbox xdotool wmctrl \
 x11-utils imagemagick procps util-linux fonts-liberation2 dpkg-dev file g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
 wine wine64 nsis clang clang-format libclang-rt-14-dev prometheus systemd lintian libseccomp-dev"
+# strace shows how the health check opens the temporary file beside its metrics file.
+VELTRONA_TEST_PACKAGES+=" strace"
 
 ensure_packages() {
     local missing=()
