@@ -1,6 +1,10 @@
 #include "ServiceCommand.h"
 
-#include <ostream>
+#include <cwctype>
+#include <iostream>
+#include <utility>
+
+#include "WindowSettings.h"
 
 namespace veltrona::ctl {
 
@@ -18,23 +22,93 @@ std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs:
     return line;
 }
 
-int runServiceInstall(const CtlContext& context, bool automaticStart) {
+namespace {
+
+// A folder of Server.INI as the server takes it: a relative one from the program folder,
+// where the service starts it.
+fs::path settingsFolder(const std::string& shown, const fs::path& programFolder) {
+    const fs::path folder = systemPath(messageText(shown));
+    return (folder.is_absolute() ? folder : programFolder / folder).lexically_normal();
+}
+
+// Whether `outer` is `inner` or a folder above it, in the system's letter case rules.
+bool holds(const fs::path& outer, const fs::path& inner) {
+    auto key = [](const fs::path& path) {
+        std::wstring text = (path / "").lexically_normal().wstring();
+        for (wchar_t& c : text) {
+            c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+        }
+        return text;
+    };
+    return key(inner).starts_with(key(outer));
+}
+
+// The image and database folders the service's account may write: never one that holds
+// the programs, which that account would then be able to change.
+std::vector<fs::path> writableFolders(const CtlContext& context) {
+    const WindowSettings settings = readWindowSettings(context);
+    std::vector<fs::path> folders;
+    for (const auto& [name, shown] : {std::pair{"image folder -od", settings.shown.imageFolder},
+                                      std::pair{"database folder -db", settings.shown.database}}) {
+        if (shown.empty()) {
+            continue;
+        }
+        const fs::path folder = settingsFolder(shown, context.programFolder);
+        if (holds(folder, context.programFolder)) {
+            throw std::runtime_error(std::string("The ") + name + " " + messagePath(folder) +
+                                     " holds the program folder: the service's account would "
+                                     "be able to change its programs. Give it a folder of its "
+                                     "own (VeltronaCtl settings set -od=...)");
+        }
+        if (folders.empty() || !holds(folders.front(), folder)) {
+            folders.push_back(folder);
+        }
+    }
+    return folders;
+}
+
+std::string listed(const std::vector<fs::path>& folders) {
+    std::string text;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        text += (i == 0 ? "" : " and ") + messagePath(folders[i]);
+    }
+    return text;
+}
+
+}  // namespace
+
+int runServiceInstall(const CtlContext& context, const ServiceInstall& request) {
     const fs::path program = thisProgram();
     // The folder VeltronaCtl found for itself, unless --folder named another.
     const bool ownFolder =
         (program.parent_path() / "").lexically_normal() == context.programFolder.lexically_normal();
+    const std::vector<fs::path> writable = writableFolders(context);
+    std::optional<std::string> password;
+    if (request.passwordOnInput) {
+        password.emplace();
+        std::getline(std::cin, *password);
+        if (!password->empty() && password->back() == '\r') {
+            password->pop_back();
+        }
+    }
+    std::string account;
     try {
-        installService(
+        account = installService(
             serviceCommandLine(program,
                                ownFolder ? std::nullopt : std::optional(context.programFolder)),
-            automaticStart);
+            request.automaticStart, request.account, password);
     } catch (const ServiceRightsError& refused) {
         context.err << refused.what() << "\n";
         return kNoPrivilege;
     }
     context.out << "Service ZarvoServer installed, started "
-                << (automaticStart ? "at boot" : "by hand") << ": " << messagePath(program)
-                << " runs " << messagePath(context.programFolder / "ZarvoServer.exe") << "\n";
+                << (request.automaticStart ? "at boot" : "by hand") << ": " << messagePath(program)
+                << " runs " << messagePath(context.programFolder / "ZarvoServer.exe") << " as "
+                << account << "\n";
+    grantServiceAccess(account, writable, context.programFolder);
+    context.out << account << " may change files in "
+                << (writable.empty() ? std::string("no folder") : listed(writable))
+                << ", and read and run those of " << messagePath(context.programFolder) << "\n";
     return kSuccess;
 }
 

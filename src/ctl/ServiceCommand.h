@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "CtlOutput.h"
 
@@ -19,6 +20,18 @@ class ServiceRightsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The account the service runs under by default: its own virtual account, which holds no
+// rights but those granted to it; LocalService where the system has no virtual accounts.
+inline constexpr const char* kVirtualAccount = "NT SERVICE\\ZarvoServer";
+inline constexpr const char* kLocalService = "NT AUTHORITY\\LocalService";
+
+// What `service install` is asked for.
+struct ServiceInstall {
+    bool automaticStart = true;
+    std::string account = kVirtualAccount;  // as given, in the system code page
+    bool passwordOnInput = false;           // --password: read from standard input
+};
+
 // The command line the service manager starts the host with: `program` quoted, then
 // "service host", then `--folder` with the program folder when it is not the program's
 // own (without its closing separator, which would escape the closing quote).
@@ -26,7 +39,7 @@ std::wstring serviceCommandLine(const std::filesystem::path& program,
                                 const std::optional<std::filesystem::path>& folder);
 
 // `service install`, `service remove` and the host the service runs.
-int runServiceInstall(const CtlContext& context, bool automaticStart);
+int runServiceInstall(const CtlContext& context, const ServiceInstall& request);
 int runServiceRemove(const CtlContext& context);
 int runServiceHost(const CtlContext& context);
 
@@ -35,9 +48,16 @@ int runServiceHost(const CtlContext& context);
 // throws std::runtime_error saying so.
 //
 // Registers the service (or updates the one there) with `commandLine`, started at boot or
-// by hand, restarted by the service manager should the host itself die, and its event
-// source.
-void installService(const std::wstring& commandLine, bool automaticStart);
+// by hand, under `account` (with `password` for an account of its own), restarted by the
+// service manager should the host itself die, and its event source. Returns the account it
+// runs under: `account`, or LocalService where the default virtual account cannot be had.
+std::string installService(const std::wstring& commandLine, bool automaticStart,
+                           const std::string& account, const std::optional<std::string>& password);
+// Lets `account` change files in each of `writable`, made when missing, and read and run
+// the programs of `programFolder` (an entry inherited by what is in them, added to theirs).
+void grantServiceAccess(const std::string& account,
+                        const std::vector<std::filesystem::path>& writable,
+                        const std::filesystem::path& programFolder);
 // Stops the service when it runs and unregisters it with its event source; false when
 // there was none.
 bool removeService();

@@ -64,7 +64,6 @@ mkdir "$work/p"
 cp "$programs/VeltronaCtl.exe" "$programs/ZarvoServer.exe" "$work/p/"
 port=$((20000 + RANDOM % 20000))
 windows_work="Z:${work//\//\\}"
-printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n+xs\r\n' "$port" "$windows_work" >"$work/p/Server.INI"
 # The arguments of the window's start: " -dw +xs -od "<folder>\images"  -aet ARCHIVE <port>".
 for argument in -dw +xs -od "$windows_work\\images" -aet ARCHIVE "$port"; do
     printf '%s:%s\n' "${#argument}" "$argument"
@@ -74,8 +73,28 @@ wine reg add "$env_key" /v ZARVO_SERVER_ARGS_FILE /t REG_SZ /d "$windows_work\\a
 wineserver -k >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1 </dev/null
 
+# An image folder that holds the programs would let the service's account change them.
+printf -- '-od = %s\\\r\n' "$windows_work" >"$work/p/Server.INI"
+ctl service install --start manual >/dev/null
+check "an image folder above the program folder is refused" test $? -eq 1 -a -z "$(state)"
+printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n-db = %s\\db\r\n+xs\r\n' \
+    "$port" "$windows_work" "$windows_work" >"$work/p/Server.INI"
+
+ctl service install --start manual --account 'NT AUTHORITY\LocalService' >/dev/null
+service_account() {
+    wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' /v ObjectName 2>/dev/null \
+        </dev/null | tr -d '\r' | sed -nE 's/^ +ObjectName +REG_SZ +//p'
+}
+check "--account names the service's account" test "$(service_account)" = 'NT AUTHORITY\LocalService'
 ctl service install --start manual >"$work/install.log"
 check "service install succeeds" grep -q '^Service ZarvoServer installed, started by hand' "$work/install.log"
+check "by default as its virtual account, not LocalSystem" test "$(service_account)" = 'NT SERVICE\ZarvoServer'
+granted() {
+    local w=$windows_work
+    grep -qxF "NT SERVICE\\ZarvoServer may change files in $w\\images\\ and $w\\db, and read and run those of $w\\p\\" "$work/install.log" &&
+        [ -d "$work/images" ] && [ -d "$work/db" ]
+}
+check "which may change the image and database folders, made for it" granted
 # Wine's sc has no qc: the service's registration, read from the registry.
 wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' 2>/dev/null </dev/null |
     tr -d '\r' >"$work/service.txt"

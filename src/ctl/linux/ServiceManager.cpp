@@ -15,7 +15,13 @@ namespace {
 
 }  // namespace
 
-void installService(const std::wstring&, bool) {
+std::string installService(const std::wstring&, bool, const std::string&,
+                           const std::optional<std::string>&) {
+    noServices();
+}
+
+void grantServiceAccess(const std::string&, const std::vector<std::filesystem::path>&,
+                        const std::filesystem::path&) {
     noServices();
 }
 

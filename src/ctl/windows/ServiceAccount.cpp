@@ -1,0 +1,190 @@
+// The account the service runs under: its SID, and the folders it may use.
+#include "ctl/windows/ServiceAccount.h"
+
+#include <aclapi.h>
+#include <ntsecapi.h>
+#include <sddl.h>
+#include <wincrypt.h>
+
+#include <cwctype>
+#include <stdexcept>
+#include <string>
+
+#include "config/windows/SystemError.h"
+#include "ctl/ServiceCommand.h"
+
+namespace veltrona::ctl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, and that with FILE_GENERIC_WRITE and DELETE:
+// what icacls calls RX and M.
+constexpr DWORD kReadAndRun = 0x1200A9;
+constexpr DWORD kChange = 0x1301BF;
+
+[[noreturn]] void fail(const std::string& what, DWORD error) {
+    throw std::runtime_error(what + ": " + config::systemMessage(error));
+}
+
+std::vector<BYTE> sidFromText(const std::wstring& text) {
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidW(text.c_str(), &sid)) {
+        fail("The SID " + config::narrow(text, CP_ACP), GetLastError());
+    }
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    std::vector<BYTE> copy(bytes, bytes + GetLengthSid(sid));
+    LocalFree(sid);
+    return copy;
+}
+
+bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::towupper(text[i]) != std::towupper(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Adds an entry for `sid` with `rights` to the DACL of `path`, inherited by all below it;
+// an entry of that SID there before is replaced. The DACL stays protected or not.
+void setAccess(const fs::path& path, const std::vector<BYTE>& sid, DWORD rights) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) {
+        fail("Reading the permissions of " + messagePath(path), error);
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+
+    EXPLICIT_ACCESS_W entry{};
+    entry.grfAccessPermissions = rights;
+    entry.grfAccessMode = SET_ACCESS;
+    entry.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    entry.Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
+    entry.Trustee.ptstrName = reinterpret_cast<wchar_t*>(const_cast<BYTE*>(sid.data()));
+    PACL changed = nullptr;
+    error = SetEntriesInAclW(1, &entry, dacl, &changed);
+    if (error == ERROR_SUCCESS) {
+        const SECURITY_INFORMATION what =
+            DACL_SECURITY_INFORMATION |
+            ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                           : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        error = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what,
+                                      nullptr, nullptr, changed, nullptr);
+    }
+    LocalFree(changed);
+    LocalFree(descriptor);
+    if (error != ERROR_SUCCESS) {
+        fail("Changing the permissions of " + messagePath(path), error);
+    }
+}
+
+}  // namespace
+
+std::wstring virtualAccountSid(std::wstring_view service) {
+    // S-1-5-80 and the SHA-1 of the service's name in capitals (UTF-16LE), as five
+    // little-endian 32-bit numbers: the SID Windows gives the account NT SERVICE\<name>.
+    std::wstring upper(service);
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BYTE digest[20];
+    DWORD length = sizeof digest;
+    const bool hashed =
+        CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash) &&
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(upper.data()),
+                      static_cast<DWORD>(upper.size() * sizeof(wchar_t)), 0) &&
+        CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0) && length == sizeof digest;
+    const DWORD error = GetLastError();
+    if (hash != 0) {
+        CryptDestroyHash(hash);
+    }
+    if (provider != 0) {
+        CryptReleaseContext(provider, 0);
+    }
+    if (!hashed) {
+        fail("Computing the SID of NT SERVICE\\" + config::narrow(service, CP_ACP), error);
+    }
+    std::wstring sid = L"S-1-5-80";
+    for (int i = 0; i < 5; ++i) {
+        const unsigned long part = digest[4 * i] | digest[4 * i + 1] << 8 |
+                                   digest[4 * i + 2] << 16 |
+                                   static_cast<unsigned long>(digest[4 * i + 3]) << 24;
+        sid += L"-" + std::to_wstring(part);
+    }
+    return sid;
+}
+
+std::vector<BYTE> accountSid(const std::wstring& account) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    wchar_t domain[256];
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    if (LookupAccountNameW(nullptr, account.c_str(), sid, &size, domain, &domainSize, &use)) {
+        return std::vector<BYTE>(sid, sid + GetLengthSid(sid));
+    }
+    const DWORD error = GetLastError();
+    // A virtual account is known by name only once its service is; its SID is fixed.
+    constexpr std::wstring_view kVirtual = L"NT SERVICE\\";
+    if (startsWithIgnoringCase(account, kVirtual)) {
+        return sidFromText(virtualAccountSid(std::wstring_view(account).substr(kVirtual.size())));
+    }
+    fail("The account " + config::narrow(account, CP_ACP), error);
+}
+
+bool isBuiltInServiceAccount(const std::wstring& account) {
+    for (const wchar_t* name : {L"NT AUTHORITY\\LocalService", L"NT AUTHORITY\\NetworkService",
+                                L"LocalSystem", L"NT AUTHORITY\\SYSTEM", L".\\LocalSystem"}) {
+        if (CompareStringOrdinal(account.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return startsWithIgnoringCase(account, L"NT SERVICE\\");
+}
+
+void allowServiceLogon(const std::wstring& account) {
+    std::vector<BYTE> sid = accountSid(account);
+    LSA_OBJECT_ATTRIBUTES attributes{};
+    LSA_HANDLE policy = nullptr;
+    NTSTATUS status =
+        LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &policy);
+    if (status == 0) {
+        wchar_t right[] = L"SeServiceLogonRight";
+        LSA_UNICODE_STRING name{static_cast<USHORT>(wcslen(right) * sizeof(wchar_t)),
+                                static_cast<USHORT>(sizeof right), right};
+        status = LsaAddAccountRights(policy, sid.data(), &name, 1);
+        LsaClose(policy);
+    }
+    if (status != 0) {
+        fail("Letting " + config::narrow(account, CP_ACP) + " log on as a service",
+             LsaNtStatusToWinError(status));
+    }
+}
+
+void grantServiceAccess(const std::string& account, const std::vector<fs::path>& writable,
+                        const fs::path& programFolder) {
+    const std::vector<BYTE> sid = accountSid(config::widen(account, CP_ACP));
+    for (const fs::path& folder : writable) {
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (error) {
+            throw std::runtime_error("Making " + messagePath(folder) + ": " + error.message());
+        }
+        setAccess(folder, sid, kChange);
+    }
+    setAccess(programFolder, sid, kReadAndRun);
+}
+
+}  // namespace veltrona::ctl
