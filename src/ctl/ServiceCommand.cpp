@@ -67,6 +67,24 @@ std::vector<fs::path> writableFolders(const CtlContext& context) {
     return folders;
 }
 
+// The first of the programs the service would run, and their folders, that others than
+// administrators may change, with who may: they could make the service run what they like.
+std::optional<std::pair<fs::path, std::vector<std::string>>> changeableProgram(
+    const fs::path& program, const fs::path& programFolder) {
+    for (const fs::path& path :
+         {program.parent_path() / "", program, programFolder, programFolder / "ZarvoServer.exe"}) {
+        std::error_code missing;
+        if (!fs::exists(path, missing)) {
+            continue;  // a server that is not there yet is judged by its folder
+        }
+        std::vector<std::string> writers = nonAdministratorWritersOf(path);
+        if (!writers.empty()) {
+            return std::pair{path, std::move(writers)};
+        }
+    }
+    return std::nullopt;
+}
+
 std::string listed(const std::vector<fs::path>& folders) {
     std::string text;
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -82,6 +100,25 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     // The folder VeltronaCtl found for itself, unless --folder named another.
     const bool ownFolder =
         (program.parent_path() / "").lexically_normal() == context.programFolder.lexically_normal();
+    if (const auto changeable = changeableProgram(program, context.programFolder)) {
+        std::string who;
+        for (const std::string& writer : changeable->second) {
+            who += (who.empty() ? "" : ", ") + writer;
+        }
+        std::string folder =
+            messagePath(fs::is_directory(changeable->first) ? changeable->first
+                                                            : changeable->first.parent_path());
+        if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) {
+            folder.pop_back();  // before a closing quote it would escape it
+        }
+        context.err << messagePath(changeable->first) << " can be changed by " << who
+                    << ", who are no administrators: the service would run what they put there. "
+                       "Let only administrators change it (icacls \""
+                    << folder
+                    << "\" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "
+                       "*S-1-5-32-545:(OI)(CI)RX), as the installer does\n";
+        return kNoPrivilege;
+    }
     const std::vector<fs::path> writable = writableFolders(context);
     std::optional<std::string> password;
     if (request.passwordOnInput) {

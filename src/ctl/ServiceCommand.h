@@ -61,6 +61,10 @@ void grantServiceAccess(const std::string& account,
 // Stops the service when it runs and unregisters it with its event source; false when
 // there was none.
 bool removeService();
+// Who besides administrators may change the file or folder `path`, or the files in the
+// folder (the rule of ProgramFolderAcl.h on its permissions; the administrator asking counts
+// as one), named as the system names them.
+std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path& path);
 // Runs as the service's process until the service manager or the server ends it.
 int hostService(const CtlContext& context);
 // The running program's own path.

@@ -29,6 +29,10 @@ bool removeService() {
     noServices();
 }
 
+std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path&) {
+    noServices();
+}
+
 int hostService(const CtlContext&) {
     noServices();
 }

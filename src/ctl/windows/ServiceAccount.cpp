@@ -11,6 +11,7 @@
 #include <string>
 
 #include "config/windows/SystemError.h"
+#include "ctl/ProgramFolderAcl.h"
 #include "ctl/ServiceCommand.h"
 
 namespace veltrona::ctl {
@@ -89,7 +90,85 @@ void setAccess(const fs::path& path, const std::vector<BYTE>& sid, DWORD rights)
     }
 }
 
+// The SID of the user who asks, when that user is an administrator (an elevated token):
+// what that user owns only administrators may change.
+std::vector<std::string> askingAdministrator() {
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !CheckTokenMembership(nullptr, administrators, &member) || !member) {
+        return {};
+    }
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    const config::OwnedHandle owned(token);
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD length = 0;
+    wchar_t* text = nullptr;
+    if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        return {};
+    }
+    std::vector<std::string> sids{config::narrow(text, CP_ACP)};
+    LocalFree(text);
+    return sids;
+}
+
+// "DOMAIN\name (S-1-5-21-...)" for a SID the system can name, else the SID.
+std::string accountName(const std::string& sidText) {
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidA(sidText.c_str(), &sid)) {
+        return sidText;
+    }
+    wchar_t name[256];
+    wchar_t domain[256];
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    std::string text = sidText;
+    if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+        text = config::narrow(std::wstring(domain) + L"\\" + name, CP_ACP) + " (" + sidText + ")";
+    }
+    LocalFree(sid);
+    return text;
+}
+
 }  // namespace
+
+std::vector<std::string> nonAdministratorWritersOf(const fs::path& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    const DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr,
+                                              nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) {
+        fail("Reading the permissions of " + messagePath(path), error);
+    }
+    wchar_t* text = nullptr;
+    const BOOL converted = ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, parts, &text, nullptr);
+    const DWORD conversionError = GetLastError();
+    LocalFree(descriptor);
+    if (!converted) {
+        fail("Reading the permissions of " + messagePath(path), conversionError);
+    }
+    const std::string sddl = config::narrow(text, CP_ACP);
+    LocalFree(text);
+    std::error_code ignored;
+    std::vector<std::string> writers = nonAdministratorWriters(
+        sddl, fs::is_directory(path, ignored) ? AclObject::Folder : AclObject::File,
+        askingAdministrator());
+    for (std::string& writer : writers) {
+        const bool owner = writer.starts_with("owner ");
+        const std::string trustee = owner ? writer.substr(6) : writer;
+        if (trustee.starts_with("S-")) {
+            writer = (owner ? "owner " : "") + accountName(trustee);
+        }
+    }
+    return writers;
+}
 
 std::wstring virtualAccountSid(std::wstring_view service) {
     // S-1-5-80 and the SHA-1 of the service's name in capitals (UTF-16LE), as five
