@@ -55,7 +55,7 @@ int run(const CtlCommand& command, const CtlContext& context) {
         case CommandKind::ServiceInstall:
             return runServiceInstall(
                 context, {command.automaticStart, command.account.value_or(kVirtualAccount),
-                          command.password});
+                          command.password, command.replace});
         case CommandKind::ServiceRemove:
             return runServiceRemove(context);
         case CommandKind::ServiceHost:

@@ -29,14 +29,16 @@ const std::vector<CommandName>& commands() {
          CommandKind::Check,
          {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--prometheus"}},
         {"run", CommandKind::Run, {}},
-        {"service", CommandKind::ServiceInstall, {"--start", "--account", "--password"}},
+        {"service",
+         CommandKind::ServiceInstall,
+         {"--start", "--account", "--password", "--replace"}},
     };
     return table;
 }
 
 bool takesValue(const std::string& option) {
     return option != "--verbose" && option != "--json" && option != "--help" &&
-           option != "--version" && option != "--password";
+           option != "--version" && option != "--password" && option != "--replace";
 }
 
 // Seconds as a decimal number, "10" or "2.5", at least `least`.
@@ -119,6 +121,8 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.account = value;
     } else if (option == "--password") {
         command.password = true;
+    } else if (option == "--replace") {
+        command.replace = true;
     }
 }
 
@@ -250,7 +254,8 @@ std::string usageText() {
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
            " [--prometheus FILE]\n"
-           "  run | service install [--start auto|manual] [--account NAME [--password]]\n"
+           "  run | service install [--start auto|manual] [--account NAME [--password]] "
+           "[--replace]\n"
            "  service remove\n"
            "Try \"VeltronaCtl --help\".\n";
 }
@@ -299,13 +304,14 @@ std::string helpText() {
            "  run                        run the server in the foreground, as the start\n"
            "                             button starts it, for a service manager (on Linux\n"
            "                             VeltronaCtl becomes the server)\n"
-           "  service install [--start auto|manual] [--account NAME [--password]]\n"
+           "  service install [--start auto|manual] [--account NAME [--password]] [--replace]\n"
            "                             register the Windows service ZarvoServer that runs\n"
            "                             the server and restarts it after a crash (default:\n"
            "                             started at boot); needs administrator rights (exit 4).\n"
            "                             It runs as NAME (default NT SERVICE\\ZarvoServer), who\n"
            "                             may write the image and database folders only;\n"
-           "                             --password reads NAME's password from standard input\n"
+           "                             --password reads NAME's password from standard input;\n"
+           "                             a service of another folder is replaced with --replace\n"
            "  service remove             stop and unregister that service\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"

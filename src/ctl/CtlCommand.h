@@ -59,6 +59,7 @@ struct CtlCommand {
     bool automaticStart = true;          // service install --start auto|manual
     std::optional<std::string> account;  // service install --account NAME
     bool password = false;               // service install --password (read from input)
+    bool replace = false;                // service install --replace
 };
 
 // Parses the arguments after the program name. Options take their value as the next

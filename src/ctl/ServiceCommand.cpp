@@ -22,6 +22,19 @@ std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs:
     return line;
 }
 
+fs::path serviceFolder(const std::wstring& commandLine) {
+    constexpr std::wstring_view kFolder = L" --folder \"";
+    const std::size_t folder = commandLine.find(kFolder);
+    if (folder != std::wstring::npos) {
+        const std::size_t begin = folder + kFolder.size();
+        return fs::path(commandLine.substr(begin, commandLine.find(L'"', begin) - begin)) / "";
+    }
+    const bool quoted = commandLine.starts_with(L'"');
+    const std::size_t end = commandLine.find(quoted ? L'"' : L' ', quoted ? 1 : 0);
+    const std::wstring program = commandLine.substr(quoted ? 1 : 0, end - (quoted ? 1 : 0));
+    return fs::path(program).parent_path() / "";
+}
+
 namespace {
 
 // A folder of Server.INI as the server takes it: a relative one from the program folder,
@@ -31,14 +44,18 @@ fs::path settingsFolder(const std::string& shown, const fs::path& programFolder)
     return (folder.is_absolute() ? folder : programFolder / folder).lexically_normal();
 }
 
+// Text to compare as Windows compares paths: letter case and the separator's form ignored.
+std::wstring lowered(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+    }
+    return text;
+}
+
 // Whether `outer` is `inner` or a folder above it, in the system's letter case rules.
 bool holds(const fs::path& outer, const fs::path& inner) {
     auto key = [](const fs::path& path) {
-        std::wstring text = (path / "").lexically_normal().wstring();
-        for (wchar_t& c : text) {
-            c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
-        }
-        return text;
+        return lowered((path / "").lexically_normal().wstring());
     };
     return key(inner).starts_with(key(outer));
 }
@@ -100,6 +117,18 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     // The folder VeltronaCtl found for itself, unless --folder named another.
     const bool ownFolder =
         (program.parent_path() / "").lexically_normal() == context.programFolder.lexically_normal();
+    const std::wstring commandLine = serviceCommandLine(
+        program, ownFolder ? std::nullopt : std::optional(context.programFolder));
+    // One service: the one of another folder is re-pointed here only when asked to.
+    if (const auto installed = installedServiceCommandLine();
+        installed && !request.replace && lowered(*installed) != lowered(commandLine)) {
+        context.err << "Service ZarvoServer runs the server of "
+                    << messagePath(serviceFolder(*installed))
+                    << "; remove it there first (VeltronaCtl service remove), or give --replace "
+                       "to run the server of "
+                    << messagePath(context.programFolder) << " instead\n";
+        return kFailure;
+    }
     if (const auto changeable = changeableProgram(program, context.programFolder)) {
         std::string who;
         for (const std::string& writer : changeable->second) {
@@ -130,10 +159,7 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     }
     std::string account;
     try {
-        account = installService(
-            serviceCommandLine(program,
-                               ownFolder ? std::nullopt : std::optional(context.programFolder)),
-            request.automaticStart, request.account, password);
+        account = installService(commandLine, request.automaticStart, request.account, password);
     } catch (const ServiceRightsError& refused) {
         context.err << refused.what() << "\n";
         return kNoPrivilege;

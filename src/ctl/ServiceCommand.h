@@ -30,6 +30,7 @@ struct ServiceInstall {
     bool automaticStart = true;
     std::string account = kVirtualAccount;  // as given, in the system code page
     bool passwordOnInput = false;           // --password: read from standard input
+    bool replace = false;                   // --replace: also the service of another folder
 };
 
 // The command line the service manager starts the host with: `program` quoted, then
@@ -37,6 +38,10 @@ struct ServiceInstall {
 // own (without its closing separator, which would escape the closing quote).
 std::wstring serviceCommandLine(const std::filesystem::path& program,
                                 const std::optional<std::filesystem::path>& folder);
+
+// The program folder whose server a service command line runs: its --folder, or the folder
+// of its program; with a closing separator.
+std::filesystem::path serviceFolder(const std::wstring& commandLine);
 
 // `service install`, `service remove` and the host the service runs.
 int runServiceInstall(const CtlContext& context, const ServiceInstall& request);
@@ -58,6 +63,8 @@ std::string installService(const std::wstring& commandLine, bool automaticStart,
 void grantServiceAccess(const std::string& account,
                         const std::vector<std::filesystem::path>& writable,
                         const std::filesystem::path& programFolder);
+// The command line of the installed service, when there is one.
+std::optional<std::wstring> installedServiceCommandLine();
 // Stops the service when it runs and unregisters it with its event source; false when
 // there was none.
 bool removeService();

@@ -107,6 +107,26 @@ wine reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Zarv
 check "its event source takes the texts from VeltronaCtl.exe" \
     grep -qxF "    EventMessageFile    REG_SZ    $windows_work\p\VeltronaCtl.exe" "$work/events.txt"
 
+# One service: an install from a second folder leaves it to the first unless --replace is given.
+mkdir "$work/q"
+cp "$work/p/VeltronaCtl.exe" "$work/p/ZarvoServer.exe" "$work/p/Server.INI" "$work/q/"
+image_path() {
+    wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' /v ImagePath 2>/dev/null \
+        </dev/null | tr -d '\r' | sed -nE 's/^ +ImagePath +REG_SZ +//p'
+}
+first_path=$(image_path)
+wine "$work/q/VeltronaCtl.exe" service install --start manual </dev/null >/dev/null 2>"$work/second.log"
+status=$?
+names_first() { grep -qF "Service ZarvoServer runs the server of $windows_work\\p\\;" "$work/second.log"; }
+check "an install from a second folder is refused (exit $status)" test $status -eq 1
+check "naming the folder the service runs from" names_first
+check "and leaves the service as it was" test "$(image_path)" = "$first_path"
+wine "$work/q/VeltronaCtl.exe" service install --start manual --replace </dev/null >/dev/null 2>&1
+check "--replace points it at the second folder" \
+    test "$(image_path)" = "\"$windows_work\\q\\VeltronaCtl.exe\" service host"
+ctl service install --start manual --replace >/dev/null
+check "and back" test "$(image_path)" = "$first_path"
+
 wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc start: the service runs" eventually in_state RUNNING
 check "the server got the window's arguments" eventually recorded

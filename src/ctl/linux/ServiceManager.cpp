@@ -25,6 +25,10 @@ void grantServiceAccess(const std::string&, const std::vector<std::filesystem::p
     noServices();
 }
 
+std::optional<std::wstring> installedServiceCommandLine() {
+    noServices();
+}
+
 bool removeService() {
     noServices();
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "config/windows/SystemError.h"
 #include "ctl/ServiceCommand.h"
@@ -144,6 +145,28 @@ std::string installService(const std::wstring& commandLine, bool automaticStart,
     restartHostOnFailure(service);
     registerEventSource(thisProgram().wstring());
     return runsAs;
+}
+
+std::optional<std::wstring> installedServiceCommandLine() {
+    const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        fail("Installing the service");
+    }
+    const ServiceHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    if (!service) {
+        if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+            return std::nullopt;
+        }
+        fail("Reading the installed service");
+    }
+    DWORD size = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (size == 0 || !QueryServiceConfigW(service.get(), config, size, &size)) {
+        fail("Reading the installed service");
+    }
+    return std::wstring(config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"");
 }
 
 bool removeService() {
