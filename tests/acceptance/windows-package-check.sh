@@ -278,4 +278,37 @@ check "the uninstall keeps the server that replaced the demo server" bash -c '
     [ "$(ls -A "$1")" = ZarvoServer.exe ] && cmp -s "$1/ZarvoServer.exe" "$2"' \
     _ "$demo_folder" "$work/real-server.exe"
 
+# ---- the service of an installed folder ----------------------------------------------------
+
+service_dir='C:\Service'
+service_folder=$(wine_unix_path "$service_dir")
+service_key='HKLM\System\CurrentControlSet\Services\ZarvoServer'
+require "installs with the demo server, for a service" install_into "$service_dir"
+printf 'Port = %s\r\n' $((20000 + RANDOM % 20000)) >"$service_folder/Server.ini"
+service_state() {
+    wine sc query ZarvoServer 2>/dev/null </dev/null | tr -d '\r' |
+        sed -nE 's/.*STATE *: *[0-9]+ *([A-Z_]+).*/\1/p'
+}
+service_runs() {
+    local i
+    for i in $(seq 100); do
+        [ "$(service_state)" = RUNNING ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+wine "$service_dir\\VeltronaCtl.exe" service install --start manual >>"$work/service.log" 2>&1 </dev/null
+wine sc start ZarvoServer >>"$work/service.log" 2>&1 </dev/null
+require "the installed VeltronaCtl.exe runs the service ZarvoServer" service_runs
+# The installer itself ends when it is done; the prefix stays busy with the service.
+wine "$installer" /S "/D=$service_dir" >>"$work/install.log" 2>&1 </dev/null
+status=$?
+check "an install over the program of the running service is refused (exit $status)" test "$status" -eq 2
+check "and the service runs on" test "$(service_state)" = RUNNING
+check "uninstalls the folder of the running service" uninstall_from "$service_dir"
+check "the uninstaller stopped and removed the service first" \
+    bash -c '! wine reg query "$1" </dev/null >/dev/null 2>&1' _ "$service_key"
+check "no server of that service runs" test -z "$(wine_pids_named ZarvoServer.exe)"
+check "and the programs are gone, Server.ini kept" test "$(ls -A "$service_folder")" = Server.ini
+
 summary

@@ -189,6 +189,13 @@ bool removeService() {
                status.dwCurrentState != SERVICE_STOPPED && GetTickCount64() < deadline) {
             Sleep(50);
         }
+        // Removed while its host still runs, the service would go only once that ends, and
+        // the host's program could not be deleted meanwhile (an uninstaller relies on it).
+        if (status.dwCurrentState != SERVICE_STOPPED) {
+            throw std::runtime_error("The service ZarvoServer did not stop within " +
+                                     std::to_string(kStopWait / 1000) +
+                                     " s; it stays installed (try again, or sc stop ZarvoServer)");
+        }
     }
     if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
         fail("Removing the service");
