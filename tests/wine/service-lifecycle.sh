@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The Windows service ZarvoServer through its whole life under Wine's service control
-# manager: installed by VeltronaCtl.exe, started with the window's command line (the
+# manager: installed by VeltronaCtl.exe under its account (the virtual account by default,
+# another one named, an image folder above the programs refused), refused from a second folder
+# unless --replace is given, started with the window's command line (the
 # stand-in records the arguments it got), brought back after a crash, ended by the window's
 # stop and by the service manager's, and removed.
 # Then `VeltronaCtl run` without the service, waiting for its server.
@@ -86,6 +88,16 @@ service_account() {
         </dev/null | tr -d '\r' | sed -nE 's/^ +ObjectName +REG_SZ +//p'
 }
 check "--account names the service's account" test "$(service_account)" = 'NT AUTHORITY\LocalService'
+# An account of its own: the password comes on standard input, never on a command line.
+user=$(wine cmd /c echo %USERNAME% 2>/dev/null </dev/null | tr -d '\r')
+printf 'not-a-secret\n' | wine "$work/p/VeltronaCtl.exe" service install --start manual \
+    --account ".\\$user" --password >/dev/null 2>&1
+check "an account with a password read from standard input" test "$(service_account)" = ".\\$user"
+wine "$work/p/VeltronaCtl.exe" service install --start manual --account 'no such account' \
+    </dev/null >/dev/null 2>&1
+status=$?
+check "an unknown account is refused (exit $status), the service left as it was" \
+    test $status -eq 1 -a "$(service_account)" = ".\\$user"
 ctl service install --start manual >"$work/install.log"
 check "service install succeeds" grep -q '^Service ZarvoServer installed, started by hand' "$work/install.log"
 check "by default as its virtual account, not LocalSystem" test "$(service_account)" = 'NT SERVICE\ZarvoServer'
