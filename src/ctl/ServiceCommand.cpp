@@ -149,6 +149,7 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
         return kNoPrivilege;
     }
     const std::vector<fs::path> writable = writableFolders(context);
+    prepareServiceFolders(writable, context.programFolder);
     std::optional<std::string> password;
     if (request.passwordOnInput) {
         password.emplace();

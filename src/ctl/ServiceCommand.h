@@ -58,7 +58,11 @@ int runServiceHost(const CtlContext& context);
 // runs under: `account`, or LocalService where the default virtual account cannot be had.
 std::string installService(const std::wstring& commandLine, bool automaticStart,
                            const std::string& account, const std::optional<std::string>& password);
-// Lets `account` change files in each of `writable`, made when missing, and read and run
+// Makes each of `writable` that is missing, and refuses a folder among them and
+// `programFolder` that a link leads elsewhere (which grantServiceAccess refuses as well).
+void prepareServiceFolders(const std::vector<std::filesystem::path>& writable,
+                           const std::filesystem::path& programFolder);
+// Lets `account` change files in each of `writable`, and read and run
 // the programs of `programFolder` (an entry inherited by what is in them, added to theirs).
 void grantServiceAccess(const std::string& account,
                         const std::vector<std::filesystem::path>& writable,

@@ -79,6 +79,14 @@ wineserver -p >/dev/null 2>&1 </dev/null
 printf -- '-od = %s\\\r\n' "$windows_work" >"$work/p/Server.INI"
 ctl service install --start manual >/dev/null
 check "an image folder above the program folder is refused" test $? -eq 1 -a -z "$(state)"
+# A link on the way to the image folder (made by anyone who may write above it) would hand
+# the account another folder.
+mkdir "$work/elsewhere"
+ln -s "$work/elsewhere" "$work/linked"
+printf -- '-od = %s\\linked\\images\\\r\n' "$windows_work" >"$work/p/Server.INI"
+ctl service install --start manual >/dev/null
+check "an image folder reached through a link is refused, nothing made there" \
+    test $? -eq 1 -a -z "$(state)" -a -z "$(ls -A "$work/elsewhere")"
 printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n-db = %s\\db\r\n+xs\r\n' \
     "$port" "$windows_work" "$windows_work" >"$work/p/Server.INI"
 

@@ -20,6 +20,11 @@ std::string installService(const std::wstring&, bool, const std::string&,
     noServices();
 }
 
+void prepareServiceFolders(const std::vector<std::filesystem::path>&,
+                           const std::filesystem::path&) {
+    noServices();
+}
+
 void grantServiceAccess(const std::string&, const std::vector<std::filesystem::path>&,
                         const std::filesystem::path&) {
     noServices();

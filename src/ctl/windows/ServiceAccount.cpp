@@ -52,13 +52,55 @@ bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
     return true;
 }
 
-// Adds an entry for `sid` with `rights` to the DACL of `path`, inherited by all below it;
-// an entry of that SID there before is replaced. The DACL stays protected or not.
+std::wstring comparable(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+    }
+    while (text.size() > 3 && text.back() == L'\\') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// Opens the folder `path` to change its permissions, where it is the folder its name says:
+// a junction or link on the way (which another account may have made) would hand the
+// service's account some other folder, so that is refused.
+HANDLE openFolderItself(const fs::path& path, DWORD access = READ_CONTROL | WRITE_DAC) {
+    config::OwnedHandle folder(
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.valid()) {
+        fail("Opening " + messagePath(path), GetLastError());
+    }
+    std::wstring found(32768, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(folder.get(), found.data(), static_cast<DWORD>(found.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= found.size()) {
+        fail("Finding where " + messagePath(path) + " leads", GetLastError());
+    }
+    found.resize(length);
+    if (found.starts_with(L"\\\\?\\UNC\\")) {
+        found = L"\\" + found.substr(7);
+    } else if (found.starts_with(L"\\\\?\\")) {
+        found = found.substr(4);
+    }
+    if (comparable(found) != comparable(fs::absolute(path).lexically_normal().wstring())) {
+        throw std::runtime_error(messagePath(path) + " leads to " + messagePath(found) +
+                                 " through a link: refused, the service's account would be "
+                                 "given that folder. Name the folder itself");
+    }
+    return folder.release();
+}
+
+// Adds an entry for `sid` with `rights` to the DACL of the folder `path`, inherited by all
+// below it; an entry of that SID there before is replaced. The DACL stays protected or not.
 void setAccess(const fs::path& path, const std::vector<BYTE>& sid, DWORD rights) {
+    const config::OwnedHandle folder(openFolderItself(path));
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                        nullptr, nullptr, &dacl, nullptr, &descriptor);
+    DWORD error = GetSecurityInfo(folder.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &dacl, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) {
         fail("Reading the permissions of " + messagePath(path), error);
     }
@@ -80,8 +122,9 @@ void setAccess(const fs::path& path, const std::vector<BYTE>& sid, DWORD rights)
             DACL_SECURITY_INFORMATION |
             ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        error = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what,
-                                      nullptr, nullptr, changed, nullptr);
+        // By the handle: the folder checked above, whatever its name leads to meanwhile.
+        error =
+            SetSecurityInfo(folder.get(), SE_FILE_OBJECT, what, nullptr, nullptr, changed, nullptr);
     }
     LocalFree(changed);
     LocalFree(descriptor);
@@ -252,15 +295,31 @@ void allowServiceLogon(const std::wstring& account) {
     }
 }
 
+void prepareServiceFolders(const std::vector<fs::path>& writable, const fs::path& programFolder) {
+    for (const fs::path& folder : writable) {
+        // One level at a time, each checked before the next is made in it: nothing is made
+        // where a link leads.
+        fs::path level = folder.root_path();
+        for (const fs::path& part : folder.relative_path()) {
+            if (part.empty()) {
+                continue;
+            }
+            level /= part;
+            if (!CreateDirectoryW(level.c_str(), nullptr) &&
+                GetLastError() != ERROR_ALREADY_EXISTS) {
+                fail("Making " + messagePath(level), GetLastError());
+            }
+            CloseHandle(openFolderItself(level, FILE_READ_ATTRIBUTES));
+        }
+        CloseHandle(openFolderItself(folder));
+    }
+    CloseHandle(openFolderItself(programFolder));
+}
+
 void grantServiceAccess(const std::string& account, const std::vector<fs::path>& writable,
                         const fs::path& programFolder) {
     const std::vector<BYTE> sid = accountSid(config::widen(account, CP_ACP));
     for (const fs::path& folder : writable) {
-        std::error_code error;
-        fs::create_directories(folder, error);
-        if (error) {
-            throw std::runtime_error("Making " + messagePath(folder) + ": " + error.message());
-        }
         setAccess(folder, sid, kChange);
     }
     setAccess(programFolder, sid, kReadAndRun);
