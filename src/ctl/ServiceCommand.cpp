@@ -113,6 +113,15 @@ std::string listed(const std::vector<fs::path>& folders) {
 }  // namespace
 
 int runServiceInstall(const CtlContext& context, const ServiceInstall& request) {
+    for (const std::wstring system :
+         {L"localsystem", L".\\localsystem", L"system", L"nt authority\\system"}) {
+        if (lowered(fs::path(request.account).wstring()) == system) {
+            context.err << "The service does not run as LocalSystem, who may do anything on "
+                           "this machine: leave --account out (NT SERVICE\\ZarvoServer) or name "
+                           "an account with only the rights it needs\n";
+            return kFailure;
+        }
+    }
     const fs::path program = thisProgram();
     // The folder VeltronaCtl found for itself, unless --folder named another.
     const bool ownFolder =

@@ -106,6 +106,9 @@ wine "$work/p/VeltronaCtl.exe" service install --start manual --account 'no such
 status=$?
 check "an unknown account is refused (exit $status), the service left as it was" \
     test $status -eq 1 -a "$(service_account)" = ".\\$user"
+ctl service install --start manual --account LocalSystem >/dev/null
+status=$?
+check "and so is LocalSystem (exit $status)" test $status -eq 1 -a "$(service_account)" = ".\\$user"
 ctl service install --start manual >"$work/install.log"
 check "service install succeeds" grep -q '^Service ZarvoServer installed, started by hand' "$work/install.log"
 check "by default as its virtual account, not LocalSystem" test "$(service_account)" = 'NT SERVICE\ZarvoServer'
