@@ -95,8 +95,9 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
         walker = std::thread([&] { walk = walkFolder(folder, deadline); });
     }
 
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
     figures.servers = snapshot.servers();
+    figures.elsewhere = snapshot.elsewhere();
     figures.uninspected = snapshot.uninspected();
     figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
     // Only the server is sent DICOM: not another program that holds its port.

@@ -54,9 +54,13 @@ int refuseStart(const CtlContext& context, const std::string& message, const Jso
 }
 
 std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings) {
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
+    for (const ProcessEntry& other : snapshot.elsewhere()) {
+        context.err << "note: ZarvoServer.exe runs elsewhere and is left alone: "
+                    << elsewhereText(other) << "\n";
+    }
     if (snapshot.serverRunning()) {
-        const std::vector<ProcessEntry> servers = snapshot.servers();
+        const std::vector<ProcessEntry>& servers = snapshot.servers();
         return refuseStart(context, "ZarvoServer.exe is already running: " + describe(servers),
                            JsonObject().array("processes", processesJson(servers)));
     }
@@ -129,7 +133,7 @@ int runStart(const CtlContext& context, bool verbose,
         if (!ended) {
             ended = watch->ended();
         }
-        const ProcessSnapshot now(context.processes);
+        const ProcessSnapshot now(context.processes, context.programFolder);
         servers = now.servers();
         if (ended && servers.empty()) {
             break;  // it ended, and no process of its own took its place

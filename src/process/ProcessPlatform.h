@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veltrona::process {
@@ -18,8 +19,15 @@ enum class PathSyntax { Posix, Windows };
 // One running process: its identifier and the text that names its executable, the full
 // path where the platform gives it, otherwise the bare file name.
 struct ProcessEntry {
+    // Not an aggregate, so that {id, executable} leaves the user empty without a warning.
+    ProcessEntry(ProcessId id = 0, std::string executable = {}, std::string user = {})
+        : id(id), executable(std::move(executable)), user(std::move(user)) {}
+
     ProcessId id = 0;
     std::string executable;
+    // The account the process runs as, where the listing tells it (inspectProcesses: the
+    // owner's name on Linux, "DOMAIN\name" from the process token on Windows); else empty.
+    std::string user;
 
     bool operator==(const ProcessEntry&) const = default;
 };
@@ -61,8 +69,8 @@ class ProcessPlatform {
     // an empty list. Never throws for either.
     virtual std::vector<ProcessEntry> listProcesses() = 0;
 
-    // The same listing, and the processes the tool was refused a look into. A platform
-    // that cannot tell names none.
+    // The same listing, each entry with its user where the platform tells it, and the
+    // processes the tool was refused a look into. A platform that cannot tell names none.
     virtual ProcessListing inspectProcesses() { return {listProcesses(), {}}; }
 
     // Ends the process hard (exit code 0 where the platform lets the caller choose),

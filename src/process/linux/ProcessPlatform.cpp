@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -148,6 +149,90 @@ int openProc() {
     return ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// The names of the owners of the processes of one listing: most belong to a few accounts,
+// so each is looked up once. An account without a name is its number.
+class UserNames {
+  public:
+    // The owner of process `id` (the owner of its /proc folder); empty when it is gone.
+    const std::string& ownerOf(int procFd, const char* id) {
+        static const std::string unknown;
+        struct stat info;
+        if (::fstatat(procFd, id, &info, 0) != 0) {
+            return unknown;
+        }
+        for (const auto& [uid, name] : names_) {
+            if (uid == info.st_uid) {
+                return name;
+            }
+        }
+        return names_.emplace_back(info.st_uid, nameOf(info.st_uid)).second;
+    }
+
+  private:
+    static std::string nameOf(uid_t uid) {
+        std::vector<char> buffer(4096);
+        struct passwd entry;
+        struct passwd* found = nullptr;
+        while (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+               buffer.size() < (1U << 20)) {
+            buffer.resize(buffer.size() * 2);
+        }
+        return found != nullptr ? std::string(found->pw_name) : std::to_string(uid);
+    }
+
+    std::vector<std::pair<uid_t, std::string>> names_;
+};
+
+// Every process of /proc; with `withUsers` each entry names its owner.
+ProcessListing listProc(bool withUsers) {
+    ProcessListing listing;
+    std::vector<ProcessEntry>& entries = listing.entries;
+    const FdGuard proc(openProc());
+    if (proc.get() < 0) {
+        return listing;
+    }
+    UserNames users;
+    // getdents64 straight into a stack buffer: opendir would allocate on every poll.
+    alignas(dirent64) char records[16384];
+    char target[PATH_MAX];
+    std::string overflow;
+    for (;;) {
+        const ssize_t filled = ::getdents64(proc.get(), records, sizeof records);
+        if (filled <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < filled;) {
+            const auto* record = reinterpret_cast<const dirent64*>(records + offset);
+            offset += record->d_reclen;
+            if (record->d_type != DT_DIR && record->d_type != DT_UNKNOWN) {
+                continue;
+            }
+            if (!isDecimal(record->d_name)) {
+                continue;
+            }
+            const unsigned long id = std::strtoul(record->d_name, nullptr, 10);
+            if (id == 0 || id > 0xFFFFFFFFUL) {
+                continue;
+            }
+            std::string_view executable;
+            ProcessEntry* added = nullptr;
+            if (readExecutable(proc.get(), static_cast<ProcessId>(id), target, overflow,
+                               executable)) {
+                added = &entries.emplace_back(
+                    ProcessEntry{static_cast<ProcessId>(id), std::string(executable), {}});
+            } else if (errno == EACCES || errno == EPERM) {
+                // ENOENT (gone, zombie, kernel thread) and ESRCH are no refusal.
+                added = &listing.uninspected.emplace_back(ProcessEntry{
+                    static_cast<ProcessId>(id), shortName(proc.get(), record->d_name), {}});
+            }
+            if (added != nullptr && withUsers) {
+                added->user = users.ownerOf(proc.get(), record->d_name);
+            }
+        }
+    }
+    return listing;
+}
+
 // Whether process `id` still runs the program `executable` names. Identity check before
 // a signal: Vanished when it ended or runs something else, Refused when it cannot be read
 // for lack of rights; Terminated stands for "yes, it is that program".
@@ -235,50 +320,12 @@ PathSyntax LinuxProcessPlatform::pathSyntax() const {
 }
 
 std::vector<ProcessEntry> LinuxProcessPlatform::listProcesses() {
-    return inspectProcesses().entries;
+    // The window's poll, once a second: no owner is looked up.
+    return listProc(false).entries;
 }
 
 ProcessListing LinuxProcessPlatform::inspectProcesses() {
-    ProcessListing listing;
-    std::vector<ProcessEntry>& entries = listing.entries;
-    const FdGuard proc(openProc());
-    if (proc.get() < 0) {
-        return listing;
-    }
-    // getdents64 straight into a stack buffer: opendir would allocate on every poll.
-    alignas(dirent64) char records[16384];
-    char target[PATH_MAX];
-    std::string overflow;
-    for (;;) {
-        const ssize_t filled = ::getdents64(proc.get(), records, sizeof records);
-        if (filled <= 0) {
-            break;
-        }
-        for (ssize_t offset = 0; offset < filled;) {
-            const auto* record = reinterpret_cast<const dirent64*>(records + offset);
-            offset += record->d_reclen;
-            if (record->d_type != DT_DIR && record->d_type != DT_UNKNOWN) {
-                continue;
-            }
-            if (!isDecimal(record->d_name)) {
-                continue;
-            }
-            const unsigned long id = std::strtoul(record->d_name, nullptr, 10);
-            if (id == 0 || id > 0xFFFFFFFFUL) {
-                continue;
-            }
-            std::string_view executable;
-            if (readExecutable(proc.get(), static_cast<ProcessId>(id), target, overflow,
-                               executable)) {
-                entries.push_back({static_cast<ProcessId>(id), std::string(executable)});
-            } else if (errno == EACCES || errno == EPERM) {
-                // ENOENT (gone, zombie, kernel thread) and ESRCH are no refusal.
-                listing.uninspected.push_back(
-                    {static_cast<ProcessId>(id), shortName(proc.get(), record->d_name)});
-            }
-        }
-    }
-    return listing;
+    return listProc(true);
 }
 
 TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
