@@ -4,6 +4,7 @@
 
 #include "ForegroundRun.h"
 #include "StartCommand.h"
+#include "StartLock.h"
 #include "WindowSettings.h"
 #include "process/ProcessPlatform.h"
 
@@ -11,6 +12,12 @@ namespace veltrona::ctl {
 
 int runRun(const CtlContext& context) {
     const WindowSettings settings = readWindowSettings(context);
+    std::optional<StartLock> lock;
+    try {
+        lock.emplace(context.programFolder);
+    } catch (const StartLockError& error) {
+        return refuseStart(context, error.what());
+    }
     if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
         return *refused;
     }

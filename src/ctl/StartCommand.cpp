@@ -6,6 +6,7 @@
 
 #include "CtlPlatform.h"
 #include "PortCheck.h"
+#include "StartLock.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
 
@@ -80,6 +81,12 @@ std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSet
 int runStart(const CtlContext& context, bool verbose,
              std::optional<std::chrono::milliseconds> wait) {
     const WindowSettings settings = readWindowSettings(context);
+    std::optional<StartLock> lock;
+    try {
+        lock.emplace(context.programFolder);
+    } catch (const StartLockError& error) {
+        return refuseStart(context, error.what());
+    }
     if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
         return *refused;
     }
@@ -95,6 +102,9 @@ int runStart(const CtlContext& context, bool verbose,
     } catch (const std::exception& error) {
         return refuseStart(context, startFailure(error));
     }
+    // The launch returns once the server runs its program, so every listing from now on
+    // sees it: the next start refuses.
+    lock->release();
     JsonObject json = JsonObject()
                           .boolean("started", true)
                           .text("program", jsonText(app::systemPathText(launch.program)))

@@ -154,12 +154,13 @@ TEST_F(CtlServer, SaysWhenProcessesCouldNotBeInspectedInsteadOfNotRunning) {
     writeSettings("-aet = A\r\nPort = " + port + "\r\n");
     const pid_t server =
         spawn(program.folder() / "ZarvoServer.exe", {"-dw", "-od", "/tmp", "-aet", "A", port});
-    const std::string count = "1 process that may be it could not be inspected";
+    // Root's servers of other folders, where tests run beside this one, count as well.
+    const std::string count = "[1-9][0-9]* process(es)? that may be it could not be inspected";
     const std::vector<std::pair<Args, std::string>> rows = {
         {{"status"}, "ZarvoServer.exe was not found, but " + count},
-        {{"status", "--json"}, "\"running\":false.*\"uninspected\":1}"},
+        {{"status", "--json"}, "\"running\":false.*\"uninspected\":[1-9][0-9]*}"},
         {{"stop"}, "ZarvoServer.exe was not found, but " + count},
-        {{"stop", "--json"}, "\"ended\":\\[\\].*\"uninspected\":1}"},
+        {{"stop", "--json"}, "\"ended\":\\[\\].*\"uninspected\":[1-9][0-9]*}"},
     };
     for (const auto& [args, pattern] : rows) {
         const CtlResult result = program.runAsOtherUser(args);
@@ -195,11 +196,14 @@ TEST_F(CtlServer, AProgramOfTheServersNameElsewhereIsNamedButNeitherBlocksNorIsE
 
     const CtlResult status = program.run({"status", "--json"});
     EXPECT_EQ(status.exitCode, 3);
-    EXPECT_NE(status.out.find("\"running\":false,\"processes\":[],\"elsewhere\":[{\"id\":" +
-                              std::to_string(other) + ","),
+    EXPECT_NE(status.out.find("\"running\":false,\"processes\":[],\"elsewhere\":["),
               std::string::npos)
         << status.out;
-    EXPECT_NE(status.out.find("\"user\":\"nobody\"}"), std::string::npos) << status.out;
+    EXPECT_NE(
+        status.out.find("{\"id\":" + std::to_string(other) + ",\"executable\":\"" +
+                        (otherFolder / "ZarvoServer.exe").string() + "\",\"user\":\"nobody\"}"),
+        std::string::npos)
+        << status.out;
 
     // Both ways of starting go ahead; root's stop ends only this folder's server.
     for (const Args& start : {Args{"start", "--wait", "10"}, Args{"run"}}) {

@@ -12,6 +12,7 @@
 #include "ctl/ProcessSnapshot.h"
 #include "ctl/RestartBackoff.h"
 #include "ctl/ServiceCommand.h"
+#include "ctl/StartLock.h"
 #include "ctl/WindowSettings.h"
 #include "ctl/windows/ServerChild.h"
 
@@ -107,6 +108,8 @@ DWORD supervise() {
         std::string commandLine;
         std::string leftAlone;
         try {
+            // One start wins: the starts of VeltronaCtl and of the service take turns.
+            const StartLock lock(context.programFolder);
             // Only this folder's server keeps the service from starting one; a program of
             // that name elsewhere is named in the event and left alone.
             const ProcessSnapshot snapshot(context.processes, context.programFolder);
