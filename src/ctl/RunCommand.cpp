@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "ForegroundRun.h"
+#include "ServerAccount.h"
 #include "StartCommand.h"
 #include "StartLock.h"
 #include "WindowSettings.h"
@@ -27,7 +28,7 @@ int runRun(const CtlContext& context) {
     context.out.flush();
     context.err.flush();
     try {
-        return runInForeground(launch);
+        return runInForeground(launch, serverAccount(context.programFolder));
     } catch (const process::LaunchError& error) {
         return refuseStart(context, startFailure(error));
     }

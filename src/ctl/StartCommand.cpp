@@ -6,6 +6,7 @@
 
 #include "CtlPlatform.h"
 #include "PortCheck.h"
+#include "ServerAccount.h"
 #include "StartLock.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
@@ -98,7 +99,11 @@ int runStart(const CtlContext& context, bool verbose,
         watch.emplace();
     }
     try {
-        context.processes.launch(launch.program, launch.parameters, launch.shown);
+        if (const std::optional<std::string> account = serverAccount(context.programFolder)) {
+            context.processes.launchAs(launch.program, launch.parameters, launch.shown, *account);
+        } else {
+            context.processes.launch(launch.program, launch.parameters, launch.shown);
+        }
     } catch (const std::exception& error) {
         return refuseStart(context, startFailure(error));
     }

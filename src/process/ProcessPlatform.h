@@ -85,6 +85,17 @@ class ProcessPlatform {
     // the platform refuses.
     virtual void launch(const std::filesystem::path& program, const std::string& parameters,
                         bool shown) = 0;
+
+    // The same launch with the program run as the local account `account` (its own group
+    // and its supplementary groups) instead of the caller, for a caller with the right to
+    // switch: on Linux root, and the program keeps CAP_NET_BIND_SERVICE (ambient) as its
+    // one capability, so it may bind a port below 1024. Throws LaunchError, also when the
+    // account does not exist or the platform cannot switch accounts.
+    virtual void launchAs(const std::filesystem::path& program, const std::string& parameters,
+                          bool shown, const std::string& account) {
+        (void)program, (void)parameters, (void)shown;
+        throw LaunchError("cannot start a program as the account \"" + account + "\" here");
+    }
 };
 
 // The implementation for the operating system the tool was built for.

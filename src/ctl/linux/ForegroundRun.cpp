@@ -12,10 +12,17 @@
 #include "config/WindowsCommandLine.h"
 #include "ctl/ForegroundRun.h"
 #include "process/ProcessPlatform.h"
+#include "process/linux/AccountSwitch.h"
 
 namespace veltrona::ctl {
 
-int runInForeground(const app::ServerLaunch& launch) {
+int runInForeground(const app::ServerLaunch& launch, const std::optional<std::string>& account) {
+    std::optional<process::AccountIds> ids;
+    std::vector<std::string> variables;
+    if (account) {
+        ids = process::lookUpAccount(*account);
+        variables = process::accountEnvironment(*ids);
+    }
     // The arguments as the launch of the start button splits the parameter string.
     std::vector<std::string> arguments = config::splitWindowsArguments(launch.parameters);
     std::vector<char*> argv;
@@ -41,7 +48,23 @@ int runInForeground(const app::ServerLaunch& launch) {
 #ifdef SYS_close_range
     ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
 #endif
-    ::execv(launch.program.c_str(), argv.data());
+    if (ids) {
+        std::vector<char*> environment;
+        for (std::string& variable : variables) {
+            environment.push_back(variable.data());
+        }
+        environment.push_back(nullptr);
+        const char* step = "";
+        if (const int error =
+                process::becomeAccount(*ids, process::KeptCapability::BindService, &step);
+            error != 0) {
+            throw process::LaunchError("cannot become the account \"" + *account + "\": " + step +
+                                       ": " + std::system_category().message(error));
+        }
+        ::execve(launch.program.c_str(), argv.data(), environment.data());
+    } else {
+        ::execv(launch.program.c_str(), argv.data());
+    }
     throw process::LaunchError(launch.program.string() + ": " +
                                std::system_category().message(errno));
 }

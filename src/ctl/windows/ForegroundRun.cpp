@@ -3,7 +3,7 @@
 
 namespace veltrona::ctl {
 
-int runInForeground(const app::ServerLaunch& launch) {
+int runInForeground(const app::ServerLaunch& launch, const std::optional<std::string>&) {
     const ServerChild server(launch, ServerChild::Console::Shared);
     WaitForSingleObject(server.process(), INFINITE);
     return static_cast<int>(server.exitCode());

@@ -16,7 +16,6 @@
 #include <string_view>
 #include <system_error>
 
-#include "config/WindowsCommandLine.h"
 
 namespace veltrona::process {
 
@@ -255,62 +254,6 @@ TerminateResult signalResult(int error) {
     return error == ESRCH ? TerminateResult::Vanished : TerminateResult::Refused;
 }
 
-// Where the grandchild reports a failed exec: the errno value, written whole.
-[[noreturn]] void reportAndExit(int errorPipe, int error) {
-    ssize_t ignored = ::write(errorPipe, &error, sizeof error);
-    (void)ignored;
-    ::_exit(127);
-}
-
-// Runs in the grandchild, between fork and exec: async-signal-safe calls only.
-[[noreturn]] void execDetached(const char* program, char* const* argv, bool shown, int errorPipe) {
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction byDefault;
-    std::memset(&byDefault, 0, sizeof byDefault);
-    byDefault.sa_handler = SIG_DFL;
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (signal != SIGKILL && signal != SIGSTOP) {
-            ::sigaction(signal, &byDefault, nullptr);
-        }
-    }
-
-    const int devNull = ::open("/dev/null", O_RDWR);
-    if (devNull < 0) {
-        reportAndExit(errorPipe, errno);
-    }
-    const int lastRedirected = shown ? STDIN_FILENO : STDERR_FILENO;
-    for (int fd = STDIN_FILENO; fd <= lastRedirected; ++fd) {
-        if (::dup2(devNull, fd) < 0) {
-            reportAndExit(errorPipe, errno);
-        }
-    }
-    if (devNull > STDERR_FILENO) {
-        ::close(devNull);
-    }
-    // The tool's own descriptors (window-system connection, files) must not live on in
-    // the server; kernels without close_range leave them to their own CLOEXEC flags.
-#ifdef SYS_close_range
-    ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
-#endif
-    ::execv(program, argv);
-    reportAndExit(errorPipe, errno);
-}
-
-pid_t waitForChild(pid_t child) {
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(child, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
-
-[[noreturn]] void throwLaunchError(const std::string& program, int error) {
-    throw LaunchError(program + ": " + std::system_category().message(error));
-}
-
 }  // namespace
 
 LinuxProcessPlatform::LinuxProcessPlatform(TerminateMethod method) : method_(method) {}
@@ -363,67 +306,6 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
         return TerminateResult::Terminated;
     }
     return signalResult(errno);
-}
-
-void LinuxProcessPlatform::launch(const std::filesystem::path& programPath,
-                                  const std::string& parameters, bool shown) {
-    const std::string& program = programPath.native();
-    // Everything the children need is built here: after fork only async-signal-safe
-    // calls may run, since other threads of the tool may hold the allocator's locks.
-    std::vector<std::string> arguments = config::splitWindowsArguments(parameters);
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throwLaunchError(program, errno);
-    }
-    FdGuard readEnd(pipeFds[0]);
-    FdGuard writeEnd(pipeFds[1]);
-
-    const pid_t child = ::fork();
-    if (child < 0) {
-        throwLaunchError(program, errno);
-    }
-    if (child == 0) {
-        // The intermediate child leaves a new session behind and exits at once, so the
-        // server is adopted by init (or a subreaper) and never becomes our zombie.
-        ::setsid();
-        const pid_t grandchild = ::fork();
-        if (grandchild < 0) {
-            reportAndExit(writeEnd.get(), errno);
-        }
-        if (grandchild == 0) {
-            execDetached(program.c_str(), argv.data(), shown, writeEnd.get());
-        }
-        ::_exit(0);
-    }
-    ::close(writeEnd.release());
-    waitForChild(child);
-
-    // End of file: the exec succeeded and closed the CLOEXEC write end. Otherwise the
-    // grandchild (or the intermediate child) sent its errno.
-    int error = 0;
-    std::size_t got = 0;
-    while (got < sizeof error) {
-        const ssize_t n =
-            ::read(readEnd.get(), reinterpret_cast<char*>(&error) + got, sizeof error - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got == sizeof error) {
-        throwLaunchError(program, error);
-    }
 }
 
 std::unique_ptr<ProcessPlatform> createProcessPlatform() {
