@@ -21,7 +21,9 @@ class LinuxProcessPlatform : public ProcessPlatform {
     // (EACCES, EPERM: another user's process, or one that is not dumpable), named by
     // /proc/PID/comm.
     ProcessListing inspectProcesses() override;
-    // SIGKILL: Linux gives the killer no say over the exit status.
+    // SIGKILL: Linux gives the killer no say over the exit status. A server whose parent is
+    // VeltronaCtl's `run` is announced to that parent first, so `run` tells the stop from
+    // a crash; the window's stop and VeltronaCtl's both end the server here.
     TerminateResult terminate(const ProcessEntry& entry) override;
     void launch(const std::filesystem::path& program, const std::string& parameters,
                 bool shown) override;

@@ -16,7 +16,6 @@
 #include <string_view>
 #include <system_error>
 
-
 namespace veltrona::process {
 
 namespace {
@@ -250,6 +249,49 @@ TerminateResult checkStillRuns(ProcessId id, const std::string& executable) {
     return current == executable ? TerminateResult::Terminated : TerminateResult::Vanished;
 }
 
+// A small file of /proc (stat, status) of `id`, whole; empty when it cannot be read.
+std::string procText(int procFd, ProcessId id, const char* name) {
+    char path[40];
+    std::snprintf(path, sizeof path, "%u/%s", id, name);
+    const FdGuard file(::openat(procFd, path, O_RDONLY | O_CLOEXEC));
+    char text[4096];
+    const ssize_t length = file.get() < 0 ? -1 : ::read(file.get(), text, sizeof text);
+    return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
+}
+
+// Tells the parent of process `id` that the process is about to be ended on purpose, when
+// that parent is VeltronaCtl's `run` waiting for it: a stop, which `run` reports as such,
+// not a crash to restart. `run` catches the announcement (SIGUSR1 with the identifier); a
+// parent that is not VeltronaCtl, or does not catch that signal, gets nothing.
+void announceStop(ProcessId id) {
+    const FdGuard proc(openProc());
+    // "pid (comm) state ppid ...": the name may hold anything, so read after its last ')'.
+    const std::string stat = procText(proc.get(), id, "stat");
+    const std::size_t nameEnd = stat.rfind(')');
+    char state = 0;
+    unsigned parent = 0;
+    if (nameEnd == std::string::npos ||
+        std::sscanf(stat.c_str() + nameEnd + 1, " %c %u", &state, &parent) != 2 || parent <= 1) {
+        return;
+    }
+    char buffer[PATH_MAX];
+    std::string overflow;
+    std::string_view executable;
+    if (!readExecutable(proc.get(), parent, buffer, overflow, executable) ||
+        executable.substr(executable.rfind('/') + 1) != "VeltronaCtl") {
+        return;
+    }
+    const std::string status = procText(proc.get(), parent, "status");
+    const std::size_t caught = status.find("\nSigCgt:");
+    if (caught == std::string::npos ||
+        ((std::strtoull(status.c_str() + caught + 8, nullptr, 16) >> (SIGUSR1 - 1)) & 1) == 0) {
+        return;
+    }
+    union sigval value {};
+    value.sival_int = static_cast<int>(id);
+    ::sigqueue(static_cast<pid_t>(parent), SIGUSR1, value);
+}
+
 TerminateResult signalResult(int error) {
     return error == ESRCH ? TerminateResult::Vanished : TerminateResult::Refused;
 }
@@ -286,6 +328,7 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
                 check != TerminateResult::Terminated) {
                 return check;
             }
+            announceStop(entry.id);
             if (::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0U) == 0) {
                 return TerminateResult::Terminated;
             }
@@ -302,6 +345,7 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
         check != TerminateResult::Terminated) {
         return check;
     }
+    announceStop(entry.id);
     if (::kill(pid, SIGKILL) == 0) {
         return TerminateResult::Terminated;
     }
