@@ -1,6 +1,7 @@
 #include "ProcessSnapshot.h"
 
 #include "CtlOutput.h"
+#include "ServerAccount.h"
 #include "app/ServerControl.h"
 #include "process/ServerDetection.h"
 
@@ -34,12 +35,19 @@ ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform, const fs::p
             process::fileNamePart(entry.executable, syntax_, leadBytes),
             app::kServerExecutableName);
     };
+    // Where the server runs as an account of its own, the folder's program run by any other
+    // user (anyone may start it) is that user's, not the server.
+    const std::optional<std::string> account = serverAccount(programFolder);
+    const auto ours = [&](const ProcessEntry& entry) {
+        return !account || entry.user == *account || entry.user == "root";
+    };
     for (const ProcessEntry& entry : entries_) {
         if (!named(entry)) {
             continue;
         }
         const std::string_view name = process::fileNamePart(entry.executable, syntax_, leadBytes);
-        (sameFolder(folderOf(entry, name), programFolder) ? servers_ : elsewhere_).push_back(entry);
+        const bool server = sameFolder(folderOf(entry, name), programFolder) && ours(entry);
+        (server ? servers_ : elsewhere_).push_back(entry);
     }
     for (const ProcessEntry& refused : listing.uninspected) {
         if (refused.executable.empty() || named(refused)) {

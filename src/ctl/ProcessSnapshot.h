@@ -19,7 +19,9 @@ namespace veltrona::ctl {
 // executable is the program folder's "ZarvoServer.exe" (the folder judged as the file
 // system sees it, so another spelling of the same folder counts). A process of that name
 // in any other folder is another program that happens to share the name: it is reported,
-// but it neither blocks a start nor is ended. (The window still goes by the name alone.)
+// but it neither blocks a start nor is ended. So is the folder's own program run by
+// another user, where root starts the server as its account (see serverAccount): anyone
+// may run it, and it is not the server. (The window still goes by the name alone.)
 class ProcessSnapshot {
   public:
     ProcessSnapshot(process::ProcessPlatform& platform, const std::filesystem::path& programFolder);

@@ -131,6 +131,32 @@ TEST_F(ServerAccount, RootStartsThePackagesServerAsItsAccountWithOnlyTheBindCapa
     program.run({"stop", "--wait", "10"});
 }
 
+// Anyone may run the package's server program; run by another user it is that user's.
+TEST_F(ServerAccount, TheFoldersProgramRunByAnotherUserNeitherBlocksNorIsEnded) {
+    ThrowawayAccount account;
+    ASSERT_TRUE(account.made());
+    ::setenv("VELTRONA_TEST_SERVER_ACCOUNT", account.name().c_str(), 1);
+    ::unsetenv("ZARVO_SERVER_ARGS_FILE");
+    const pid_t other = spawn(veltrona::testing::kSetpriv,
+                              veltrona::testing::asOtherUser(
+                                  program.folder() / "ZarvoServer.exe",
+                                  {"-dw", "-od", "/tmp", "-aet", "A", std::to_string(freePort())}));
+    ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
+    const std::string named = "process " + std::to_string(other) + " (" +
+                              (program.folder() / "ZarvoServer.exe").string() +
+                              ", user nobody): not this folder's server";
+    EXPECT_TRUE(eventually([&] {
+        const CtlResult status = program.run({"status"});
+        return status.exitCode == 3 && status.out.find(named) != std::string::npos;
+    }));
+    serve(program.root().string() + "/images/", freePrivilegedPort());
+    const CtlResult start = program.run({"start", "--wait", "10"});
+    EXPECT_EQ(start.exitCode, 0) << start.err;
+    EXPECT_EQ(program.run({"stop", "--wait", "10"}).exitCode, 0);
+    EXPECT_EQ(::kill(other, 0), 0);
+    killAndReap(other);
+}
+
 TEST_F(ServerAccount, RefusesToRunThePackagesServerAsRootWithoutItsAccount) {
     ::setenv("VELTRONA_TEST_SERVER_ACCOUNT", "vlt-no-such-account", 1);
     serve(program.root().string() + "/images/", freePort());
