@@ -1,12 +1,12 @@
 #include "CheckCommand.h"
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <thread>
 
 #include "EchoCommand.h"
+#include "FolderAccess.h"
 #include "FolderWalk.h"
+#include "MetricsFile.h"
 #include "ProcessSnapshot.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
@@ -38,31 +38,6 @@ FolderState folderState(const fs::path& folder, std::string& error) {
     }
     return status.type() == fs::file_type::directory ? FolderState::Present
                                                      : FolderState::NotAFolder;
-}
-
-// Written beside the target under a name of its own and renamed over it, so a reader (the
-// textfile collector reads only "*.prom") never sees half a file.
-void writeReplacing(const fs::path& target, const std::string& text) {
-    std::random_device random;
-    fs::path temporary = target;
-    temporary += "." + std::to_string(random()) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw std::runtime_error("cannot write " + messagePath(temporary));
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw std::runtime_error("cannot write " + messagePath(target) + ": " + error.message());
-    }
 }
 
 HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
@@ -99,6 +74,14 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     figures.servers = snapshot.servers();
     figures.elsewhere = snapshot.elsewhere();
     figures.uninspected = snapshot.uninspected();
+    // Before the echo, which may take up to the whole timeout.
+    const bool named =
+        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
+    if (named) {
+        const std::optional<process::ProcessEntry> server =
+            figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
+        figures.access = serverWriteAccess(folder, server, deadline);
+    }
     figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
     // Only the server is sent DICOM: not another program that holds its port.
     if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
@@ -136,7 +119,7 @@ int runCheck(const CtlContext& context, const CheckOptions& options) {
     const HealthVerdict verdict = judgeHealth(figures, options.limits);
     if (options.prometheusFile) {
         try {
-            writeReplacing(systemPath(*options.prometheusFile), prometheusText(figures, verdict));
+            writeMetricsFile(systemPath(*options.prometheusFile), prometheusText(figures, verdict));
         } catch (const std::exception& error) {
             return refuseCheck(context.out, error.what());
         }
