@@ -17,10 +17,21 @@ std::string folderOf(const ProcessEntry& entry, std::string_view name) {
     return entry.executable.substr(0, entry.executable.size() - name.size());
 }
 
-// Whether the folder text of a listed executable is `folder` as the file system sees it.
-bool sameFolder(const std::string& text, const fs::path& folder) {
+// Whether the listed executable `entry`, whose file-name part is `name`, lies in `folder`
+// as the file system sees it: the same folder, however spelt. Where the library cannot
+// tell folders by their identity (on Windows it opens no folder), the executable itself
+// is compared with the file of that name in `folder`.
+bool inFolder(const ProcessEntry& entry, std::string_view name, const fs::path& folder) {
+    const std::string text = folderOf(entry, name);
+    if (text.empty()) {
+        return false;
+    }
     std::error_code error;
-    return !text.empty() && fs::equivalent(systemPath(text), folder, error);
+    if (fs::equivalent(systemPath(text), folder, error)) {
+        return true;
+    }
+    return error && fs::equivalent(systemPath(entry.executable),
+                                   folder / systemPath(std::string(name)), error);
 }
 
 }  // namespace
@@ -46,7 +57,7 @@ ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform, const fs::p
             continue;
         }
         const std::string_view name = process::fileNamePart(entry.executable, syntax_, leadBytes);
-        const bool server = sameFolder(folderOf(entry, name), programFolder) && ours(entry);
+        const bool server = inFolder(entry, name, programFolder) && ours(entry);
         (server ? servers_ : elsewhere_).push_back(entry);
     }
     for (const ProcessEntry& refused : listing.uninspected) {
@@ -61,7 +72,7 @@ std::vector<ProcessEntry> ProcessSnapshot::windowsOn(const fs::path& programFold
     for (const ProcessEntry& entry : entries_) {
         const std::string_view name = process::fileNamePart(entry.executable, syntax_);
         if ((name == "VeltronaAdmin" || name == "VeltronaAdmin.exe") &&
-            sameFolder(folderOf(entry, name), programFolder)) {
+            inFolder(entry, name, programFolder)) {
             found.push_back(entry);
         }
     }
