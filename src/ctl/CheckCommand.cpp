@@ -70,8 +70,9 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
         walker = std::thread([&] { walk = walkFolder(folder, deadline); });
     }
 
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
     figures.servers = snapshot.servers();
+    figures.elsewhere = snapshot.elsewhere();
     figures.uninspected = snapshot.uninspected();
     // Before the echo, which may take up to the whole timeout.
     const bool named =

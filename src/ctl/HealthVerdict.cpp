@@ -80,15 +80,26 @@ std::string serverProcessesText(const std::vector<process::ProcessEntry>& server
     return (servers.size() == 1 ? "process " : "processes ") + ids;
 }
 
+// "; ZarvoServer.exe elsewhere: process 77 (...): not this folder's server", or nothing.
+std::string elsewhereNote(const HealthFigures& figures) {
+    std::string note;
+    for (const process::ProcessEntry& other : figures.elsewhere) {
+        note += (note.empty() ? "; ZarvoServer.exe elsewhere: " : ", ") + elsewhereText(other);
+    }
+    return jsonText(note);
+}
+
 HealthItem processItem(const HealthFigures& figures) {
     if (!figures.servers.empty()) {
         return {"process", Health::Ok,
-                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")"};
+                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")" +
+                    elsewhereNote(figures)};
     }
     if (figures.uninspected > 0) {
-        return {"process", Health::Unknown, unseenServerText(figures.uninspected)};
+        return {"process", Health::Unknown,
+                unseenServerText(figures.uninspected) + elsewhereNote(figures)};
     }
-    return {"process", Health::Critical, "ZarvoServer.exe is not running"};
+    return {"process", Health::Critical, "ZarvoServer.exe is not running" + elsewhereNote(figures)};
 }
 
 HealthItem portItem(const HealthFigures& figures) {
@@ -358,6 +369,7 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
     JsonObject process = itemJson(itemNamed(verdict, "process"));
     process.boolean("running", !figures.servers.empty())
         .array("processes", processesJson(figures.servers))
+        .array("elsewhere", elsewhereJson(figures.elsewhere))
         .integer("uninspected", static_cast<std::int64_t>(figures.uninspected));
 
     JsonObject port = itemJson(itemNamed(verdict, "port"));

@@ -62,6 +62,8 @@ struct HealthFigures {
     // looked into.
     std::vector<process::ProcessEntry> servers;  // executables in the system code page
     std::size_t uninspected = 0;
+    // Processes of the server's name in other folders: named, never taken for the server.
+    std::vector<process::ProcessEntry> elsewhere;
 
     PortCheck port;
 
