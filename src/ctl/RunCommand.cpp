@@ -28,7 +28,8 @@ int runRun(const CtlContext& context) {
     context.out.flush();
     context.err.flush();
     try {
-        return runInForeground(launch, serverAccount(context.programFolder),
+        return runInForeground(launch,
+                               serverLaunchAccount(context.programFolder, settings.shown.port),
                                [&] { lock->release(); });
     } catch (const process::LaunchError& error) {
         return refuseStart(context, startFailure(error));

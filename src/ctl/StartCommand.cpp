@@ -99,7 +99,8 @@ int runStart(const CtlContext& context, bool verbose,
         watch.emplace();
     }
     try {
-        if (const std::optional<std::string> account = serverAccount(context.programFolder)) {
+        if (const std::optional<process::LaunchAccount> account =
+                serverLaunchAccount(context.programFolder, settings.shown.port)) {
             context.processes.launchAs(launch.program, launch.parameters, launch.shown, *account);
         } else {
             context.processes.launch(launch.program, launch.parameters, launch.shown);

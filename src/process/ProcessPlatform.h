@@ -56,6 +56,14 @@ class LaunchError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The account a program is started as, and whether it needs the one privilege a server may
+// keep: binding a port below 1024. A server on another port keeps none, so that its own
+// account may look into it (the kernel hides a process with capabilities from one without).
+struct LaunchAccount {
+    std::string name;
+    bool bindsPrivilegedPort = false;
+};
+
 // The operating system's processes, as the tool needs them. One implementation per OS.
 class ProcessPlatform {
   public:
@@ -86,15 +94,16 @@ class ProcessPlatform {
     virtual void launch(const std::filesystem::path& program, const std::string& parameters,
                         bool shown) = 0;
 
-    // The same launch with the program run as the local account `account` (its own group
-    // and its supplementary groups) instead of the caller, for a caller with the right to
-    // switch: on Linux root, and the program keeps CAP_NET_BIND_SERVICE (ambient) as its
-    // one capability, so it may bind a port below 1024. Throws LaunchError, also when the
-    // account does not exist or the platform cannot switch accounts.
+    // The same launch with the program run as the local account `account.name` (its own
+    // group and its supplementary groups) instead of the caller, for a caller with the right
+    // to switch: on Linux root. The program keeps no capability, or, with
+    // `account.bindsPrivilegedPort`, CAP_NET_BIND_SERVICE (ambient) alone, so it may bind a
+    // port below 1024. Throws LaunchError, also when the account does not exist or the
+    // platform cannot switch accounts.
     virtual void launchAs(const std::filesystem::path& program, const std::string& parameters,
-                          bool shown, const std::string& account) {
+                          bool shown, const LaunchAccount& account) {
         (void)program, (void)parameters, (void)shown;
-        throw LaunchError("cannot start a program as the account \"" + account + "\" here");
+        throw LaunchError("cannot start a program as the account \"" + account.name + "\" here");
     }
 };
 

@@ -123,6 +123,23 @@ TEST_F(ServerAccount, RootStartsThePackagesServerAsItsAccountWithOnlyTheBindCapa
         }
     }
 
+    // On a port above 1023 the server keeps no capability, so its own account (the health
+    // check's) may look into it.
+    serve(program.root().string() + "/images/", freePort());
+    ASSERT_EQ(program.run({"start", "--wait", "10"}).exitCode, 0);
+    const CtlResult status = program.run({"status", "--json"});
+    const std::string key = "\"processes\":[{\"id\":";
+    ASSERT_NE(status.out.find(key), std::string::npos) << status.out;
+    const long id = std::stol(status.out.substr(status.out.find(key) + key.size()));
+    EXPECT_EQ(processStatus(id).at("CapEff"), "0000000000000000");
+    EXPECT_EQ(veltrona::testing::reap(
+                  spawn(veltrona::testing::kSetpriv,
+                        veltrona::testing::asOtherUser("/usr/bin/readlink",
+                                                       {"/proc/" + std::to_string(id) + "/exe"},
+                                                       ids->pw_uid, ids->pw_gid))),
+              0);
+    ASSERT_EQ(program.run({"stop", "--wait", "10"}).exitCode, 0);
+
     // What members write into the settings reaches only what the account may change.
     const fs::path underRoot = "/root/veltrona-test-" + std::to_string(::getpid());
     serve(underRoot.string() + "/x/", freePrivilegedPort());

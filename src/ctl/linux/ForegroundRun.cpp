@@ -34,7 +34,8 @@ struct ChildFailure {
 
 // Runs in the child, between fork and exec: async-signal-safe calls only.
 [[noreturn]] void execServer(const char* program, char* const* argv, char* const* environment,
-                             const process::AccountIds* account, int reportFd) {
+                             const process::AccountIds* account, process::KeptCapability kept,
+                             int reportFd) {
     // The server starts as a fresh program would: no signal blocked or ignored, and none
     // of the parent's descriptors beyond the standard streams, which stay the service
     // manager's (its journal).
@@ -52,8 +53,7 @@ struct ChildFailure {
     ChildFailure failure;
     const char* step = "execve";
     if (account != nullptr) {
-        failure.error =
-            process::becomeAccount(*account, process::KeptCapability::BindService, &step);
+        failure.error = process::becomeAccount(*account, kept, &step);
     }
     if (failure.error == 0) {
         // Set after the switch of account, which clears it: should the parent die, so
@@ -78,7 +78,8 @@ bool announcesStop(const siginfo_t& info, pid_t server) {
 
 }  // namespace
 
-int runInForeground(const app::ServerLaunch& launch, const std::optional<std::string>& account,
+int runInForeground(const app::ServerLaunch& launch,
+                    const std::optional<process::LaunchAccount>& account,
                     const std::function<void()>& started) {
     // Everything the child needs is built before the fork.
     std::vector<std::string> arguments = config::splitWindowsArguments(launch.parameters);
@@ -92,7 +93,7 @@ int runInForeground(const app::ServerLaunch& launch, const std::optional<std::st
     std::optional<process::AccountIds> ids;
     std::vector<std::string> variables;
     if (account) {
-        ids = process::lookUpAccount(*account);
+        ids = process::lookUpAccount(account->name);
         variables = process::accountEnvironment(*ids);
     } else {
         for (char** variable = environ; *variable != nullptr; ++variable) {
@@ -134,6 +135,8 @@ int runInForeground(const app::ServerLaunch& launch, const std::optional<std::st
     }
     if (server == 0) {
         execServer(launch.program.c_str(), argv.data(), environment.data(), ids ? &*ids : nullptr,
+                   account && account->bindsPrivilegedPort ? process::KeptCapability::BindService
+                                                           : process::KeptCapability::None,
                    writeEnd.get());
     }
     writeEnd.close();
@@ -156,7 +159,7 @@ int runInForeground(const app::ServerLaunch& launch, const std::optional<std::st
         const std::string reason = std::system_category().message(failure.error);
         throw process::LaunchError(std::strcmp(failure.step, "execve") == 0
                                        ? launch.program.string() + ": " + reason
-                                       : "cannot become the account \"" + *account +
+                                       : "cannot become the account \"" + account->name +
                                              "\": " + failure.step + ": " + reason);
     }
     started();  // the server runs its program: every listing from now on sees it

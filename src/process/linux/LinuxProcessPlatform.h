@@ -30,7 +30,7 @@ class LinuxProcessPlatform : public ProcessPlatform {
     // The child becomes the account before it executes the program (fork and exec, since a
     // spawn cannot switch accounts).
     void launchAs(const std::filesystem::path& program, const std::string& parameters, bool shown,
-                  const std::string& account) override;
+                  const LaunchAccount& account) override;
 
     // The method terminate() uses now: Kill once the kernel has answered ENOSYS to pidfd_open.
     TerminateMethod terminateMethod() const { return method_; }

@@ -52,7 +52,8 @@ constexpr const char* kSteps[] = {"",
 
 // Runs in the grandchild, between fork and exec: async-signal-safe calls only.
 [[noreturn]] void execDetached(const char* program, char* const* argv, bool shown, int errorPipe,
-                               const AccountIds* account, char* const* environment) {
+                               const AccountIds* account, KeptCapability kept,
+                               char* const* environment) {
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -85,8 +86,7 @@ constexpr const char* kSteps[] = {"",
 #endif
     if (account != nullptr) {
         const char* step = "";
-        if (const int error = becomeAccount(*account, KeptCapability::BindService, &step);
-            error != 0) {
+        if (const int error = becomeAccount(*account, kept, &step); error != 0) {
             reportAndExit(errorPipe, error, step);
         }
         ::execve(program, argv, environment);
@@ -110,7 +110,7 @@ pid_t waitForChild(pid_t child) {
 }
 
 void launchDetached(const std::filesystem::path& programPath, const std::string& parameters,
-                    bool shown, const AccountIds* account) {
+                    bool shown, const AccountIds* account, KeptCapability kept) {
     const std::string& program = programPath.native();
     // Everything the children need is built here: after fork only async-signal-safe
     // calls may run, since other threads of the tool may hold the allocator's locks.
@@ -152,7 +152,7 @@ void launchDetached(const std::filesystem::path& programPath, const std::string&
             reportAndExit(writeEnd.get(), errno);
         }
         if (grandchild == 0) {
-            execDetached(program.c_str(), argv.data(), shown, writeEnd.get(), account,
+            execDetached(program.c_str(), argv.data(), shown, writeEnd.get(), account, kept,
                          environment.data());
         }
         ::_exit(0);
@@ -189,14 +189,16 @@ void launchDetached(const std::filesystem::path& programPath, const std::string&
 
 void LinuxProcessPlatform::launch(const std::filesystem::path& program,
                                   const std::string& parameters, bool shown) {
-    launchDetached(program, parameters, shown, nullptr);
+    launchDetached(program, parameters, shown, nullptr, KeptCapability::None);
 }
 
 void LinuxProcessPlatform::launchAs(const std::filesystem::path& program,
                                     const std::string& parameters, bool shown,
-                                    const std::string& account) {
-    const AccountIds ids = lookUpAccount(account);
-    launchDetached(program, parameters, shown, &ids);
+                                    const LaunchAccount& account) {
+    const AccountIds ids = lookUpAccount(account.name);
+    launchDetached(
+        program, parameters, shown, &ids,
+        account.bindsPrivilegedPort ? KeptCapability::BindService : KeptCapability::None);
 }
 
 }  // namespace veltrona::process
