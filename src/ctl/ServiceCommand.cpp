@@ -4,6 +4,7 @@
 #include <iostream>
 #include <utility>
 
+#include "StartLock.h"
 #include "WindowSettings.h"
 
 namespace veltrona::ctl {
@@ -159,6 +160,14 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     }
     const std::vector<fs::path> writable = writableFolders(context);
     prepareServiceFolders(writable, context.programFolder);
+    // The start lock is made now, by an administrator: the service's account may only read
+    // the program folder, and takes the lock on the file that is there.
+    try {
+        StartLock(context.programFolder).release();
+    } catch (const StartLockError& error) {
+        context.err << error.what() << "\n";
+        return kFailure;
+    }
     std::optional<std::string> password;
     if (request.passwordOnInput) {
         password.emplace();
