@@ -93,8 +93,12 @@ wine wineboot -i >/dev/null 2>&1 </dev/null
 cp /usr/share/wine/fonts/sserife*.fon "$prefix/drive_c/windows/Fonts/"
 
 # --- build ----------------------------------------------------------------------------
+# DCMTK for Windows, built once per machine into a cache outside the clone (about 10
+# minutes the first time, nothing afterwards).
+dcmtk=$(bash "$repo/scripts/windows-dcmtk.sh")
 log "configuring $build"
 cmake -S "$repo" -B "$build" -G Ninja \
+    -DDCMTK_DIR="$dcmtk/cmake" \
     -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
     -DVELTRONA_BUILD_GUI=OFF \
