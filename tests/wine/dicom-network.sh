@@ -133,7 +133,7 @@ check "the stand-in answers again once it runs on" eventually dcm_echo WINSTORE 
 kill "$server_pid"
 wait "$server_pid" 2>/dev/null
 server_pid=
-check "VeltronaCtl.exe echo to the stopped stand-in fails" \
-    ctl_says 1 '' echo --port "$port" --aet WINSTORE --timeout 2
+check "VeltronaCtl.exe echo to the stopped stand-in says the connection is refused" \
+    ctl_says 1 "cannot connect to 127\.0\.0\.1:$port: " echo --port "$port" --aet WINSTORE --timeout 2
 check "VeltronaCtl.exe check is CRITICAL for the stopped stand-in" \
     ctl_says 2 '^ZARVO CRITICAL - ' check --timeout 2
