@@ -114,6 +114,24 @@ one_line_entries() {
     cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
         sed -nE "s/^deb[ \t]+((\[[^]]*\][ \t]+)?[^ \t]+[ \t]+$codename(-updates|-security)?[ \t].*)/deb-src \1/p"
 }
+has_source_package() {
+    apt-cache showsrc "dcmtk=$version" 2>/dev/null | grep -q '^Package: dcmtk'
+}
+add_source_entries() {
+    local entries list=/etc/apt/sources.list.d/veltrona-deb-src.sources
+    . /etc/os-release
+    entries=$(source_entries "$VERSION_CODENAME")
+    if [ -z "$entries" ]; then
+        entries=$(one_line_entries "$VERSION_CODENAME")
+        list=/etc/apt/sources.list.d/veltrona-deb-src.list
+    fi
+    [ -n "$entries" ] ||
+        fail "no Debian $VERSION_CODENAME entry in apt's sources to make a deb-src entry of"
+    log "adding $list"
+    printf '# Source packages, added by scripts/windows-dcmtk.sh to build DCMTK for Windows.\n%s\n' \
+        "$entries" >"$list.tmp"
+    mv "$list.tmp" "$list"
+}
 has_source_entries() {
     grep -qsE '^[ \t]*deb-src[ \t]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
         grep -qsE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources
@@ -124,26 +142,19 @@ upstream=${upstream%-*}
 work=$cache/work/dcmtk-${version//[^A-Za-z0-9.+_-]/_}
 src=$work/dcmtk-$upstream
 if [ ! -f "$src/.veltrona-unpacked" ]; then
-    if ! apt-cache showsrc "dcmtk=$version" 2>/dev/null | grep -q '^Package: dcmtk'; then
-        if ! has_source_entries; then
-            as_root || fail "not root: add a deb-src entry for Debian's archive to apt's sources first"
-            . /etc/os-release
-            entries=$(source_entries "$VERSION_CODENAME")
-            list=/etc/apt/sources.list.d/veltrona-deb-src.sources
-            if [ -z "$entries" ]; then
-                entries=$(one_line_entries "$VERSION_CODENAME")
-                list=/etc/apt/sources.list.d/veltrona-deb-src.list
-            fi
-            [ -n "$entries" ] ||
-                fail "no Debian $VERSION_CODENAME entry in apt's sources to make a deb-src entry of"
-            log "adding $list"
-            printf '# Source packages, added by scripts/windows-dcmtk.sh to build DCMTK for Windows.\n%s\n' \
-                "$entries" >"$list.tmp"
-            mv "$list.tmp" "$list"
+    # An entry of the machine's own is used where it has one; ours is added only where none
+    # offers this version, even after an update.
+    if ! has_source_package; then
+        as_root || fail "not root: add a deb-src entry for Debian's archive to apt's sources first"
+        if has_source_entries; then
+            log "apt-get update (for the source entries)"
+            apt-get update -qq
         fi
-        as_root || fail "not root: run apt-get update first"
-        log "apt-get update (for the source entries)"
-        apt-get update -qq
+        if ! has_source_package; then
+            add_source_entries
+            log "apt-get update (for the source entries)"
+            apt-get update -qq
+        fi
     fi
     log "fetching the source package dcmtk $version into $work"
     rm -rf "$work"
