@@ -17,7 +17,10 @@ source "$repo/scripts/packages.sh"
 ensure_packages cmake ninja-build nsis g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
     binutils-mingw-w64-x86-64 wine wine64
 
+# DCMTK for Windows, built once per machine (see scripts/windows-dcmtk.sh).
+dcmtk=$(bash "$repo/scripts/windows-dcmtk.sh")
 cmake -S "$repo" -B "$build" -G Ninja \
+    -DDCMTK_DIR="$dcmtk/cmake" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
     -DVELTRONA_BUILD_GUI=OFF \

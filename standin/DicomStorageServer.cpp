@@ -1,19 +1,12 @@
 // The stand-in as a DICOM storage server over DCMTK: it answers associations called with
 // its AE title on its port, answers C-ECHO and keeps each C-STORE as a file in its image
 // folder. Up to `associationSlots` associations are served at once, each by a thread of its
-// own, and a peer that stalls loses its association after `stallSeconds`. It installs no
-// signal handler: a termination signal ends it at once, except while a received object is
-// being committed to disk, when the signal waits until the file is complete under its final
-// name.
-
-#include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/random.h>
-#include <unistd.h>
+// own, and a peer that stalls loses its association after `stallSeconds`. A termination
+// request it can take (a signal; Ctrl+C on Windows) ends it at once, except while a received
+// object is being committed to disk, when the request waits until the file is complete under
+// its final name. The system's parts are in ServerPlatform.h.
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -28,6 +21,7 @@
 #include <vector>
 
 #include "RunServer.h"
+#include "ServerPlatform.h"
 #include "StallBoundedLayer.h"
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
 #include "dcmtk/dcmdata/dcfilefo.h"
@@ -37,6 +31,7 @@
 #include "dcmtk/dcmdata/dcxfer.h"
 #include "dcmtk/dcmnet/scp.h"
 #include "dcmtk/oflog/oflog.h"
+#include "dicom/Environment.h"
 
 namespace veltrona::standin {
 
@@ -99,17 +94,8 @@ bool usableAsFileName(const std::string& uid) {
            uid.find_first_not_of("0123456789.") == std::string::npos;
 }
 
-sigset_t terminationSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
-        sigaddset(&signals, signal);
-    }
-    return signals;
-}
-
-// Lets the process end only between commits: every thread keeps the termination signals
-// blocked, the main thread takes them, closes the gate and waits for the commits under way.
+// Lets the process end only between commits: termination is held (platform::holdTermination),
+// and what takes it closes the gate and waits for the commits under way.
 // A commit that has not begun once the gate is closed never begins.
 class CommitGate {
   public:
@@ -146,53 +132,29 @@ class Commit {
     Commit& operator=(const Commit&) = delete;
 };
 
-// Waits for termination signals and ends the process with the first one, once no received
-// object is being committed.
-[[noreturn]] void endOnTermination() {
-    const sigset_t signals = terminationSignals();
-    for (;;) {
-        int signal = 0;
-        if (::sigwait(&signals, &signal) != 0) {
-            continue;
-        }
-        commitGate.close();
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, signal);
-        ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        ::raise(signal);
-    }
-}
-
 // Opens a new file in the folder under a name nobody can predict: the process id and 64
-// random bits. O_EXCL and O_NOFOLLOW refuse whatever is there already, a planted link
-// included. Returns the descriptor, or -1 with errno set.
+// random bits. Whatever is there already, a planted link included, is refused. Returns the
+// file, or -1.
 int createTemporaryFile(const fs::path& folder, fs::path& path) {
     for (int attempt = 0; attempt < 8; ++attempt) {
-        std::uint64_t random = 0;
-        if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-            return -1;
-        }
         char suffix[17];
-        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random));
-        path = folder / (incomingPrefix + std::to_string(::getpid()) + "-" + suffix + ".dcm");
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+        std::snprintf(suffix, sizeof suffix, "%016llx",
+                      static_cast<unsigned long long>(platform::randomBits()));
+        path = folder /
+               (incomingPrefix + std::to_string(platform::processId()) + "-" + suffix + ".dcm");
+        bool exists = false;
+        const int file = platform::createNewFile(path, exists);
+        if (file >= 0 || !exists) {
+            return file;
         }
     }
     return -1;
 }
 
-// Writes the object as a DICOM file to the open descriptor and flushes it to disk.
+// Writes the object as a DICOM file to the open file and flushes it to disk.
 OFCondition writeFile(int fd, DcmFileFormat& file, E_TransferSyntax syntax) {
-    const int copy = ::dup(fd);
-    FILE* stream = copy < 0 ? nullptr : ::fdopen(copy, "wb");
+    FILE* stream = platform::streamOf(fd);
     if (stream == nullptr) {
-        if (copy >= 0) {
-            ::close(copy);
-        }
         return makeOFCondition(0, 1, OF_error, "cannot write the file");
     }
     // DCMTK buffers itself; unbuffered, every failed write shows in its result.
@@ -205,7 +167,7 @@ OFCondition writeFile(int fd, DcmFileFormat& file, E_TransferSyntax syntax) {
         written = file.write(out, syntax, EET_ExplicitLength, &cache, EGL_recalcGL);
         file.transferEnd();
     }
-    if (written.good() && ::fsync(fd) != 0) {
+    if (written.good() && !platform::flushToDisk(fd)) {
         written = makeOFCondition(0, 1, OF_error, "cannot flush the file to disk");
     }
     return written;
@@ -219,8 +181,8 @@ void clearAbandonedFiles(const fs::path& folder) {
         if (name.rfind(incomingPrefix, 0) != 0) {
             continue;
         }
-        const long owner = std::strtol(name.c_str() + incomingPrefix.size(), nullptr, 10);
-        if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+        const auto owner = std::strtoull(name.c_str() + incomingPrefix.size(), nullptr, 10);
+        if (owner > 0 && !platform::processRuns(owner)) {
             fs::remove(entry.path(), error);
         }
     }
@@ -333,7 +295,7 @@ class StorageServer : public DcmSCP {
         if (fd >= 0) {
             DcmFileFormat file(dataset.release(), OFFalse);
             written = writeFile(fd, file, syntax);
-            ::close(fd);
+            platform::closeFile(fd);
         }
         if (written.good()) {
             fs::rename(temporary, target, error);
@@ -367,25 +329,16 @@ class StorageServer : public DcmSCP {
     std::string peer_;
 };
 
-// What a server that cannot listen does: it stays a running process, as the tool expects
-// of a started server, and answers nothing.
-[[noreturn]] void waitForTermination() {
-    for (;;) {
-        ::pause();
-    }
-}
-
 }  // namespace
 
 int runServer(const ServerOptions& options) {
     // DCMTK disables Nagle's algorithm only when asked; with it on, each small answer waits
     // for the peer's delayed acknowledgement (~40 ms). A value the user has set is kept.
-    ::setenv("TCP_NODELAY", "1", 0);
+    dicom::setVariable("TCP_NODELAY", "1", false);
     // Associations are logged by the server itself; DCMTK's lines only in verbose mode and
     // only when something goes wrong.
     OFLog::configure(options.debug ? OFLogger::WARN_LOG_LEVEL : OFLogger::OFF_LOG_LEVEL);
-    // A peer that vanishes while it is being answered must not end the server.
-    ::signal(SIGPIPE, SIG_IGN);
+    platform::prepareProcess();
 
     const fs::path folder =
         options.imageFolder.empty() ? fs::path(".") : fs::path(options.imageFolder);
@@ -394,7 +347,7 @@ int runServer(const ServerOptions& options) {
               << ", images in \"" << options.imageFolder << "\"" << std::endl;
     if (!options.port) {
         std::cerr << "ZarvoServer.exe: no port given, not listening" << std::endl;
-        waitForTermination();
+        platform::waitForTermination();
     }
 
     // The image folder is made when the first object arrives.
@@ -412,14 +365,12 @@ int runServer(const ServerOptions& options) {
     if (listening.bad()) {
         std::cerr << "ZarvoServer.exe: cannot listen on port " << *options.port << ": "
                   << listening.text() << std::endl;
-        waitForTermination();
+        platform::waitForTermination();
     }
     static StallBoundedLayer transport;
     ASC_setTransportLayer(network, &transport, OFFalse);
 
-    // Every thread inherits the blocked termination signals; only the main thread takes them.
-    const sigset_t signals = terminationSignals();
-    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    platform::holdTermination();
     // Each slot takes the next connection from the shared listening socket itself, so a
     // peer that is slow to send its association request holds up its own slot only.
     for (auto& server : servers) {
@@ -429,7 +380,7 @@ int runServer(const ServerOptions& options) {
             }
         }).detach();
     }
-    endOnTermination();
+    platform::endOnTermination([] { commitGate.close(); });
 }
 
 }  // namespace veltrona::standin

@@ -1,11 +1,8 @@
 #include "StallBoundedLayer.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 
+#include "ServerPlatform.h"
 #include "dcmtk/dcmnet/dcmtrans.h"
 
 namespace veltrona::standin {
@@ -22,13 +19,12 @@ class StallBoundedConnection : public DcmTCPConnection {
   public:
     explicit StallBoundedConnection(DcmNativeSocketType socket)
         : DcmTCPConnection(socket), requestDeadline_(Clock::now() + stallLimit) {
-        const timeval limit{stallSeconds, 0};
-        ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        platform::limitSendTime(socket, stallSeconds);
     }
 
     ssize_t read(void* buffer, size_t length) override {
         if (!readableBefore(readLimit())) {
-            errno = ETIMEDOUT;
+            platform::markTimedOut();
             return -1;
         }
         return DcmTCPConnection::read(buffer, length);
@@ -67,13 +63,8 @@ class StallBoundedConnection : public DcmTCPConnection {
                 stalled_ = true;
                 return false;
             }
-            pollfd entry{getSocket(), POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(left));
-            if (ready > 0) {
+            if (platform::readableWithin(getSocket(), left)) {
                 return true;
-            }
-            if (ready < 0 && errno != EINTR) {
-                return false;
             }
         }
     }

@@ -15,6 +15,7 @@
 #include "dcmtk/dcmnet/dimse.h"
 #include "dcmtk/dcmnet/diutil.h"
 #include "dicom/DicomExchange.h"
+#include "dicom/Environment.h"
 
 namespace veltrona::dicom {
 
@@ -66,12 +67,12 @@ void useCommandDictionaryOnly() {
         const char* before = std::getenv(DCM_DICT_ENVIRONMENT_VARIABLE);
         const std::optional<std::string> saved =
             before ? std::optional<std::string>(before) : std::nullopt;
-        ::setenv(DCM_DICT_ENVIRONMENT_VARIABLE, "/dev/null", 1);
+        setVariable(DCM_DICT_ENVIRONMENT_VARIABLE, emptyFileName, true);
         DcmDataDictionary& dictionary = dcmDataDict.wrlock();
         if (saved) {
-            ::setenv(DCM_DICT_ENVIRONMENT_VARIABLE, saved->c_str(), 1);
+            setVariable(DCM_DICT_ENVIRONMENT_VARIABLE, saved->c_str(), true);
         } else {
-            ::unsetenv(DCM_DICT_ENVIRONMENT_VARIABLE);
+            unsetVariable(DCM_DICT_ENVIRONMENT_VARIABLE);
         }
         struct Element {
             Uint16 element;

@@ -7,6 +7,7 @@
 
 #include "dcmtk/dcmdata/dcdict.h"
 #include "dcmtk/oflog/oflog.h"
+#include "dicom/Environment.h"
 
 namespace veltrona::dicom {
 
@@ -16,7 +17,7 @@ void prepareDcmtk() {
         // DCMTK disables Nagle's algorithm only when asked; with it on, each small PDU waits
         // for the peer's delayed acknowledgement and one echo takes ~90 ms instead of ~1 ms.
         // A value the user has set is left alone.
-        ::setenv("TCP_NODELAY", "1", 0);
+        setVariable("TCP_NODELAY", "1", false);
         // Failures are reported in the result; DCMTK's log lines would repeat them on stderr.
         OFLog::getLogger("dcmtk").setLogLevel(OFLogger::OFF_LOG_LEVEL);
         // The data dictionary loads on first use (~10 ms); loading it here keeps that out of

@@ -98,6 +98,12 @@ class Exchange {
 
     // Requests the association; the failure, or nothing once it is accepted.
     std::optional<EchoResult> associate() {
+        const std::string peer = host_ + ":" + std::to_string(port_);
+        if (std::string why; !transport_.connect(host_, port_, why)) {
+            return report_.timedOut
+                       ? result(Status::TimedOut, "no connection to " + peer + within())
+                       : result(Status::Unreachable, "cannot connect to " + peer + ": " + why);
+        }
         OFCondition condition = ASC_initializeNetwork(NET_REQUESTOR, 0, secondsLeft(), &network_);
         if (condition.good()) {
             condition = ASC_setTransportLayer(network_, &transport_, 0);
@@ -108,9 +114,10 @@ class Exchange {
         if (condition.good()) {
             condition = ASC_setAPTitles(parameters_, calling_.c_str(), called_.c_str(), nullptr);
         }
-        const std::string peer = host_ + ":" + std::to_string(port_);
+        // DCMTK connects to the relay; the connection made above takes its place.
+        const std::string relay = transport_.relayAddress();
         if (condition.good()) {
-            condition = ASC_setPresentationAddresses(parameters_, "localhost", peer.c_str());
+            condition = ASC_setPresentationAddresses(parameters_, "localhost", relay.c_str());
         }
         T_ASC_PresentationContextID id = 1;
         for (const auto& [abstractSyntax, syntaxes] : proposals_) {
@@ -168,10 +175,9 @@ class Exchange {
     // Why an exchange failed, judged first by what the peer did on the wire.
     EchoResult failure(const OFCondition& condition) {
         const std::string peer = host_ + ":" + std::to_string(port_);
-        const std::string within = " within " + std::to_string(timeout_.count()) + " ms";
         const bool late = report_.timedOut || Clock::now() >= deadline_;
         if (!report_.connected) {
-            return late ? result(Status::TimedOut, "no connection to " + peer + within)
+            return late ? result(Status::TimedOut, "no connection to " + peer + within())
                         : result(Status::Unreachable,
                                  "cannot connect to " + peer + ": " + lastLine(condition));
         }
@@ -181,7 +187,7 @@ class Exchange {
             return result(Status::NotDicom, peer + " answered, but not with DICOM");
         }
         if (late) {
-            return result(Status::TimedOut, "no DICOM answer from " + peer + within);
+            return result(Status::TimedOut, "no DICOM answer from " + peer + within());
         }
         if (first < 0) {
             return result(Status::NotDicom, peer + " closed the connection without a DICOM answer");
@@ -199,6 +205,8 @@ class Exchange {
     }
 
   private:
+    std::string within() const { return " within " + std::to_string(timeout_.count()) + " ms"; }
+
     struct Proposal {
         std::string abstractSyntax;
         std::vector<std::string> syntaxes;
