@@ -116,7 +116,15 @@ HealthItem portItem(const HealthFigures& figures) {
         return {"port", Health::Critical, "nothing listens on port " + number};
     }
     if (port.holders.empty()) {
-        // Another user's process: the server itself, where it could not be looked into.
+        // Another user's process, or a system that does not name the holder (Wine names
+        // none): where the server runs and the port answers its C-ECHO, it is the server.
+        const bool answered =
+            figures.echo && figures.echo->status == dicom::EchoResult::Status::Answered;
+        if (!figures.servers.empty() && answered) {
+            return {
+                "port", Health::Ok,
+                "listens on port " + number + " (C-ECHO answered; its holder could not be named)"};
+        }
         return {"port", figures.servers.empty() ? Health::Unknown : Health::Critical,
                 "port " + number + " is held by a process that cannot be looked into"};
     }

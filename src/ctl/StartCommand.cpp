@@ -162,7 +162,9 @@ int runStart(const CtlContext& context, bool verbose,
         }
         if (portToCheck && !servers.empty()) {
             listened = checkPort(settings.shown.port, now, servers);
-            up = listened->serverListens;
+            // Nothing listened before the start: a listener the system does not name (Wine
+            // names none) that came up beside the new server is that server.
+            up = listened->serverListens || (listened->listening && listened->holders.empty());
         } else {
             up = seenSince && time - *seenSince >= kSettleTime;
         }

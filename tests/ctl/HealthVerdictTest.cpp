@@ -78,6 +78,19 @@ TEST(HealthVerdict, EachItemDecidesByItsOwnLimits) {
          },
          Health::Critical,
          "port 11112 is held by process 77 (/usr/bin/python3), not by the server"},
+        {"holder not named, the echo answered",
+         [](HealthFigures& f) {
+             f.port.holders.clear();
+             f.port.serverListens = false;
+         },
+         Health::Ok, "listens on port 11112 (C-ECHO answered; its holder could not be named)"},
+        {"holder not named, no answer",
+         [](HealthFigures& f) {
+             f.port.holders.clear();
+             f.port.serverListens = false;
+             f.echo = {Status::TimedOut, 0, ""};
+         },
+         Health::Critical, "port 11112 is held by a process that cannot be looked into"},
         {"unseen server",
          [](HealthFigures& f) {
              f.servers.clear();

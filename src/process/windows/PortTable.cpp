@@ -51,7 +51,12 @@ void collect(ULONG family, std::uint16_t port, PortListeners& result) {
             continue;
         }
         result.listening = true;
+        // Process 0, the idle process, holds no socket: a table that names it (Wine's names
+        // it for every socket) does not know the holder.
         const auto id = static_cast<ProcessId>(row.dwOwningPid);
+        if (id == 0) {
+            continue;
+        }
         if (std::find(result.holders.begin(), result.holders.end(), id) == result.holders.end()) {
             result.holders.push_back(id);
         }
