@@ -120,7 +120,10 @@ int runStart(const CtlContext& context, bool verbose,
                        "running is checked\n";
     }
     const auto deadline = Clock::now() + *wait;
-    std::optional<Clock::time_point> seenSince;
+    // Whether a server was seen on every look since seenSince (an optional time here makes
+    // GCC 12 warn at -O3 that it may be read uninitialised).
+    bool seen = false;
+    Clock::time_point seenSince;
     std::vector<ProcessEntry> servers;
     std::optional<PortCheck> listened;
     std::optional<std::string> ended;
@@ -136,15 +139,16 @@ int runStart(const CtlContext& context, bool verbose,
         }
         const auto time = Clock::now();
         if (servers.empty()) {
-            seenSince.reset();
-        } else if (!seenSince) {
+            seen = false;
+        } else if (!seen) {
+            seen = true;
             seenSince = time;
         }
         if (portToCheck && !servers.empty()) {
             listened = checkPort(settings.shown.port, now, servers);
             up = listened->serverListens;
         } else {
-            up = seenSince && time - *seenSince >= kSettleTime;
+            up = seen && time - seenSince >= kSettleTime;
         }
         if (up || time >= deadline) {
             break;
