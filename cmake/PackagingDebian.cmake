@@ -17,9 +17,13 @@
 # live apart: /etc/veltrona (root:veltrona-admin 2770) holds Server.INI (0660) and the
 # small files the tool writes beside it, and the program folder's Server.INI is a symbolic
 # link to /etc/veltrona/Server.INI, shipped in the package so that dpkg replaces and removes
-# it with the programs. postinst creates the group and an empty Server.INI when there is
-# none; preinst moves the settings file an earlier package kept in the program folder to
-# /etc/veltrona; postrm removes /etc/veltrona on purge only.
+# it with the programs. The server itself runs as the system account zarvo, which owns
+# /var/lib/zarvo (images/, database/) and may read Server.INI through an access list.
+# postinst creates the group, the account, /var/lib/zarvo, the start lock and a Server.INI
+# pointing to /var/lib/zarvo when there is none; preinst moves the settings file an earlier
+# package kept in the program folder to /etc/veltrona and moves whatever else another
+# account made there aside, unfollowed; postrm removes /etc/veltrona on purge only, never
+# /var/lib/zarvo nor the account.
 
 if(NOT VELTRONA_BUILD_GUI OR NOT VELTRONA_PLATFORM STREQUAL "linux")
   return()
@@ -84,7 +88,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "veltronactl for scripts and service managers. Installs the program folder\n"
   "/opt/veltrona-administration with the tool and the server side by side, writable by\n"
   "root only. The settings live in /etc/veltrona/Server.INI, which members of the group\n"
-  "veltrona-admin may change.")
+  "veltrona-admin may change. The server runs as the system account zarvo and keeps its\n"
+  "images and database in /var/lib/zarvo.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${VELTRONA_PACKAGE_FOLDER})
 # Whatever the umask of the user who runs cpack: folders root may write only.
@@ -101,9 +106,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries (the X11 platform plug-in ships with libqt6gui6) and the C++ runtime come
-# from dpkg-shlibdeps; groupadd for the postinst from passwd.
+# from dpkg-shlibdeps; addgroup and adduser for the postinst's group and account from adduser,
+# setfacl for zarvo's read access to the settings from acl.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, acl")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/preinst
   ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postinst

@@ -21,6 +21,8 @@
 # standard user runs it without a prompt (the ZIP copy in a folder of their own). Opening
 # the folder to all users instead would let any of them replace ZarvoServer.exe or drop a
 # DLL beside the tool, which an administrator would then run.
+# Outside Program Files the installer gives the folder those rights itself (icacls), since a
+# folder under C:\ lets every authenticated user change the files in it.
 
 set(VELTRONA_WINDOWS_PROGRAMS ZarvoServer)
 foreach(program VeltronaAdmin VeltronaCtl)

@@ -7,11 +7,14 @@ VELTRONA_BUILD_PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base
 libdcmtk-dev dcmtk fonts-wine"
 # What the test suites need on top: GoogleTest, Google Benchmark, a real X server with a window
 # manager for the acceptance runs, the Windows cross compiler with Wine, clang for fuzzing, and
-# prometheus for its promtool, which checks the health check's metrics file, and systemd for
-# systemd-analyze verify of the package's unit.
+# prometheus for its promtool, which checks the health check's metrics file, systemd for
+# systemd-analyze verify and security of the package's unit, lintian for the package itself, and
+# libseccomp-dev for the harness that runs the server under the unit's system-call filter.
 VELTRONA_TEST_PACKAGES="googletest libgtest-dev libbenchmark-dev xvfb xauth openbox xdotool wmctrl \
 x11-utils imagemagick procps util-linux fonts-liberation2 dpkg-dev file g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-wine wine64 nsis clang clang-format libclang-rt-14-dev prometheus systemd"
+wine wine64 nsis clang clang-format libclang-rt-14-dev prometheus systemd lintian libseccomp-dev"
+# strace shows how the health check opens the temporary file beside its metrics file.
+VELTRONA_TEST_PACKAGES+=" strace"
 
 ensure_packages() {
     local missing=()

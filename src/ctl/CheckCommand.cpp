@@ -1,12 +1,12 @@
 #include "CheckCommand.h"
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <thread>
 
 #include "EchoCommand.h"
+#include "FolderAccess.h"
 #include "FolderWalk.h"
+#include "MetricsFile.h"
 #include "ProcessSnapshot.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
@@ -40,31 +40,6 @@ FolderState folderState(const fs::path& folder, std::string& error) {
                                                      : FolderState::NotAFolder;
 }
 
-// Written beside the target under a name of its own and renamed over it, so a reader (the
-// textfile collector reads only "*.prom") never sees half a file.
-void writeReplacing(const fs::path& target, const std::string& text) {
-    std::random_device random;
-    fs::path temporary = target;
-    temporary += "." + std::to_string(random()) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw std::runtime_error("cannot write " + messagePath(temporary));
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw std::runtime_error("cannot write " + messagePath(target) + ": " + error.message());
-    }
-}
-
 HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const Clock::time_point deadline = Clock::now() + limits.timeout;
     dicom::useCommandDictionaryOnly();  // the echo is all the DICOM this process does
@@ -95,9 +70,18 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
         walker = std::thread([&] { walk = walkFolder(folder, deadline); });
     }
 
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
     figures.servers = snapshot.servers();
+    figures.elsewhere = snapshot.elsewhere();
     figures.uninspected = snapshot.uninspected();
+    // Before the echo, which may take up to the whole timeout.
+    const bool named =
+        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
+    if (named) {
+        const std::optional<process::ProcessEntry> server =
+            figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
+        figures.access = serverWriteAccess(folder, server, deadline);
+    }
     figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
     // Only the server is sent DICOM: not another program that holds its port.
     if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
@@ -135,7 +119,7 @@ int runCheck(const CtlContext& context, const CheckOptions& options) {
     const HealthVerdict verdict = judgeHealth(figures, options.limits);
     if (options.prometheusFile) {
         try {
-            writeReplacing(systemPath(*options.prometheusFile), prometheusText(figures, verdict));
+            writeMetricsFile(systemPath(*options.prometheusFile), prometheusText(figures, verdict));
         } catch (const std::exception& error) {
             return refuseCheck(context.out, error.what());
         }

@@ -53,7 +53,9 @@ int run(const CtlCommand& command, const CtlContext& context) {
         case CommandKind::Run:
             return runRun(context);
         case CommandKind::ServiceInstall:
-            return runServiceInstall(context, command.automaticStart);
+            return runServiceInstall(
+                context, {command.automaticStart, command.account.value_or(kVirtualAccount),
+                          command.password, command.replace});
         case CommandKind::ServiceRemove:
             return runServiceRemove(context);
         case CommandKind::ServiceHost:

@@ -29,14 +29,16 @@ const std::vector<CommandName>& commands() {
          CommandKind::Check,
          {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--prometheus"}},
         {"run", CommandKind::Run, {}},
-        {"service", CommandKind::ServiceInstall, {"--start"}},
+        {"service",
+         CommandKind::ServiceInstall,
+         {"--start", "--account", "--password", "--replace"}},
     };
     return table;
 }
 
 bool takesValue(const std::string& option) {
     return option != "--verbose" && option != "--json" && option != "--help" &&
-           option != "--version";
+           option != "--version" && option != "--password" && option != "--replace";
 }
 
 // Seconds as a decimal number, "10" or "2.5", at least `least`.
@@ -112,12 +114,21 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
             throw UsageError("--start: \"" + value + "\" is neither auto nor manual");
         }
         command.automaticStart = value == "auto";
+    } else if (option == "--account") {
+        if (value.empty()) {
+            throw UsageError("--account: the account name is empty");
+        }
+        command.account = value;
+    } else if (option == "--password") {
+        command.password = true;
+    } else if (option == "--replace") {
+        command.replace = true;
     }
 }
 
 // "service install", "service remove", or the service's own "service host".
 void parseServiceCommand(CtlCommand& command, const std::vector<std::string>& words,
-                         bool startGiven) {
+                         const std::optional<std::string>& installOption) {
     if (words.size() < 2) {
         throw UsageError("service: install or remove?");
     }
@@ -131,8 +142,8 @@ void parseServiceCommand(CtlCommand& command, const std::vector<std::string>& wo
     } else if (words[1] != "install") {
         throw UsageError("unknown service command \"" + words[1] + "\"");
     }
-    if (startGiven && command.kind != CommandKind::ServiceInstall) {
-        throw UsageError("\"service " + words[1] + "\" takes no option \"--start\"");
+    if (installOption && command.kind != CommandKind::ServiceInstall) {
+        throw UsageError("\"service " + words[1] + "\" takes no option \"" + *installOption + "\"");
     }
 }
 
@@ -140,7 +151,7 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     CtlCommand command;
     bool help = false;
     bool version = false;
-    bool startGiven = false;
+    std::optional<std::string> installOption;  // the first option of service install
     std::vector<std::string> words;  // what is not an option: the command and its operands
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -189,7 +200,9 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
             value = arguments[++i];
         }
         applyOption(command, option, value);
-        startGiven = startGiven || option == "--start";
+        if (!global && chosen->kind == CommandKind::ServiceInstall && !installOption) {
+            installOption = option;
+        }
     }
 
     if (help || version) {
@@ -210,7 +223,7 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         command.kind = CommandKind::SettingsSet;
         command.assignments.assign(words.begin() + 2, words.end());
     } else if (command.kind == CommandKind::ServiceInstall) {
-        parseServiceCommand(command, words, startGiven);
+        parseServiceCommand(command, words, installOption);
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
@@ -241,7 +254,9 @@ std::string usageText() {
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
            " [--prometheus FILE]\n"
-           "  run | service install [--start auto|manual] | service remove\n"
+           "  run | service install [--start auto|manual] [--account NAME [--password]] "
+           "[--replace]\n"
+           "  service remove\n"
            "Try \"VeltronaCtl --help\".\n";
 }
 
@@ -262,7 +277,7 @@ std::string helpText() {
            "                             with --wait, wait until it listens on the Port of\n"
            "                             Server.INI and fail if it does not in time (where\n"
            "                             Port is no port number: until it keeps running)\n"
-           "  stop [--wait SECONDS]      end every ZarvoServer.exe process; exit 4 as status\n"
+           "  stop [--wait SECONDS]      end the folder's ZarvoServer.exe; exit 4 as status\n"
            "                             when none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
            "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
@@ -287,12 +302,18 @@ std::string helpText() {
            "                             3 UNKNOWN (a wrong command line too); --prometheus\n"
            "                             also writes FILE for the node exporter\n"
            "  run                        run the server in the foreground, as the start\n"
-           "                             button starts it, for a service manager (on Linux\n"
-           "                             VeltronaCtl becomes the server)\n"
+           "                             button starts it, for a service manager: wait for\n"
+           "                             it and exit with its status (0 after a stop of the\n"
+           "                             window or of VeltronaCtl)\n"
            "  service install [--start auto|manual]\n"
            "                             register the Windows service ZarvoServer that runs\n"
            "                             the server and restarts it after a crash (default:\n"
-           "                             started at boot); needs administrator rights (exit 4)\n"
+           "                             started at boot); needs administrator rights, and\n"
+           "                             programs only administrators may change (exit 4).\n"
+           "                             It runs as NAME (default NT SERVICE\\ZarvoServer), who\n"
+           "                             may write the image and database folders only;\n"
+           "                             --password reads NAME's password from standard input;\n"
+           "                             a service of another folder is replaced with --replace\n"
            "  service remove             stop and unregister that service\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"

@@ -56,7 +56,10 @@ struct CtlCommand {
     double diskCrit = 10;                      // check --disk-crit PERCENT
     std::optional<std::string> prometheus;     // check --prometheus FILE
 
-    bool automaticStart = true;  // service install --start auto|manual
+    bool automaticStart = true;          // service install --start auto|manual
+    std::optional<std::string> account;  // service install --account NAME
+    bool password = false;               // service install --password (read from input)
+    bool replace = false;                // service install --replace
 };
 
 // Parses the arguments after the program name. Options take their value as the next

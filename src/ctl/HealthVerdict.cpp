@@ -80,15 +80,26 @@ std::string serverProcessesText(const std::vector<process::ProcessEntry>& server
     return (servers.size() == 1 ? "process " : "processes ") + ids;
 }
 
+// "; ZarvoServer.exe elsewhere: process 77 (...): not this folder's server", or nothing.
+std::string elsewhereNote(const HealthFigures& figures) {
+    std::string note;
+    for (const process::ProcessEntry& other : figures.elsewhere) {
+        note += (note.empty() ? "; ZarvoServer.exe elsewhere: " : ", ") + elsewhereText(other);
+    }
+    return jsonText(note);
+}
+
 HealthItem processItem(const HealthFigures& figures) {
     if (!figures.servers.empty()) {
         return {"process", Health::Ok,
-                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")"};
+                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")" +
+                    elsewhereNote(figures)};
     }
     if (figures.uninspected > 0) {
-        return {"process", Health::Unknown, unseenServerText(figures.uninspected)};
+        return {"process", Health::Unknown,
+                unseenServerText(figures.uninspected) + elsewhereNote(figures)};
     }
-    return {"process", Health::Critical, "ZarvoServer.exe is not running"};
+    return {"process", Health::Critical, "ZarvoServer.exe is not running" + elsewhereNote(figures)};
 }
 
 HealthItem portItem(const HealthFigures& figures) {
@@ -147,15 +158,25 @@ HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
 
 HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string folder = "image folder " + figures.imageFolder;
+    const FolderWriteAccess* closed =
+        figures.access && !figures.access->writable ? &*figures.access : nullptr;
     switch (figures.folderState) {
         case FolderState::Unnamed:
             return {"imageFolder", Health::Critical, "Server.INI names no image folder (-od)"};
         case FolderState::Missing:
-            return {"imageFolder", Health::Critical, folder + " is missing"};
+            return {"imageFolder", Health::Critical,
+                    folder + " is missing" +
+                        (closed ? ", and " + closed->who + " may not make it in " + closed->judged +
+                                      ": " + closed->reason
+                                : "")};
         case FolderState::NotAFolder:
             return {"imageFolder", Health::Critical, folder + " is no folder"};
         case FolderState::Present:
             break;
+    }
+    if (closed) {
+        return {"imageFolder", Health::Critical,
+                folder + " may not be written by " + closed->who + ": " + closed->reason};
     }
     if (!figures.space) {
         return {"imageFolder", Health::Unknown,
@@ -201,19 +222,6 @@ HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
     }
     return {"folderSize", Health::Unknown,
             "size of the image folder not known: " + walk.error + sofar};
-}
-
-// A number for performance data and Prometheus: plain decimal, no exponent, no trailing
-// zeros beyond what it needs.
-std::string decimal(double value, int places) {
-    std::string text = format(("%." + std::to_string(places) + "f").c_str(), value);
-    if (text.find('.') != std::string::npos) {
-        text.erase(text.find_last_not_of('0') + 1);
-        if (text.back() == '.') {
-            text.pop_back();
-        }
-    }
-    return text;
 }
 
 std::string seconds3(std::chrono::milliseconds duration) {
@@ -285,36 +293,18 @@ const char* folderStateName(FolderState state) {
     return "present";
 }
 
-// One metric family of the exposition format: HELP, TYPE and its samples.
-class Metrics {
-  public:
-    void gauge(const std::string& name, const std::string& help,
-               const std::vector<std::pair<std::string, std::string>>& samples) {
-        text_ += "# HELP " + name + " " + help + "\n# TYPE " + name + " gauge\n";
-        for (const auto& [labels, value] : samples) {
-            text_ += name + labels + " " + value + "\n";
+}  // namespace
+
+std::string decimal(double value, int places) {
+    std::string text = format(("%." + std::to_string(places) + "f").c_str(), value);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') {
+            text.pop_back();
         }
     }
-    void gauge(const std::string& name, const std::string& help,
-               const std::optional<std::string>& value) {
-        gauge(name, help,
-              value ? std::vector<std::pair<std::string, std::string>>{{"", *value}}
-                    : std::vector<std::pair<std::string, std::string>>{});
-    }
-    const std::string& str() const { return text_; }
-
-  private:
-    std::string text_;
-};
-
-std::optional<std::string> flag(std::optional<bool> value) {
-    if (!value) {
-        return std::nullopt;
-    }
-    return std::string(*value ? "1" : "0");
+    return text;
 }
-
-}  // namespace
 
 const char* healthName(Health health) {
     switch (health) {
@@ -379,6 +369,7 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
     JsonObject process = itemJson(itemNamed(verdict, "process"));
     process.boolean("running", !figures.servers.empty())
         .array("processes", processesJson(figures.servers))
+        .array("elsewhere", elsewhereJson(figures.elsewhere))
         .integer("uninspected", static_cast<std::int64_t>(figures.uninspected));
 
     JsonObject port = itemJson(itemNamed(verdict, "port"));
@@ -404,6 +395,11 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
 
     JsonObject folder = itemJson(itemNamed(verdict, "imageFolder"));
     folder.text("path", figures.imageFolder).text("state", folderStateName(figures.folderState));
+    if (figures.access) {
+        folder.boolean("writable", figures.access->writable);
+    } else {
+        folder.null("writable");
+    }
     if (figures.space) {
         folder.integer("capacityBytes", static_cast<std::int64_t>(figures.space->capacityBytes))
             .integer("freeBytes", static_cast<std::int64_t>(figures.space->availableBytes))
@@ -437,67 +433,6 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
         size.null("bytes").null("files").boolean("complete", false);
     }
     return json.object("folderSize", size);
-}
-
-std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict) {
-    Metrics metrics;
-    metrics.gauge("zarvo_check_status",
-                  "Verdict of the health check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.",
-                  std::to_string(static_cast<int>(verdict.health)));
-    std::vector<std::pair<std::string, std::string>> items;
-    for (const HealthItem& item : verdict.items) {
-        items.emplace_back("{item=\"" + item.name + "\"}",
-                           std::to_string(static_cast<int>(item.health)));
-    }
-    metrics.gauge("zarvo_check_item_status",
-                  "Verdict of one item of the health check: 0 OK, 1 WARNING, 2 CRITICAL, "
-                  "3 UNKNOWN.",
-                  items);
-
-    const bool unseen = figures.servers.empty() && figures.uninspected > 0;
-    metrics.gauge("zarvo_server_up", "Whether ZarvoServer.exe runs.",
-                  flag(unseen ? std::nullopt : std::optional<bool>(!figures.servers.empty())));
-    metrics.gauge(
-        "zarvo_server_listening", "Whether the server listens on the port of Server.INI.",
-        flag(figures.port.number ? std::optional<bool>(figures.port.serverListens) : std::nullopt));
-
-    std::optional<bool> answered;
-    if (figures.echo && figures.echo->status != Status::Unavailable) {
-        answered = figures.echo->status == Status::Answered;
-    } else if (!figures.echo && figures.port.number) {
-        answered = false;  // not sent: nothing of the server listens
-    }
-    metrics.gauge("zarvo_dicom_echo_success", "Whether the server answered a DICOM C-ECHO.",
-                  flag(answered));
-    metrics.gauge("zarvo_dicom_echo_seconds", "Round-trip time of the DICOM C-ECHO.",
-                  answered.value_or(false)
-                      ? std::optional<std::string>(decimal(figures.echo->milliseconds / 1000, 6))
-                      : std::nullopt);
-
-    metrics.gauge("zarvo_image_folder_present", "Whether the image folder exists.",
-                  flag(figures.folderState == FolderState::Present));
-    const auto bytes = [](const std::optional<std::uint64_t>& value) {
-        return value ? std::optional<std::string>(std::to_string(*value)) : std::nullopt;
-    };
-    metrics.gauge(
-        "zarvo_image_folder_capacity_bytes", "Size of the file system that holds the image folder.",
-        bytes(figures.space ? std::optional(figures.space->capacityBytes) : std::nullopt));
-    metrics.gauge(
-        "zarvo_image_folder_free_bytes",
-        "Space the server may still use on the file system of the image folder.",
-        bytes(figures.space ? std::optional(figures.space->availableBytes) : std::nullopt));
-    const bool walked = figures.walk && figures.walk->complete;
-    metrics.gauge("zarvo_image_folder_size_bytes",
-                  "Bytes the files in the image folder hold (measured while FIFOMax is above 0).",
-                  bytes(walked ? std::optional(figures.walk->bytes) : std::nullopt));
-    metrics.gauge("zarvo_image_folder_files",
-                  "Files in the image folder (counted while FIFOMax is above 0).",
-                  bytes(walked ? std::optional(figures.walk->files) : std::nullopt));
-    metrics.gauge("zarvo_fifo_max_bytes",
-                  "FIFOMax of Server.INI in bytes, the most the image folder should hold; 0: "
-                  "no limit.",
-                  std::to_string(fifoLimitBytes(figures)));
-    return metrics.str();
 }
 
 }  // namespace veltrona::ctl

@@ -38,6 +38,15 @@ struct FolderSpace {
     std::uint64_t availableBytes = 0;  // what the server may still write
 };
 
+// Whether the server may write its image folder, and whose rights and which folder that
+// was judged on (see serverWriteAccess).
+struct FolderWriteAccess {
+    bool writable = true;
+    std::string judged;  // the image folder, or while it is missing the nearest one that exists
+    std::string who;     // "the server (process 42, uid 108)", "this user (uid 0)"
+    std::string reason;  // the system's reason, when it may not
+};
+
 // The bytes the files of a folder tree hold, as far as a bounded walk got.
 struct FolderWalk {
     std::uint64_t bytes = 0;  // what the regular files hold
@@ -53,6 +62,8 @@ struct HealthFigures {
     // looked into.
     std::vector<process::ProcessEntry> servers;  // executables in the system code page
     std::size_t uninspected = 0;
+    // Processes of the server's name in other folders: named, never taken for the server.
+    std::vector<process::ProcessEntry> elsewhere;
 
     PortCheck port;
 
@@ -64,7 +75,8 @@ struct HealthFigures {
     std::string imageFolder;  // as it was looked for; empty when Server.INI names none
     enum class FolderState { Unnamed, Missing, NotAFolder, Present };
     FolderState folderState = FolderState::Unnamed;
-    std::optional<FolderSpace> space;  // none when it could not be learnt
+    std::optional<FolderWriteAccess> access;  // none when it could not be judged
+    std::optional<FolderSpace> space;         // none when it could not be learnt
     std::string spaceError;
 
     std::int32_t fifoMaxMByte = 0;  // FIFOMax; the size is judged only when above 0
@@ -99,6 +111,10 @@ std::string unknownLine(const std::string& reason);
 // The same verdict as one JSON object: "status" and one member per item with its figures.
 JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
                       const HealthVerdict& verdict);
+
+// A number for performance data and Prometheus: plain decimal with at most `places`
+// decimals, no exponent, no trailing zeros.
+std::string decimal(double value, int places);
 
 // The figures in the text exposition format of the node exporter's textfile collector:
 // HELP and TYPE for every metric, no time stamps. A figure that is not known is left out

@@ -1,7 +1,7 @@
 #include "ProcessSnapshot.h"
 
-#include <stdexcept>
-
+#include "CtlOutput.h"
+#include "ServerAccount.h"
 #include "app/ServerControl.h"
 #include "process/ServerDetection.h"
 
@@ -12,73 +12,67 @@ namespace {
 namespace fs = std::filesystem;
 using process::ProcessEntry;
 
-// A platform whose listing is a list already taken: detection asked of it answers for
-// that list. It neither ends nor starts anything.
-class FixedListing : public process::ProcessPlatform {
-  public:
-    FixedListing(process::PathSyntax syntax, std::vector<ProcessEntry> entries)
-        : syntax_(syntax), entries_(std::move(entries)) {}
+// The folder part of an executable path, the text before its file-name part.
+std::string folderOf(const ProcessEntry& entry, std::string_view name) {
+    return entry.executable.substr(0, entry.executable.size() - name.size());
+}
 
-    process::PathSyntax pathSyntax() const override { return syntax_; }
-    std::vector<ProcessEntry> listProcesses() override { return entries_; }
-    process::TerminateResult terminate(const ProcessEntry&) override {
-        throw std::logic_error("a fixed listing ends no process");
+// Whether the listed executable `entry`, whose file-name part is `name`, lies in `folder`
+// as the file system sees it: the same folder, however spelt. Where the library cannot
+// tell folders by their identity (on Windows it opens no folder), the executable itself
+// is compared with the file of that name in `folder`.
+bool inFolder(const ProcessEntry& entry, std::string_view name, const fs::path& folder) {
+    const std::string text = folderOf(entry, name);
+    if (text.empty()) {
+        return false;
     }
-    void launch(const std::filesystem::path&, const std::string&, bool) override {
-        throw std::logic_error("a fixed listing starts no process");
+    std::error_code error;
+    if (fs::equivalent(systemPath(text), folder, error)) {
+        return true;
     }
-
-  private:
-    process::PathSyntax syntax_;
-    std::vector<ProcessEntry> entries_;
-};
-
-// The one name detection looks for, asked of one process alone.
-bool isNamed(process::PathSyntax syntax, const ProcessEntry& entry, std::string_view name) {
-    FixedListing alone(syntax, {entry});
-    return process::isProcessRunning(alone, name);
+    return error && fs::equivalent(systemPath(entry.executable),
+                                   folder / systemPath(std::string(name)), error);
 }
 
 }  // namespace
 
-ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform) : platform_(platform) {
+ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform, const fs::path& programFolder)
+    : syntax_(platform.pathSyntax()) {
     process::ProcessListing listing = platform.inspectProcesses();
     entries_ = std::move(listing.entries);
+    const auto leadBytes = process::systemLeadBytes(syntax_);
+    const auto named = [&](const ProcessEntry& entry) {
+        return process::equalsIgnoringAsciiCase(
+            process::fileNamePart(entry.executable, syntax_, leadBytes),
+            app::kServerExecutableName);
+    };
+    // Where the server runs as an account of its own, the folder's program run by any other
+    // user (anyone may start it) is that user's, not the server.
+    const std::optional<std::string> account = serverAccount(programFolder);
+    const auto ours = [&](const ProcessEntry& entry) {
+        return !account || entry.user == *account || entry.user == "root";
+    };
+    for (const ProcessEntry& entry : entries_) {
+        if (!named(entry)) {
+            continue;
+        }
+        const std::string_view name = process::fileNamePart(entry.executable, syntax_, leadBytes);
+        const bool server = inFolder(entry, name, programFolder) && ours(entry);
+        (server ? servers_ : elsewhere_).push_back(entry);
+    }
     for (const ProcessEntry& refused : listing.uninspected) {
-        if (refused.executable.empty() ||
-            isNamed(platform.pathSyntax(), refused, app::kServerExecutableName)) {
+        if (refused.executable.empty() || named(refused)) {
             ++uninspected_;
         }
     }
 }
 
-bool ProcessSnapshot::serverRunning() const {
-    FixedListing listing(platform_.pathSyntax(), entries_);
-    return process::isProcessRunning(listing, app::kServerExecutableName);
-}
-
-std::vector<ProcessEntry> ProcessSnapshot::servers() const {
-    std::vector<ProcessEntry> found;
-    for (const ProcessEntry& entry : entries_) {
-        if (isNamed(platform_.pathSyntax(), entry, app::kServerExecutableName)) {
-            found.push_back(entry);
-        }
-    }
-    return found;
-}
-
 std::vector<ProcessEntry> ProcessSnapshot::windowsOn(const fs::path& programFolder) const {
-    const auto syntax = platform_.pathSyntax();
     std::vector<ProcessEntry> found;
     for (const ProcessEntry& entry : entries_) {
-        const std::string_view name = process::fileNamePart(entry.executable, syntax);
-        if (name != "VeltronaAdmin" && name != "VeltronaAdmin.exe") {
-            continue;
-        }
-        const std::string folder =
-            entry.executable.substr(0, entry.executable.size() - name.size());
-        std::error_code error;
-        if (!folder.empty() && fs::equivalent(fs::path(folder), programFolder, error)) {
+        const std::string_view name = process::fileNamePart(entry.executable, syntax_);
+        if ((name == "VeltronaAdmin" || name == "VeltronaAdmin.exe") &&
+            inFolder(entry, name, programFolder)) {
             found.push_back(entry);
         }
     }
@@ -100,10 +94,17 @@ std::string unseenServerText(std::size_t uninspected) {
            " could not be inspected (insufficient privilege)";
 }
 
-process::TerminateResult TerminationRecorder::terminate(const ProcessEntry& entry) {
-    const process::TerminateResult result = inner_.terminate(entry);
-    outcomes_.push_back({entry, result});
-    return result;
+std::string elsewhereText(const ProcessEntry& entry) {
+    return "process " + std::to_string(entry.id) + " (" + entry.executable + ", user " +
+           (entry.user.empty() ? "unknown" : entry.user) + "): not this folder's server";
+}
+
+std::vector<JsonObject> elsewhereJson(const std::vector<ProcessEntry>& entries) {
+    std::vector<JsonObject> json;
+    for (const ProcessEntry& entry : entries) {
+        json.push_back(processJson(entry).text("user", jsonText(entry.user)));
+    }
+    return json;
 }
 
 }  // namespace veltrona::ctl

@@ -3,7 +3,9 @@
 #include <ostream>
 
 #include "ForegroundRun.h"
+#include "ServerAccount.h"
 #include "StartCommand.h"
+#include "StartLock.h"
 #include "WindowSettings.h"
 #include "process/ProcessPlatform.h"
 
@@ -11,6 +13,12 @@ namespace veltrona::ctl {
 
 int runRun(const CtlContext& context) {
     const WindowSettings settings = readWindowSettings(context);
+    std::optional<StartLock> lock;
+    try {
+        lock.emplace(context.programFolder);
+    } catch (const StartLockError& error) {
+        return refuseStart(context, error.what());
+    }
     if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
         return *refused;
     }
@@ -20,7 +28,8 @@ int runRun(const CtlContext& context) {
     context.out.flush();
     context.err.flush();
     try {
-        return runInForeground(launch);
+        return runInForeground(launch, serverAccount(context.programFolder),
+                               [&] { lock->release(); });
     } catch (const process::LaunchError& error) {
         return refuseStart(context, startFailure(error));
     }

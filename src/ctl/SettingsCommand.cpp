@@ -287,7 +287,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
         app::settingsWritePath(settings.document, context.programFolder);
     app::writeSettingsDocument(settings.document, written, context.programFolder, lock);
 
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
     for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {
         context.err << "warning: the window is open on this folder (" << describe(window)
                     << "); it writes its own values to Server.INI when it closes\n";

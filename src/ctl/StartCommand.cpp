@@ -6,6 +6,8 @@
 
 #include "CtlPlatform.h"
 #include "PortCheck.h"
+#include "ServerAccount.h"
+#include "StartLock.h"
 #include "WindowSettings.h"
 #include "config/CodePage.h"
 
@@ -54,9 +56,13 @@ int refuseStart(const CtlContext& context, const std::string& message, const Jso
 }
 
 std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings) {
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
+    for (const ProcessEntry& other : snapshot.elsewhere()) {
+        context.err << "note: ZarvoServer.exe runs elsewhere and is left alone: "
+                    << elsewhereText(other) << "\n";
+    }
     if (snapshot.serverRunning()) {
-        const std::vector<ProcessEntry> servers = snapshot.servers();
+        const std::vector<ProcessEntry>& servers = snapshot.servers();
         return refuseStart(context, "ZarvoServer.exe is already running: " + describe(servers),
                            JsonObject().array("processes", processesJson(servers)));
     }
@@ -76,6 +82,12 @@ std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSet
 int runStart(const CtlContext& context, bool verbose,
              std::optional<std::chrono::milliseconds> wait) {
     const WindowSettings settings = readWindowSettings(context);
+    std::optional<StartLock> lock;
+    try {
+        lock.emplace(context.programFolder);
+    } catch (const StartLockError& error) {
+        return refuseStart(context, error.what());
+    }
     if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
         return *refused;
     }
@@ -87,10 +99,17 @@ int runStart(const CtlContext& context, bool verbose,
         watch.emplace();
     }
     try {
-        context.processes.launch(launch.program, launch.parameters, launch.shown);
+        if (const std::optional<std::string> account = serverAccount(context.programFolder)) {
+            context.processes.launchAs(launch.program, launch.parameters, launch.shown, *account);
+        } else {
+            context.processes.launch(launch.program, launch.parameters, launch.shown);
+        }
     } catch (const std::exception& error) {
         return refuseStart(context, startFailure(error));
     }
+    // The launch returns once the server runs its program, so every listing from now on
+    // sees it: the next start refuses.
+    lock->release();
     JsonObject json = JsonObject()
                           .boolean("started", true)
                           .text("program", jsonText(app::systemPathText(launch.program)))
@@ -132,7 +151,7 @@ int runStart(const CtlContext& context, bool verbose,
         if (!ended) {
             ended = watch->ended();
         }
-        const ProcessSnapshot now(context.processes);
+        const ProcessSnapshot now(context.processes, context.programFolder);
         servers = now.servers();
         if (ended && servers.empty()) {
             break;  // it ended, and no process of its own took its place

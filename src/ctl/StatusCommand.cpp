@@ -37,10 +37,10 @@ std::string portLine(const PortCheck& check, bool running) {
 
 int runStatus(const CtlContext& context) {
     const WindowSettings settings = readWindowSettings(context);
-    const ProcessSnapshot snapshot(context.processes);
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
     const bool running = snapshot.serverRunning();
     const bool unseen = snapshot.serverMayRunUnseen();
-    const std::vector<ProcessEntry> servers = snapshot.servers();
+    const std::vector<ProcessEntry>& servers = snapshot.servers();
     const PortCheck port = checkPort(settings.shown.port, snapshot, servers);
 
     if (context.json) {
@@ -48,6 +48,7 @@ int runStatus(const CtlContext& context) {
                            .text("folder", jsonPath(context.programFolder))
                            .boolean("running", running)
                            .array("processes", processesJson(servers))
+                           .array("elsewhere", elsewhereJson(snapshot.elsewhere()))
                            .object("port", portJson(port))
                            .integer("uninspected",
                                     static_cast<std::int64_t>(snapshot.uninspected()))
@@ -61,6 +62,9 @@ int runStatus(const CtlContext& context) {
         }
         for (const ProcessEntry& server : servers) {
             context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
+        }
+        for (const ProcessEntry& other : snapshot.elsewhere()) {
+            context.out << "ZarvoServer.exe runs elsewhere: " << elsewhereText(other) << "\n";
         }
         context.out << portLine(port, running) << "\n";
     }

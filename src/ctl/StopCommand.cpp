@@ -30,7 +30,10 @@ bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>&
 }  // namespace
 
 int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
-    const ProcessSnapshot before(context.processes);
+    const ProcessSnapshot before(context.processes, context.programFolder);
+    for (const ProcessEntry& other : before.elsewhere()) {
+        context.err << "Left alone, ZarvoServer.exe elsewhere: " << elsewhereText(other) << "\n";
+    }
     if (!before.serverRunning()) {
         const bool unseen = before.serverMayRunUnseen();
         if (unseen) {
@@ -41,6 +44,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                                .array("ended", {})
                                .array("refused", {})
                                .array("running", {})
+                               .array("elsewhere", elsewhereJson(before.elsewhere()))
                                .integer("uninspected",
                                         static_cast<std::int64_t>(before.uninspected()))
                                .str()
@@ -51,11 +55,16 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
         return unseen ? kNoPrivilege : kSuccess;
     }
 
-    TerminationRecorder recorder(context.processes);
-    process::terminateProcessesNamed(recorder, app::kServerExecutableName, {});
+    // The window's stop ends a process whose file name is the server's byte for byte; so
+    // does this one, but only the program folder's.
+    const auto syntax = context.processes.pathSyntax();
     std::vector<ProcessEntry> ended;
     std::vector<ProcessEntry> refused;
-    for (const auto& [entry, result] : recorder.outcomes()) {
+    for (const ProcessEntry& entry : before.servers()) {
+        if (process::fileNamePart(entry.executable, syntax) != app::kServerExecutableName) {
+            continue;
+        }
+        const TerminateResult result = context.processes.terminate(entry);
         if (result == TerminateResult::Terminated) {
             ended.push_back(entry);
             if (!context.json) {
@@ -72,7 +81,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
     std::vector<ProcessEntry> left;
     std::size_t uninspected = 0;
     for (;;) {
-        const ProcessSnapshot now(context.processes);
+        const ProcessSnapshot now(context.processes, context.programFolder);
         left = now.servers();
         uninspected = now.uninspected();
         const bool waiting = wait ? !left.empty() : anyListed(now, ended);
@@ -82,7 +91,6 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
         std::this_thread::sleep_for(kPollInterval);
     }
 
-    const auto syntax = context.processes.pathSyntax();
     for (const ProcessEntry& entry : left) {
         const bool caseVariant =
             process::fileNamePart(entry.executable, syntax) != app::kServerExecutableName;
@@ -97,6 +105,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                            .array("ended", processesJson(ended))
                            .array("refused", processesJson(refused))
                            .array("running", processesJson(left))
+                           .array("elsewhere", elsewhereJson(before.elsewhere()))
                            .integer("uninspected", static_cast<std::int64_t>(uninspected))
                            .str()
                     << "\n";

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veltrona::process {
@@ -18,8 +19,15 @@ enum class PathSyntax { Posix, Windows };
 // One running process: its identifier and the text that names its executable, the full
 // path where the platform gives it, otherwise the bare file name.
 struct ProcessEntry {
+    // Not an aggregate, so that {id, executable} leaves the user empty without a warning.
+    ProcessEntry(ProcessId id = 0, std::string executable = {}, std::string user = {})
+        : id(id), executable(std::move(executable)), user(std::move(user)) {}
+
     ProcessId id = 0;
     std::string executable;
+    // The account the process runs as, where the listing tells it (inspectProcesses: the
+    // owner's name on Linux, "DOMAIN\name" from the process token on Windows); else empty.
+    std::string user;
 
     bool operator==(const ProcessEntry&) const = default;
 };
@@ -61,8 +69,8 @@ class ProcessPlatform {
     // an empty list. Never throws for either.
     virtual std::vector<ProcessEntry> listProcesses() = 0;
 
-    // The same listing, and the processes the tool was refused a look into. A platform
-    // that cannot tell names none.
+    // The same listing, each entry with its user where the platform tells it, and the
+    // processes the tool was refused a look into. A platform that cannot tell names none.
     virtual ProcessListing inspectProcesses() { return {listProcesses(), {}}; }
 
     // Ends the process hard (exit code 0 where the platform lets the caller choose),
@@ -77,6 +85,17 @@ class ProcessPlatform {
     // the platform refuses.
     virtual void launch(const std::filesystem::path& program, const std::string& parameters,
                         bool shown) = 0;
+
+    // The same launch with the program run as the local account `account` (its own group
+    // and its supplementary groups) instead of the caller, for a caller with the right to
+    // switch: on Linux root, and the program keeps CAP_NET_BIND_SERVICE (ambient) as its
+    // one capability, so it may bind a port below 1024. Throws LaunchError, also when the
+    // account does not exist or the platform cannot switch accounts.
+    virtual void launchAs(const std::filesystem::path& program, const std::string& parameters,
+                          bool shown, const std::string& account) {
+        (void)program, (void)parameters, (void)shown;
+        throw LaunchError("cannot start a program as the account \"" + account + "\" here");
+    }
 };
 
 // The implementation for the operating system the tool was built for.

@@ -123,6 +123,12 @@ for program in "${programs[@]}"; do
 done
 folder=$(wine_unix_path "$install_dir")
 menu=$(wine_unix_path "$menu_dir")
+# Wine's icacls changes nothing, and Wine shows every file the same made-up permissions: in
+# its place a program that records what the installer asks of it (tests/windows).
+icacls_log="$work/icacls.txt"
+cp "$build/tests/windows/record_arguments.exe" "$WINEPREFIX/drive_c/windows/system32/icacls.exe"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;icacls.exe=n"
+export VELTRONA_RECORD_ARGUMENTS="Z:${icacls_log//\//\\}"
 
 # Silent mode needs no display; the installer ends when everything is in place.
 install_silently() {
@@ -139,6 +145,7 @@ same_as_zip() {
     done
 }
 check "the installed programs are those of the ZIP" same_as_zip
+check "the rights of Program Files are left as they are" test ! -e "$icacls_log"
 check "Start-menu entry for the tool" test -f "$menu/Veltrona Administration.lnk"
 check "Start-menu entry for the uninstaller" test -f "$menu/Uninstall.lnk"
 registered() {
@@ -219,6 +226,13 @@ for program in "${programs[@]}"; do
     [ "$program" = ZarvoServer.exe ] || tool_programs+=("$program")
 done
 
+# Rights that cannot be set leave the folder open to others: nothing is installed.
+VELTRONA_RECORD_ARGUMENTS='Z:\no\such\folder\icacls.txt' install_into 'C:\Open'
+status=$?
+check "an install whose folder rights cannot be set is refused (exit $status)" test "$status" -eq 2
+check "and leaves neither the folder nor an entry" bash -c '
+    [ ! -e "$1" ] && ! wine reg query "$2" </dev/null >/dev/null 2>&1' _ "$(wine_unix_path 'C:\Open')" "$uninstall_key"
+
 server_dir='C:\Zarvo'
 server_folder=$(wine_unix_path "$server_dir")
 mkdir -p "$server_folder"
@@ -226,6 +240,13 @@ mkdir -p "$server_folder"
 { printf 'MZ'; head -c 65536 /dev/urandom; } >"$work/real-server.exe"
 cp "$work/real-server.exe" "$server_folder/ZarvoServer.exe"
 require "installs into a folder that holds a server" install_into "$server_dir"
+# Outside Program Files, only administrators may change the folder.
+protected() {
+    printf '"C:\\windows\\system32\\icacls.exe" "%s" %s\n' "$server_dir" '/setowner *S-1-5-32-544' \
+        "$server_dir" '/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX' |
+        cmp -s - <(tr -d '\r' <"$icacls_log") || { cat "$icacls_log" >&2; return 1; }
+}
+check "the folder's rights: administrators and SYSTEM full, users read and execute, nothing inherited" protected
 check "the server there keeps its bytes" cmp -s "$server_folder/ZarvoServer.exe" "$work/real-server.exe"
 check "the tool and the uninstaller lie beside it" \
     test "$(ls "$server_folder" | sort)" = "$(printf '%s\n' "${programs[@]}" Uninstall.exe | sort)"
@@ -256,5 +277,38 @@ check "uninstalls after the server was replaced" uninstall_from "$demo_dir"
 check "the uninstall keeps the server that replaced the demo server" bash -c '
     [ "$(ls -A "$1")" = ZarvoServer.exe ] && cmp -s "$1/ZarvoServer.exe" "$2"' \
     _ "$demo_folder" "$work/real-server.exe"
+
+# ---- the service of an installed folder ----------------------------------------------------
+
+service_dir='C:\Service'
+service_folder=$(wine_unix_path "$service_dir")
+service_key='HKLM\System\CurrentControlSet\Services\ZarvoServer'
+require "installs with the demo server, for a service" install_into "$service_dir"
+printf 'Port = %s\r\n' $((20000 + RANDOM % 20000)) >"$service_folder/Server.ini"
+service_state() {
+    wine sc query ZarvoServer 2>/dev/null </dev/null | tr -d '\r' |
+        sed -nE 's/.*STATE *: *[0-9]+ *([A-Z_]+).*/\1/p'
+}
+service_runs() {
+    local i
+    for i in $(seq 100); do
+        [ "$(service_state)" = RUNNING ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+wine "$service_dir\\VeltronaCtl.exe" service install --start manual >>"$work/service.log" 2>&1 </dev/null
+wine sc start ZarvoServer >>"$work/service.log" 2>&1 </dev/null
+require "the installed VeltronaCtl.exe runs the service ZarvoServer" service_runs
+# The installer itself ends when it is done; the prefix stays busy with the service.
+wine "$installer" /S "/D=$service_dir" >>"$work/install.log" 2>&1 </dev/null
+status=$?
+check "an install over the program of the running service is refused (exit $status)" test "$status" -eq 2
+check "and the service runs on" test "$(service_state)" = RUNNING
+check "uninstalls the folder of the running service" uninstall_from "$service_dir"
+check "the uninstaller stopped and removed the service first" \
+    bash -c '! wine reg query "$1" </dev/null >/dev/null 2>&1' _ "$service_key"
+check "no server of that service runs" test -z "$(wine_pids_named ZarvoServer.exe)"
+check "and the programs are gone, Server.ini kept" test "$(ls -A "$service_folder")" = Server.ini
 
 summary

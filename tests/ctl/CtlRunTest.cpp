@@ -1,6 +1,10 @@
-// `VeltronaCtl run` becoming the real stand-in server, as a service manager starts it.
+// `VeltronaCtl run` waiting for the real stand-in server as its child, as a service
+// manager starts it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+
+#include <fstream>
+#include <functional>
 
 #include "CtlTestSupport.h"
 #include "ServerArguments.h"
@@ -12,7 +16,27 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-using CtlRun = ServerFolderTest;
+class CtlRun : public ServerFolderTest {
+  protected:
+    // The server that `run` started: its child running the folder's ZarvoServer.exe.
+    pid_t serverOf(pid_t run) const {
+        pid_t found = 0;
+        eventually([&] {
+            for (const process::ProcessEntry& entry :
+                 process::createProcessPlatform()->listProcesses()) {
+                std::ifstream stat("/proc/" + std::to_string(entry.id) + "/stat");
+                std::string pid, name, state;
+                pid_t parent = 0;
+                stat >> pid >> name >> state >> parent;
+                if (parent == run && entry.executable == program.folder() / "ZarvoServer.exe") {
+                    found = static_cast<pid_t>(entry.id);
+                }
+            }
+            return found != 0;
+        });
+        return found;
+    }
+};
 
 TEST_F(CtlRun, BecomesTheServerWithTheWindowsArguments) {
     const std::string port = std::to_string(freePort());
@@ -20,14 +44,9 @@ TEST_F(CtlRun, BecomesTheServerWithTheWindowsArguments) {
     writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port + "\r\n-od = " + images +
                                           "\r\n+xs\r\n-dhl\r\nparameter=-v\r\n");
     writeFile(program.folder() / "Setup.cfg", "");
-    const pid_t pid = spawn(program.ctl(), {"run"});
-
-    // The same process, now running the server's program: what a service manager supervises.
-    std::error_code error;
-    EXPECT_TRUE(eventually([&] {
-        return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error) ==
-               program.folder() / "ZarvoServer.exe";
-    }));
+    const pid_t run = spawn(program.ctl(), {"run"});
+    const pid_t pid = serverOf(run);
+    ASSERT_NE(pid, 0);
     ASSERT_TRUE(eventually([&] { return fs::exists(argsFile); }));
     // Where file names keep their letter case, the profile goes by its real name.
     const std::string profile = (program.folder() / "Setup.cfg").string();
@@ -51,9 +70,49 @@ TEST_F(CtlRun, BecomesTheServerWithTheWindowsArguments) {
                   "ZarvoServer.exe is already running: process " + std::to_string(pid) + " (", 0),
               0u)
         << again.err;
-    ::kill(pid, SIGTERM);
-    const int ended = veltrona::testing::reap(pid);
-    EXPECT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGTERM);
+    ::kill(run, SIGTERM);
+    const int ended = veltrona::testing::reap(run);
+    EXPECT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGTERM) << ended;
+}
+
+// How the server ended, told by run's exit status: a stop of VeltronaCtl's or the window's
+// (the shared termination) is a stop; a plain kill -9 (as the kernel's OOM kill) is not.
+TEST_F(CtlRun, CountsOnlyTheStopsOfTheToolAsStops) {
+    writeFile(program.settingsFile(), "-aet = A\r\nPort = " + std::to_string(freePort()) +
+                                          "\r\n-od = " + program.root().string() + "/\r\n");
+    const std::vector<std::pair<std::string, std::function<void(pid_t)>>> endings = {
+        {"0", [&](pid_t) { EXPECT_EQ(program.run({"stop"}).exitCode, 0); }},
+        {"0",
+         [&](pid_t server) {
+             EXPECT_EQ(process::createProcessPlatform()->terminate(
+                           {static_cast<process::ProcessId>(server),
+                            (program.folder() / "ZarvoServer.exe").string()}),
+                       process::TerminateResult::Terminated);
+         }},
+        {"137", [](pid_t server) { ::kill(server, SIGKILL); }},
+    };
+    for (const auto& [status, end] : endings) {
+        const pid_t run = spawn(program.ctl(), {"run"});
+        const pid_t server = serverOf(run);
+        ASSERT_NE(server, 0);
+        // The waiting parent keeps nothing of root's.
+        const auto capabilities = [&] {
+            std::ifstream parent("/proc/" + std::to_string(run) + "/status");
+            std::string sets;
+            for (std::string line; std::getline(parent, line);) {
+                sets += line.starts_with("Cap") && !line.starts_with("CapBnd") ? line + "\n" : "";
+            }
+            return sets;
+        };
+        const std::string none =
+            "CapInh:\t0000000000000000\nCapPrm:\t0000000000000000\n"
+            "CapEff:\t0000000000000000\nCapAmb:\t0000000000000000\n";
+        EXPECT_TRUE(eventually([&] { return capabilities() == none; })) << capabilities();
+        end(server);
+        const int ended = veltrona::testing::reap(run);
+        EXPECT_TRUE(WIFEXITED(ended)) << ended;
+        EXPECT_EQ(std::to_string(WEXITSTATUS(ended)), status);
+    }
 }
 
 TEST_F(CtlRun, FailsWithTheUsualMessageWithoutServerOrReadableSettings) {

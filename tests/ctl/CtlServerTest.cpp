@@ -75,9 +75,10 @@ TEST_F(CtlServer, StartsWhatTheWindowStartsAndStopsIt) {
 
     const CtlResult stop = program.run({"stop", "--json"});
     EXPECT_EQ(stop.exitCode, 0) << stop.err;
-    EXPECT_EQ(stop.out, "{\"ended\":[{\"id\":" + std::to_string(id) + ",\"executable\":\"" +
-                            (program.folder() / "ZarvoServer.exe").string() +
-                            "\"}],\"refused\":[],\"running\":[],\"uninspected\":0}\n");
+    EXPECT_EQ(stop.out,
+              "{\"ended\":[{\"id\":" + std::to_string(id) + ",\"executable\":\"" +
+                  (program.folder() / "ZarvoServer.exe").string() +
+                  "\"}],\"refused\":[],\"running\":[],\"elsewhere\":[],\"uninspected\":0}\n");
     EXPECT_EQ(program.run({"status"}).exitCode, 3);
     const CtlResult idle = program.run({"stop"});
     EXPECT_EQ(idle.exitCode, 0);
@@ -153,12 +154,13 @@ TEST_F(CtlServer, SaysWhenProcessesCouldNotBeInspectedInsteadOfNotRunning) {
     writeSettings("-aet = A\r\nPort = " + port + "\r\n");
     const pid_t server =
         spawn(program.folder() / "ZarvoServer.exe", {"-dw", "-od", "/tmp", "-aet", "A", port});
-    const std::string count = "1 process that may be it could not be inspected";
+    // Root's servers of other folders, where tests run beside this one, count as well.
+    const std::string count = "[1-9][0-9]* process(es)? that may be it could not be inspected";
     const std::vector<std::pair<Args, std::string>> rows = {
         {{"status"}, "ZarvoServer.exe was not found, but " + count},
-        {{"status", "--json"}, "\"running\":false.*\"uninspected\":1}"},
+        {{"status", "--json"}, "\"running\":false.*\"uninspected\":[1-9][0-9]*}"},
         {{"stop"}, "ZarvoServer.exe was not found, but " + count},
-        {{"stop", "--json"}, "\"ended\":\\[\\].*\"uninspected\":1}"},
+        {{"stop", "--json"}, "\"ended\":\\[\\].*\"uninspected\":[1-9][0-9]*}"},
     };
     for (const auto& [args, pattern] : rows) {
         const CtlResult result = program.runAsOtherUser(args);
@@ -168,6 +170,62 @@ TEST_F(CtlServer, SaysWhenProcessesCouldNotBeInspectedInsteadOfNotRunning) {
     }
     EXPECT_EQ(::kill(server, 0), 0);  // nothing ended it
     killAndReap(server);
+}
+
+// Any user may start a program named ZarvoServer.exe from a folder of their own: it is
+// not this folder's server, so it neither keeps root from starting that one nor is ended.
+TEST_F(CtlServer, AProgramOfTheServersNameElsewhereIsNamedButNeitherBlocksNorIsEnded) {
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    const fs::path otherFolder = program.root() / "elsewhere";
+    fs::create_directory(otherFolder);
+    fs::copy_file(kBuiltServer, otherFolder / "ZarvoServer.exe");
+    ::unsetenv("ZARVO_SERVER_ARGS_FILE");
+    const pid_t other = spawn(veltrona::testing::kSetpriv,
+                              veltrona::testing::asOtherUser(
+                                  otherFolder / "ZarvoServer.exe",
+                                  {"-dw", "-od", "/tmp", "-aet", "A", std::to_string(freePort())}));
+    ::setenv("ZARVO_SERVER_ARGS_FILE", argsFile.c_str(), 1);
+    const std::string named = "process " + std::to_string(other) + " (" +
+                              (otherFolder / "ZarvoServer.exe").string() +
+                              ", user nobody): not this folder's server";
+    ASSERT_TRUE(
+        eventually([&] { return program.run({"status"}).out.find(named) != std::string::npos; }));
+    writeSettings("-aet = A\r\nPort = " + std::to_string(freePort()) +
+                  "\r\n-od = " + program.root().string() + "/\r\n");
+
+    const CtlResult status = program.run({"status", "--json"});
+    EXPECT_EQ(status.exitCode, 3);
+    EXPECT_NE(status.out.find("\"running\":false,\"processes\":[],\"elsewhere\":["),
+              std::string::npos)
+        << status.out;
+    EXPECT_NE(
+        status.out.find("{\"id\":" + std::to_string(other) + ",\"executable\":\"" +
+                        (otherFolder / "ZarvoServer.exe").string() + "\",\"user\":\"nobody\"}"),
+        std::string::npos)
+        << status.out;
+
+    // Both ways of starting go ahead; root's stop ends only this folder's server.
+    for (const Args& start : {Args{"start", "--wait", "10"}, Args{"run"}}) {
+        SCOPED_TRACE(start[0]);
+        const pid_t run = start[0] == "run" ? spawn(program.ctl(), start) : 0;
+        if (run == 0) {
+            const CtlResult started = program.run(start);
+            EXPECT_EQ(started.exitCode, 0) << started.err;
+            EXPECT_NE(started.err.find(named), std::string::npos) << started.err;
+        }
+        EXPECT_TRUE(eventually([&] { return program.run({"status"}).exitCode == 0; }));
+        const CtlResult stop = program.run({"stop", "--wait", "10"});
+        EXPECT_EQ(stop.exitCode, 0) << stop.err;
+        EXPECT_NE(stop.err.find("Left alone, ZarvoServer.exe elsewhere: " + named),
+                  std::string::npos)
+            << stop.err;
+        if (run != 0) {
+            veltrona::testing::reap(run);
+        }
+        EXPECT_EQ(::kill(other, 0), 0);
+    }
+    killAndReap(other);
 }
 
 TEST_F(CtlServer, EchoIsAnsweredOnlyWhileTheServerRunsAndOnlyForItsTitle) {

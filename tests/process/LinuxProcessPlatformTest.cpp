@@ -219,9 +219,10 @@ TEST(LinuxTerminate, ReportsRefusalForAnotherUsersProcess) {
                 code |= 2;
             }
             const auto refused = platform.inspectProcesses().uninspected;
-            // Named by its short command name, which is the whole file name here.
+            // Named by its short command name, which is the whole file name here, and by
+            // the user it runs as.
             if (std::find(refused.begin(), refused.end(),
-                          ProcessEntry{entry.id, "ZarvoServer.exe"}) == refused.end()) {
+                          ProcessEntry{entry.id, "ZarvoServer.exe", "root"}) == refused.end()) {
                 code |= 4;
             }
         }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The Windows service ZarvoServer through its whole life under Wine's service control
-# manager: installed by VeltronaCtl.exe, started with the window's command line (the
+# manager: installed by VeltronaCtl.exe under its account (the virtual account by default,
+# another one named, an image folder above the programs refused), refused from a second folder
+# unless --replace is given, started with the window's command line (the
 # stand-in records the arguments it got), brought back after a crash, ended by the window's
 # stop and by the service manager's, and removed.
 # Then `VeltronaCtl run` without the service, waiting for its server.
@@ -64,7 +66,6 @@ mkdir "$work/p"
 cp "$programs/VeltronaCtl.exe" "$programs/ZarvoServer.exe" "$work/p/"
 port=$((20000 + RANDOM % 20000))
 windows_work="Z:${work//\//\\}"
-printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n+xs\r\n' "$port" "$windows_work" >"$work/p/Server.INI"
 # The arguments of the window's start: " -dw +xs -od "<folder>\images"  -aet ARCHIVE <port>".
 for argument in -dw +xs -od "$windows_work\\images" -aet ARCHIVE "$port"; do
     printf '%s:%s\n' "${#argument}" "$argument"
@@ -74,8 +75,49 @@ wine reg add "$env_key" /v ZARVO_SERVER_ARGS_FILE /t REG_SZ /d "$windows_work\\a
 wineserver -k >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1 </dev/null
 
+# An image folder that holds the programs would let the service's account change them.
+printf -- '-od = %s\\\r\n' "$windows_work" >"$work/p/Server.INI"
+ctl service install --start manual >/dev/null
+check "an image folder above the program folder is refused" test $? -eq 1 -a -z "$(state)"
+# A link on the way to the image folder (made by anyone who may write above it) would hand
+# the account another folder.
+mkdir "$work/elsewhere"
+ln -s "$work/elsewhere" "$work/linked"
+printf -- '-od = %s\\linked\\images\\\r\n' "$windows_work" >"$work/p/Server.INI"
+ctl service install --start manual >/dev/null
+check "an image folder reached through a link is refused, nothing made there" \
+    test $? -eq 1 -a -z "$(state)" -a -z "$(ls -A "$work/elsewhere")"
+printf -- '-aet = ARCHIVE\r\nPort = %s\r\n-od = %s\\images\\\r\n-db = %s\\db\r\n+xs\r\n' \
+    "$port" "$windows_work" "$windows_work" >"$work/p/Server.INI"
+
+ctl service install --start manual --account 'NT AUTHORITY\LocalService' >/dev/null
+service_account() {
+    wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' /v ObjectName 2>/dev/null \
+        </dev/null | tr -d '\r' | sed -nE 's/^ +ObjectName +REG_SZ +//p'
+}
+check "--account names the service's account" test "$(service_account)" = 'NT AUTHORITY\LocalService'
+# An account of its own: the password comes on standard input, never on a command line.
+user=$(wine cmd /c echo %USERNAME% 2>/dev/null </dev/null | tr -d '\r')
+printf 'not-a-secret\n' | wine "$work/p/VeltronaCtl.exe" service install --start manual \
+    --account ".\\$user" --password >/dev/null 2>&1
+check "an account with a password read from standard input" test "$(service_account)" = ".\\$user"
+wine "$work/p/VeltronaCtl.exe" service install --start manual --account 'no such account' \
+    </dev/null >/dev/null 2>&1
+status=$?
+check "an unknown account is refused (exit $status), the service left as it was" \
+    test $status -eq 1 -a "$(service_account)" = ".\\$user"
+ctl service install --start manual --account LocalSystem >/dev/null
+status=$?
+check "and so is LocalSystem (exit $status)" test $status -eq 1 -a "$(service_account)" = ".\\$user"
 ctl service install --start manual >"$work/install.log"
 check "service install succeeds" grep -q '^Service ZarvoServer installed, started by hand' "$work/install.log"
+check "by default as its virtual account, not LocalSystem" test "$(service_account)" = 'NT SERVICE\ZarvoServer'
+granted() {
+    local w=$windows_work
+    grep -qxF "NT SERVICE\\ZarvoServer may change files in $w\\images\\ and $w\\db, and read and run those of $w\\p\\" "$work/install.log" &&
+        [ -d "$work/images" ] && [ -d "$work/db" ]
+}
+check "which may change the image and database folders, made for it" granted
 # Wine's sc has no qc: the service's registration, read from the registry.
 wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' 2>/dev/null </dev/null |
     tr -d '\r' >"$work/service.txt"
@@ -87,6 +129,26 @@ wine reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Zarv
     2>/dev/null </dev/null | tr -d '\r' >"$work/events.txt"
 check "its event source takes the texts from VeltronaCtl.exe" \
     grep -qxF "    EventMessageFile    REG_SZ    $windows_work\p\VeltronaCtl.exe" "$work/events.txt"
+
+# One service: an install from a second folder leaves it to the first unless --replace is given.
+mkdir "$work/q"
+cp "$work/p/VeltronaCtl.exe" "$work/p/ZarvoServer.exe" "$work/p/Server.INI" "$work/q/"
+image_path() {
+    wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' /v ImagePath 2>/dev/null \
+        </dev/null | tr -d '\r' | sed -nE 's/^ +ImagePath +REG_SZ +//p'
+}
+first_path=$(image_path)
+wine "$work/q/VeltronaCtl.exe" service install --start manual </dev/null >/dev/null 2>"$work/second.log"
+status=$?
+names_first() { grep -qF "Service ZarvoServer runs the server of $windows_work\\p\\;" "$work/second.log"; }
+check "an install from a second folder is refused (exit $status)" test $status -eq 1
+check "naming the folder the service runs from" names_first
+check "and leaves the service as it was" test "$(image_path)" = "$first_path"
+wine "$work/q/VeltronaCtl.exe" service install --start manual --replace </dev/null >/dev/null 2>&1
+check "--replace points it at the second folder" \
+    test "$(image_path)" = "\"$windows_work\\q\\VeltronaCtl.exe\" service host"
+ctl service install --start manual --replace >/dev/null
+check "and back" test "$(image_path)" = "$first_path"
 
 wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc start: the service runs" eventually in_state RUNNING

@@ -171,7 +171,9 @@ void syncFolder(const Location& at) {
 // Writes the new file beside the target and renames it over the target. With `old`, it
 // first gives the new file the old one's owner, group, mode and extended attributes;
 // returns false (and leaves nothing behind) when they cannot all be carried over.
-bool replaceByRename(const Location& at, std::string_view bytes, const Descriptor* old) {
+// Without, the new file gets `mode`.
+bool replaceByRename(const Location& at, std::string_view bytes, const Descriptor* old,
+                     mode_t mode = 0) {
     SideFile temporary(at, "new");
     if (const int error = writeAll(temporary.fd(), bytes)) {
         throw PathFailure{error};
@@ -188,7 +190,7 @@ bool replaceByRename(const Location& at, std::string_view bytes, const Descripto
         if (::fchmod(temporary.fd(), st.st_mode & 07777) != 0) {
             throw PathFailure{errno};
         }
-    } else if (::fchmod(temporary.fd(), 0660 & ~currentUmask()) != 0) {
+    } else if (::fchmod(temporary.fd(), mode) != 0) {
         throw PathFailure{errno};
     }
     if (::fsync(temporary.fd()) != 0) {
@@ -244,6 +246,10 @@ void rewriteInPlace(const Location& at, const Descriptor& file, std::string_view
 
 }  // namespace
 
+void renameNewFile(const Location& at, std::string_view bytes, mode_t mode) {
+    replaceByRename(at, bytes, nullptr, mode);
+}
+
 void removeAbandonedFiles(const Location& at) {
     const int fd = ::openat(at.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
@@ -275,7 +281,7 @@ void replaceFile(const fs::path& path, std::string_view bytes) {
     try {
         Location at = locate(path);
         if (!at.exists) {
-            replaceByRename(at, bytes, nullptr);
+            replaceByRename(at, bytes, nullptr, 0660 & ~currentUmask());
             return;
         }
         if (!S_ISREG(at.st.st_mode)) {

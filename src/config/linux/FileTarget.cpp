@@ -49,7 +49,7 @@ std::string describe(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
 
-Location locate(const fs::path& path) {
+Location locate(const fs::path& path, LastLink last) {
     std::error_code ec;
     const fs::path absolute = fs::absolute(path, ec);
     if (ec) {
@@ -84,7 +84,7 @@ Location locate(const fs::path& path) {
             }
             throw PathFailure(errno);
         }
-        if (S_ISLNK(st.st_mode)) {
+        if (S_ISLNK(st.st_mode) && !(rest.empty() && last == LastLink::Keep)) {
             if (!trustedOwner(st.st_uid)) {
                 throw planted(shown, "symbolic link", st.st_uid);
             }

@@ -67,10 +67,14 @@ struct Location {
     struct stat st {};
 };
 
+// What `locate` does with a symbolic link as the last component: follow it to the file it
+// names, or return the link itself (a writer that must put a file in its place).
+enum class LastLink { Follow, Keep };
+
 // Follows `path` as the kernel would, one component at a time, and returns the folder
 // and name of the file it finally names. Refuses a link or folder that another user
 // owns, a loop of links, and a component that is no folder. Throws PathFailure.
-Location locate(const std::filesystem::path& path);
+Location locate(const std::filesystem::path& path, LastLink last = LastLink::Follow);
 
 // Why the existing entry `at` is not a file that can be read or replaced.
 PathFailure notAFile(const Location& at);

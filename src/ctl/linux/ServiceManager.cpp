@@ -15,11 +15,30 @@ namespace {
 
 }  // namespace
 
-void installService(const std::wstring&, bool) {
+std::string installService(const std::wstring&, bool, const std::string&,
+                           const std::optional<std::string>&) {
+    noServices();
+}
+
+void prepareServiceFolders(const std::vector<std::filesystem::path>&,
+                           const std::filesystem::path&) {
+    noServices();
+}
+
+void grantServiceAccess(const std::string&, const std::vector<std::filesystem::path>&,
+                        const std::filesystem::path&) {
+    noServices();
+}
+
+std::optional<std::wstring> installedServiceCommandLine() {
     noServices();
 }
 
 bool removeService() {
+    noServices();
+}
+
+std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path&) {
     noServices();
 }
 

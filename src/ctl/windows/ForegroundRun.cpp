@@ -3,8 +3,10 @@
 
 namespace veltrona::ctl {
 
-int runInForeground(const app::ServerLaunch& launch) {
+int runInForeground(const app::ServerLaunch& launch, const std::optional<std::string>&,
+                    const std::function<void()>& started) {
     const ServerChild server(launch, ServerChild::Console::Shared);
+    started();
     WaitForSingleObject(server.process(), INFINITE);
     return static_cast<int>(server.exitCode());
 }

@@ -9,8 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "ctl/ProcessSnapshot.h"
 #include "ctl/RestartBackoff.h"
 #include "ctl/ServiceCommand.h"
+#include "ctl/StartLock.h"
 #include "ctl/WindowSettings.h"
 #include "ctl/windows/ServerChild.h"
 
@@ -104,7 +106,22 @@ DWORD supervise() {
         // Server.INI is read afresh at every start, as a restart from the window would.
         std::optional<ServerChild> server;
         std::string commandLine;
+        std::string leftAlone;
         try {
+            // One start wins: the starts of VeltronaCtl and of the service take turns.
+            const StartLock lock(context.programFolder);
+            // Only this folder's server keeps the service from starting one; a program of
+            // that name elsewhere is named in the event and left alone.
+            const ProcessSnapshot snapshot(context.processes, context.programFolder);
+            if (snapshot.serverRunning()) {
+                logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
+                         "ZarvoServer.exe is already running: " + describe(snapshot.servers()) +
+                             "; the service stops");
+                return 1;
+            }
+            for (const process::ProcessEntry& other : snapshot.elsewhere()) {
+                leftAlone += "; left alone, ZarvoServer.exe elsewhere: " + elsewhereText(other);
+            }
             const WindowSettings settings = readWindowSettings(context);
             const app::ServerLaunch launch =
                 app::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
@@ -118,7 +135,8 @@ DWORD supervise() {
         }
         const DWORD id = server->id();
         logEvent(EVENTLOG_INFORMATION_TYPE, kEventStarted,
-                 "ZarvoServer.exe started (process " + std::to_string(id) + "): " + commandLine);
+                 "ZarvoServer.exe started (process " + std::to_string(id) + "): " + commandLine +
+                     leftAlone);
         if (!running) {
             report(SERVICE_RUNNING);
             running = true;

@@ -4,9 +4,11 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "config/windows/SystemError.h"
 #include "ctl/ServiceCommand.h"
+#include "ctl/windows/ServiceAccount.h"
 
 namespace veltrona::ctl {
 
@@ -73,34 +75,67 @@ void restartHostOnFailure(SC_HANDLE service) {
     }
 }
 
+// Creates the service, or changes the one there, to run under `account`.
+SC_HANDLE registerService(SC_HANDLE manager, std::optional<ServiceHandle>& existing,
+                          const std::wstring& commandLine, DWORD start, const std::wstring& account,
+                          const wchar_t* password) {
+    SC_HANDLE created =
+        CreateServiceW(manager, kServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, start, SERVICE_ERROR_NORMAL, commandLine.c_str(),
+                       nullptr, nullptr, nullptr, account.c_str(), password);
+    if (created != nullptr || GetLastError() != ERROR_SERVICE_EXISTS) {
+        return created;
+    }
+    if (!existing) {
+        existing.emplace(OpenServiceW(manager, kServiceName, SERVICE_ALL_ACCESS));
+        if (!*existing) {
+            return nullptr;
+        }
+    }
+    // The empty password of an account that takes none replaces one given before.
+    if (!ChangeServiceConfigW(existing->get(), SERVICE_WIN32_OWN_PROCESS, start,
+                              SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr, nullptr,
+                              account.c_str(), password == nullptr ? L"" : password,
+                              kServiceDisplayName)) {
+        return nullptr;
+    }
+    return existing->get();
+}
+
 }  // namespace
 
-void installService(const std::wstring& commandLine, bool automaticStart) {
+std::string installService(const std::wstring& commandLine, bool automaticStart,
+                           const std::string& account, const std::optional<std::string>& password) {
     const ServiceHandle manager(
         OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
         fail("Installing the service");
     }
     const DWORD start = automaticStart ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
-    ServiceHandle created(CreateServiceW(manager.get(), kServiceName, kServiceDisplayName,
-                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start,
-                                         SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr,
-                                         nullptr, nullptr, nullptr, nullptr));
-    SC_HANDLE service = created.get();
-    std::optional<ServiceHandle> existing;
-    if (!created) {
-        if (GetLastError() != ERROR_SERVICE_EXISTS) {
-            fail("Installing the service");
-        }
-        existing.emplace(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
-        if (!*existing ||
-            !ChangeServiceConfigW(existing->get(), SERVICE_WIN32_OWN_PROCESS, start,
-                                  SERVICE_ERROR_NORMAL, commandLine.c_str(), nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, kServiceDisplayName)) {
-            fail("Updating the installed service");
-        }
-        service = existing->get();
+    std::wstring name = config::widen(account, CP_ACP);
+    const std::wstring secret = password ? config::widen(*password, CP_ACP) : std::wstring();
+    if (!isBuiltInServiceAccount(name)) {
+        allowServiceLogon(name);
     }
+    std::optional<ServiceHandle> existing;
+    SC_HANDLE registered = registerService(manager.get(), existing, commandLine, start, name,
+                                           password ? secret.c_str() : nullptr);
+    std::string runsAs = account;
+    // Systems before virtual service accounts refuse the default one: LocalService then.
+    if (registered == nullptr && GetLastError() == ERROR_INVALID_SERVICE_ACCOUNT &&
+        account == kVirtualAccount) {
+        name = config::widen(kLocalService, CP_ACP);
+        runsAs = kLocalService;
+        registered = registerService(manager.get(), existing, commandLine, start, name, nullptr);
+    }
+    std::optional<ServiceHandle> created;
+    if (registered == nullptr) {
+        fail("Installing the service as " + account);
+    }
+    if (!existing) {
+        created.emplace(registered);
+    }
+    SC_HANDLE service = registered;
     SERVICE_DESCRIPTIONW description{};
     std::wstring text =
         L"Runs the DICOM storage server ZarvoServer.exe with the settings of Server.INI, as "
@@ -109,6 +144,29 @@ void installService(const std::wstring& commandLine, bool automaticStart) {
     ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description);
     restartHostOnFailure(service);
     registerEventSource(thisProgram().wstring());
+    return runsAs;
+}
+
+std::optional<std::wstring> installedServiceCommandLine() {
+    const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        fail("Installing the service");
+    }
+    const ServiceHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    if (!service) {
+        if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+            return std::nullopt;
+        }
+        fail("Reading the installed service");
+    }
+    DWORD size = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (size == 0 || !QueryServiceConfigW(service.get(), config, size, &size)) {
+        fail("Reading the installed service");
+    }
+    return std::wstring(config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"");
 }
 
 bool removeService() {
@@ -130,6 +188,13 @@ bool removeService() {
         while (QueryServiceStatus(service.get(), &status) &&
                status.dwCurrentState != SERVICE_STOPPED && GetTickCount64() < deadline) {
             Sleep(50);
+        }
+        // Removed while its host still runs, the service would go only once that ends, and
+        // the host's program could not be deleted meanwhile (an uninstaller relies on it).
+        if (status.dwCurrentState != SERVICE_STOPPED) {
+            throw std::runtime_error("The service ZarvoServer did not stop within " +
+                                     std::to_string(kStopWait / 1000) +
+                                     " s; it stays installed (try again, or sc stop ZarvoServer)");
         }
     }
     if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {

@@ -21,10 +21,16 @@ class LinuxProcessPlatform : public ProcessPlatform {
     // (EACCES, EPERM: another user's process, or one that is not dumpable), named by
     // /proc/PID/comm.
     ProcessListing inspectProcesses() override;
-    // SIGKILL: Linux gives the killer no say over the exit status.
+    // SIGKILL: Linux gives the killer no say over the exit status. A server whose parent is
+    // VeltronaCtl's `run` is announced to that parent first, so `run` tells the stop from
+    // a crash; the window's stop and VeltronaCtl's both end the server here.
     TerminateResult terminate(const ProcessEntry& entry) override;
     void launch(const std::filesystem::path& program, const std::string& parameters,
                 bool shown) override;
+    // The child becomes the account before it executes the program (fork and exec, since a
+    // spawn cannot switch accounts).
+    void launchAs(const std::filesystem::path& program, const std::string& parameters, bool shown,
+                  const std::string& account) override;
 
     // The method terminate() uses now: Kill once the kernel has answered ENOSYS to pidfd_open.
     TerminateMethod terminateMethod() const { return method_; }

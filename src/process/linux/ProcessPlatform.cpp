@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -14,8 +15,6 @@
 #include <cstring>
 #include <string_view>
 #include <system_error>
-
-#include "config/WindowsCommandLine.h"
 
 namespace veltrona::process {
 
@@ -150,103 +149,49 @@ int openProc() {
     return ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Whether process `id` still runs the program `executable` names. Identity check before
-// a signal: Vanished when it ended or runs something else, Refused when it cannot be read
-// for lack of rights; Terminated stands for "yes, it is that program".
-TerminateResult checkStillRuns(ProcessId id, const std::string& executable) {
-    const FdGuard proc(openProc());
-    if (proc.get() < 0) {
-        return TerminateResult::Refused;
-    }
-    char buffer[PATH_MAX];
-    std::string overflow;
-    std::string_view current;
-    if (!readExecutable(proc.get(), id, buffer, overflow, current)) {
-        return errno == EACCES || errno == EPERM ? TerminateResult::Refused
-                                                 : TerminateResult::Vanished;
-    }
-    return current == executable ? TerminateResult::Terminated : TerminateResult::Vanished;
-}
-
-TerminateResult signalResult(int error) {
-    return error == ESRCH ? TerminateResult::Vanished : TerminateResult::Refused;
-}
-
-// Where the grandchild reports a failed exec: the errno value, written whole.
-[[noreturn]] void reportAndExit(int errorPipe, int error) {
-    ssize_t ignored = ::write(errorPipe, &error, sizeof error);
-    (void)ignored;
-    ::_exit(127);
-}
-
-// Runs in the grandchild, between fork and exec: async-signal-safe calls only.
-[[noreturn]] void execDetached(const char* program, char* const* argv, bool shown, int errorPipe) {
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction byDefault;
-    std::memset(&byDefault, 0, sizeof byDefault);
-    byDefault.sa_handler = SIG_DFL;
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (signal != SIGKILL && signal != SIGSTOP) {
-            ::sigaction(signal, &byDefault, nullptr);
+// The names of the owners of the processes of one listing: most belong to a few accounts,
+// so each is looked up once. An account without a name is its number.
+class UserNames {
+  public:
+    // The owner of process `id` (the owner of its /proc folder); empty when it is gone.
+    const std::string& ownerOf(int procFd, const char* id) {
+        static const std::string unknown;
+        struct stat info;
+        if (::fstatat(procFd, id, &info, 0) != 0) {
+            return unknown;
         }
-    }
-
-    const int devNull = ::open("/dev/null", O_RDWR);
-    if (devNull < 0) {
-        reportAndExit(errorPipe, errno);
-    }
-    const int lastRedirected = shown ? STDIN_FILENO : STDERR_FILENO;
-    for (int fd = STDIN_FILENO; fd <= lastRedirected; ++fd) {
-        if (::dup2(devNull, fd) < 0) {
-            reportAndExit(errorPipe, errno);
+        for (const auto& [uid, name] : names_) {
+            if (uid == info.st_uid) {
+                return name;
+            }
         }
+        return names_.emplace_back(info.st_uid, nameOf(info.st_uid)).second;
     }
-    if (devNull > STDERR_FILENO) {
-        ::close(devNull);
+
+  private:
+    static std::string nameOf(uid_t uid) {
+        std::vector<char> buffer(4096);
+        struct passwd entry;
+        struct passwd* found = nullptr;
+        while (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+               buffer.size() < (1U << 20)) {
+            buffer.resize(buffer.size() * 2);
+        }
+        return found != nullptr ? std::string(found->pw_name) : std::to_string(uid);
     }
-    // The tool's own descriptors (window-system connection, files) must not live on in
-    // the server; kernels without close_range leave them to their own CLOEXEC flags.
-#ifdef SYS_close_range
-    ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
-#endif
-    ::execv(program, argv);
-    reportAndExit(errorPipe, errno);
-}
 
-pid_t waitForChild(pid_t child) {
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(child, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
+    std::vector<std::pair<uid_t, std::string>> names_;
+};
 
-[[noreturn]] void throwLaunchError(const std::string& program, int error) {
-    throw LaunchError(program + ": " + std::system_category().message(error));
-}
-
-}  // namespace
-
-LinuxProcessPlatform::LinuxProcessPlatform(TerminateMethod method) : method_(method) {}
-
-PathSyntax LinuxProcessPlatform::pathSyntax() const {
-    return PathSyntax::Posix;
-}
-
-std::vector<ProcessEntry> LinuxProcessPlatform::listProcesses() {
-    return inspectProcesses().entries;
-}
-
-ProcessListing LinuxProcessPlatform::inspectProcesses() {
+// Every process of /proc; with `withUsers` each entry names its owner.
+ProcessListing listProc(bool withUsers) {
     ProcessListing listing;
     std::vector<ProcessEntry>& entries = listing.entries;
     const FdGuard proc(openProc());
     if (proc.get() < 0) {
         return listing;
     }
+    UserNames users;
     // getdents64 straight into a stack buffer: opendir would allocate on every poll.
     alignas(dirent64) char records[16384];
     char target[PATH_MAX];
@@ -270,17 +215,104 @@ ProcessListing LinuxProcessPlatform::inspectProcesses() {
                 continue;
             }
             std::string_view executable;
+            ProcessEntry* added = nullptr;
             if (readExecutable(proc.get(), static_cast<ProcessId>(id), target, overflow,
                                executable)) {
-                entries.push_back({static_cast<ProcessId>(id), std::string(executable)});
+                added = &entries.emplace_back(
+                    ProcessEntry{static_cast<ProcessId>(id), std::string(executable), {}});
             } else if (errno == EACCES || errno == EPERM) {
                 // ENOENT (gone, zombie, kernel thread) and ESRCH are no refusal.
-                listing.uninspected.push_back(
-                    {static_cast<ProcessId>(id), shortName(proc.get(), record->d_name)});
+                added = &listing.uninspected.emplace_back(ProcessEntry{
+                    static_cast<ProcessId>(id), shortName(proc.get(), record->d_name), {}});
+            }
+            if (added != nullptr && withUsers) {
+                added->user = users.ownerOf(proc.get(), record->d_name);
             }
         }
     }
     return listing;
+}
+
+// Whether process `id` still runs the program `executable` names. Identity check before
+// a signal: Vanished when it ended or runs something else, Refused when it cannot be read
+// for lack of rights; Terminated stands for "yes, it is that program".
+TerminateResult checkStillRuns(ProcessId id, const std::string& executable) {
+    const FdGuard proc(openProc());
+    if (proc.get() < 0) {
+        return TerminateResult::Refused;
+    }
+    char buffer[PATH_MAX];
+    std::string overflow;
+    std::string_view current;
+    if (!readExecutable(proc.get(), id, buffer, overflow, current)) {
+        return errno == EACCES || errno == EPERM ? TerminateResult::Refused
+                                                 : TerminateResult::Vanished;
+    }
+    return current == executable ? TerminateResult::Terminated : TerminateResult::Vanished;
+}
+
+// A small file of /proc (stat, status) of `id`, whole; empty when it cannot be read.
+std::string procText(int procFd, ProcessId id, const char* name) {
+    char path[40];
+    std::snprintf(path, sizeof path, "%u/%s", id, name);
+    const FdGuard file(::openat(procFd, path, O_RDONLY | O_CLOEXEC));
+    char text[4096];
+    const ssize_t length = file.get() < 0 ? -1 : ::read(file.get(), text, sizeof text);
+    return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
+}
+
+// Tells the parent of process `id` that the process is about to be ended on purpose, when
+// that parent is VeltronaCtl's `run` waiting for it: a stop, which `run` reports as such,
+// not a crash to restart. `run` catches the announcement (SIGUSR1 with the identifier); a
+// parent that is not VeltronaCtl, or does not catch that signal, gets nothing.
+void announceStop(ProcessId id) {
+    const FdGuard proc(openProc());
+    // "pid (comm) state ppid ...": the name may hold anything, so read after its last ')'.
+    const std::string stat = procText(proc.get(), id, "stat");
+    const std::size_t nameEnd = stat.rfind(')');
+    char state = 0;
+    unsigned parent = 0;
+    if (nameEnd == std::string::npos ||
+        std::sscanf(stat.c_str() + nameEnd + 1, " %c %u", &state, &parent) != 2 || parent <= 1) {
+        return;
+    }
+    char buffer[PATH_MAX];
+    std::string overflow;
+    std::string_view executable;
+    if (!readExecutable(proc.get(), parent, buffer, overflow, executable) ||
+        executable.substr(executable.rfind('/') + 1) != "VeltronaCtl") {
+        return;
+    }
+    const std::string status = procText(proc.get(), parent, "status");
+    const std::size_t caught = status.find("\nSigCgt:");
+    if (caught == std::string::npos ||
+        ((std::strtoull(status.c_str() + caught + 8, nullptr, 16) >> (SIGUSR1 - 1)) & 1) == 0) {
+        return;
+    }
+    union sigval value {};
+    value.sival_int = static_cast<int>(id);
+    ::sigqueue(static_cast<pid_t>(parent), SIGUSR1, value);
+}
+
+TerminateResult signalResult(int error) {
+    return error == ESRCH ? TerminateResult::Vanished : TerminateResult::Refused;
+}
+
+}  // namespace
+
+LinuxProcessPlatform::LinuxProcessPlatform(TerminateMethod method) : method_(method) {}
+
+PathSyntax LinuxProcessPlatform::pathSyntax() const {
+    return PathSyntax::Posix;
+}
+
+std::vector<ProcessEntry> LinuxProcessPlatform::listProcesses() {
+    // The window's poll, once a second: no owner is looked up.
+    return listProc(false).entries;
+}
+
+ProcessListing LinuxProcessPlatform::inspectProcesses() {
+    return listProc(true);
 }
 
 TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
@@ -298,6 +330,7 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
                 check != TerminateResult::Terminated) {
                 return check;
             }
+            announceStop(entry.id);
             if (::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0U) == 0) {
                 return TerminateResult::Terminated;
             }
@@ -314,71 +347,11 @@ TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
         check != TerminateResult::Terminated) {
         return check;
     }
+    announceStop(entry.id);
     if (::kill(pid, SIGKILL) == 0) {
         return TerminateResult::Terminated;
     }
     return signalResult(errno);
-}
-
-void LinuxProcessPlatform::launch(const std::filesystem::path& programPath,
-                                  const std::string& parameters, bool shown) {
-    const std::string& program = programPath.native();
-    // Everything the children need is built here: after fork only async-signal-safe
-    // calls may run, since other threads of the tool may hold the allocator's locks.
-    std::vector<std::string> arguments = config::splitWindowsArguments(parameters);
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throwLaunchError(program, errno);
-    }
-    FdGuard readEnd(pipeFds[0]);
-    FdGuard writeEnd(pipeFds[1]);
-
-    const pid_t child = ::fork();
-    if (child < 0) {
-        throwLaunchError(program, errno);
-    }
-    if (child == 0) {
-        // The intermediate child leaves a new session behind and exits at once, so the
-        // server is adopted by init (or a subreaper) and never becomes our zombie.
-        ::setsid();
-        const pid_t grandchild = ::fork();
-        if (grandchild < 0) {
-            reportAndExit(writeEnd.get(), errno);
-        }
-        if (grandchild == 0) {
-            execDetached(program.c_str(), argv.data(), shown, writeEnd.get());
-        }
-        ::_exit(0);
-    }
-    ::close(writeEnd.release());
-    waitForChild(child);
-
-    // End of file: the exec succeeded and closed the CLOEXEC write end. Otherwise the
-    // grandchild (or the intermediate child) sent its errno.
-    int error = 0;
-    std::size_t got = 0;
-    while (got < sizeof error) {
-        const ssize_t n =
-            ::read(readEnd.get(), reinterpret_cast<char*>(&error) + got, sizeof error - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got == sizeof error) {
-        throwLaunchError(program, error);
-    }
 }
 
 std::unique_ptr<ProcessPlatform> createProcessPlatform() {

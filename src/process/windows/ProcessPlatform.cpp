@@ -160,8 +160,49 @@ void walkSnapshot(Visit visit) {
     } while (binding.next != nullptr && binding.next(snapshot.get(), &record));
 }
 
-ProcessListing listByProcessStatus() {
+// The account of the process behind `process` ("DOMAIN\name", ANSI code page) from its
+// token; empty where the token or the account's name cannot be had. Each account is
+// looked up once per listing.
+class TokenUsers {
+  public:
+    std::string userOf(HANDLE process) {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
+            return {};
+        }
+        const OwnedHandle owned(token);
+        alignas(TOKEN_USER) unsigned char buffer[256];
+        DWORD size = 0;
+        if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+            return {};
+        }
+        PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+        for (const auto& [known, name] : names_) {
+            if (EqualSid(const_cast<unsigned char*>(known.data()), sid)) {
+                return name;
+            }
+        }
+        char name[256];
+        char domain[256];
+        DWORD nameSize = sizeof name;
+        DWORD domainSize = sizeof domain;
+        SID_NAME_USE use;
+        std::string text;
+        if (LookupAccountSidA(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
+            text = domainSize > 0 ? std::string(domain) + "\\" + name : std::string(name);
+        }
+        const auto* bytes = static_cast<const unsigned char*>(sid);
+        names_.emplace_back(std::vector<unsigned char>(bytes, bytes + GetLengthSid(sid)), text);
+        return text;
+    }
+
+  private:
+    std::vector<std::pair<std::vector<unsigned char>, std::string>> names_;
+};
+
+ProcessListing listByProcessStatus(bool withUsers) {
     ProcessListing listing;
+    TokenUsers users;
     std::vector<ProcessEntry>& entries = listing.entries;
     const PsapiBinding binding = psapi();
     if (binding.enumProcesses == nullptr) {
@@ -183,7 +224,7 @@ ProcessListing listByProcessStatus() {
             continue;
         }
         if (auto path = imagePath(binding, process.get())) {
-            entries.push_back({id, std::move(*path)});
+            entries.push_back({id, std::move(*path), withUsers ? users.userOf(process.get()) : ""});
         }
     }
     if (!listing.uninspected.empty()) {
@@ -298,13 +339,17 @@ PathSyntax WindowsProcessPlatform::pathSyntax() const {
 }
 
 std::vector<ProcessEntry> WindowsProcessPlatform::listProcesses() {
+    // The window's poll, once a second, asks no process token.
+    if (road() == WindowsListingRoad::ProcessStatus) {
+        return listByProcessStatus(false).entries;
+    }
     return inspectProcesses().entries;
 }
 
 ProcessListing WindowsProcessPlatform::inspectProcesses() {
     switch (road()) {
         case WindowsListingRoad::ProcessStatus:
-            return listByProcessStatus();
+            return listByProcessStatus(true);
         case WindowsListingRoad::Snapshot:
             return {listBySnapshot(), {}};
         case WindowsListingRoad::None:
