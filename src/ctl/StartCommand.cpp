@@ -140,7 +140,10 @@ int runStart(const CtlContext& context, bool verbose,
                        "running is checked\n";
     }
     const auto deadline = Clock::now() + *wait;
-    std::optional<Clock::time_point> seenSince;
+    // Whether a server was seen on every look since seenSince (an optional time here makes
+    // GCC 12 warn at -O3 that it may be read uninitialised).
+    bool seen = false;
+    Clock::time_point seenSince;
     std::vector<ProcessEntry> servers;
     std::optional<PortCheck> listened;
     std::optional<std::string> ended;
@@ -156,8 +159,9 @@ int runStart(const CtlContext& context, bool verbose,
         }
         const auto time = Clock::now();
         if (servers.empty()) {
-            seenSince.reset();
-        } else if (!seenSince) {
+            seen = false;
+        } else if (!seen) {
+            seen = true;
             seenSince = time;
         }
         if (portToCheck && !servers.empty()) {
@@ -166,7 +170,7 @@ int runStart(const CtlContext& context, bool verbose,
             // names none) that came up beside the new server is that server.
             up = listened->serverListens || (listened->listening && listened->holders.empty());
         } else {
-            up = seenSince && time - *seenSince >= kSettleTime;
+            up = seen && time - seenSince >= kSettleTime;
         }
         if (up || time >= deadline) {
             break;

@@ -99,8 +99,11 @@ TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
     EXPECT_EQ(promtoolProblems(metrics), "");
     EXPECT_NE(fileContent(metrics).find("\nzarvo_server_up 0\n"), std::string::npos);
 
+    // The temporary folder lies on the machine's own disk, which may be nearly full: the
+    // checks of a serving server set no free-space limits.
     const pid_t server = serve("ARCHIVE", port);
-    const CtlResult up = program.run({"check", "--prometheus", metrics.string()});
+    const CtlResult up = program.run(
+        {"check", "--disk-warn", "0", "--disk-crit", "0", "--prometheus", metrics.string()});
     EXPECT_EQ(up.exitCode, 0) << up.out << up.err;
     EXPECT_EQ(up.out.rfind("ZARVO OK - " + servedBy(server), 0), 0u) << up.out;
     EXPECT_TRUE(std::regex_search(up.out, std::regex(" \\| .*'echo_time'=0\\.[0-9]+s;1;5;0;5 ")))
@@ -116,7 +119,7 @@ TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
     EXPECT_EQ(veltrona::testing::entries(metrics.parent_path()),
               std::set<std::string>{"zarvo.prom"});
 
-    const CtlResult json = program.run({"check", "--json"});
+    const CtlResult json = program.run({"check", "--disk-warn", "0", "--disk-crit", "0", "--json"});
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(json.out.rfind("{\"status\":\"OK\",\"exitCode\":0,\"process\":{\"status\":\"OK\"", 0),
               0u)
@@ -156,17 +159,19 @@ TEST_F(CtlCheck, AnEchoTheServerRefusesIsCritical) {
 
 TEST_F(CtlCheck, WarnsWhenTheImageFolderHoldsMoreThanFifoMax) {
     writeSettings("FIFOMax = 1\r\n");
+    // Only the folder's size is judged here, not the free space of the machine's disk.
+    const Args check = {"check", "--disk-warn", "0", "--disk-crit", "0"};
     fs::create_directories(images / "patient" / "study");
     writeFile(images / "patient" / "study" / "a.dcm", std::string(kMByteForTest, 'a'));
     const pid_t server = serve("ARCHIVE", port);
-    const CtlResult within = program.run({"check"});
+    const CtlResult within = program.run(check);
     EXPECT_EQ(within.exitCode, 0) << within.out;
     EXPECT_NE(within.out.find("; image folder holds 1.0 MByte of FIFOMax 1 MByte |"),
               std::string::npos)
         << within.out;
 
     writeFile(images / "patient" / "study" / "b.dcm", std::string(kMByteForTest, 'b'));
-    const CtlResult over = program.run({"check"});
+    const CtlResult over = program.run(check);
     EXPECT_EQ(over.exitCode, 1) << over.out;
     EXPECT_EQ(over.out.rfind("ZARVO WARNING - image folder holds 2.0 MByte, more than FIFOMax 1 "
                              "MByte; " +
@@ -175,7 +180,9 @@ TEST_F(CtlCheck, WarnsWhenTheImageFolderHoldsMoreThanFifoMax) {
               0u)
         << over.out;
     EXPECT_NE(over.out.find(" 'image_folder_size'=2097152B;1048576;;0;"), std::string::npos);
-    EXPECT_NE(program.run({"check", "--json"}).out.find("\"folderSize\":{\"status\":\"WARNING\""),
+    Args json = check;
+    json.push_back("--json");
+    EXPECT_NE(program.run(json).out.find("\"folderSize\":{\"status\":\"WARNING\""),
               std::string::npos);
 }
 

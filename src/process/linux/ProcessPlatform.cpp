@@ -126,7 +126,9 @@ bool readExecutable(int procFd, ProcessId id, char (&buffer)[PATH_MAX], std::str
 // read; empty when it cannot be read.
 std::string shortName(int procFd, const char* id) {
     char path[32];
-    std::snprintf(path, sizeof path, "%s/comm", id);
+    if (std::snprintf(path, sizeof path, "%s/comm", id) >= static_cast<int>(sizeof path)) {
+        return {};  // no process identifier is that long
+    }
     const FdGuard file(::openat(procFd, path, O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return {};
