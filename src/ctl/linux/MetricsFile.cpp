@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "config/linux/FileReplacement.h"
+#include "config/file/linux/FileReplacement.h"
 #include "ctl/CtlOutput.h"
 
 namespace veltrona::ctl {

@@ -3,7 +3,7 @@
 
 namespace veltrona::ctl {
 
-int runInForeground(const app::ServerLaunch& launch, const std::optional<std::string>&,
+int runInForeground(const server::ServerLaunch& launch, const std::optional<std::string>&,
                     const std::function<void()>& started) {
     const ServerChild server(launch, ServerChild::Console::Shared);
     started();
