@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "config/WindowsCommandLine.h"
+#include "config/settings/WindowsCommandLine.h"
 
 namespace {
 

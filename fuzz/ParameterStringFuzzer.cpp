@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "config/LaunchCommand.h"
-#include "config/WindowsCommandLine.h"
+#include "config/settings/LaunchCommand.h"
+#include "config/settings/WindowsCommandLine.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "config/ServerSettings.h"
-#include "config/SettingsFile.h"
-#include "config/TextLines.h"
+#include "config/settings/ServerSettings.h"
+#include "config/settings/SettingsFile.h"
+#include "config/text/TextLines.h"
 
 namespace {
 

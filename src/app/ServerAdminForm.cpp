@@ -5,12 +5,14 @@
 #include <utility>
 
 #include "ServerAdminFormDescription.h"
-#include "config/FileAccess.h"
-#include "config/IntegerConversion.h"
-#include "config/PasswordPolicy.h"
-#include "config/SettingsFile.h"
-#include "config/TextEncoding.h"
+#include "config/file/FileAccess.h"
+#include "config/settings/IntegerConversion.h"
+#include "config/settings/PasswordPolicy.h"
+#include "config/settings/SettingsFile.h"
+#include "config/text/TextEncoding.h"
 #include "process/ServerDetection.h"
+#include "server/ServerLaunch.h"
+#include "server/ServerProgram.h"
 #include "ui/FormTranslator.h"
 #include "ui/SecretCompare.h"
 
@@ -62,7 +64,7 @@ void TServerAdminForm::reportError(const std::string& message) {
 void TServerAdminForm::FormCreate() {
     adminPassword_.clear();
     guarded([&] { openTranslation(); });
-    serverExecutableName_ = kServerExecutableName;
+    serverExecutableName_ = server::kServerExecutableName;
     guarded([&] { readSettingsFile(); });
     guarded([&] { applySetupProfile(); });
     guarded([&] { defaultDatabase(); });
@@ -92,7 +94,7 @@ void TServerAdminForm::openTranslation() {
 }
 
 void TServerAdminForm::readSettingsFile() {
-    settingsFile_ = readSettingsDocument(services_.programFolder);
+    settingsFile_ = server::readSettingsDocument(services_.programFolder);
     const config::CodePage& codePage = settingsFile_.codePage;
     const config::ServerSettings& s = settingsFile_.settings;
     const auto show = [&](const char* control, const std::string& bytes) {
@@ -122,7 +124,7 @@ void TServerAdminForm::readSettingsFile() {
 
     // A file that is there but could not be read is said once; the close leaves it alone.
     if (!settingsFile_.unreadable.empty()) {
-        services_.dialogs.showInfo(ui::errorText(unreadableMessage(settingsFile_)));
+        services_.dialogs.showInfo(ui::errorText(server::unreadableMessage(settingsFile_)));
     }
     // Each bad number is reported on its own; the settings around it are already in place.
     for (const config::InvalidInteger& invalid : settingsFile_.invalidIntegers) {
@@ -131,7 +133,7 @@ void TServerAdminForm::readSettingsFile() {
 }
 
 void TServerAdminForm::applySetupProfile() {
-    if (!findSetupProfile(services_.programFolder)) {
+    if (!server::findSetupProfile(services_.programFolder)) {
         return;
     }
     for (const auto& [syntax, button] : kTransferSyntaxButtons) {
@@ -141,7 +143,8 @@ void TServerAdminForm::applySetupProfile() {
 }
 
 void TServerAdminForm::defaultDatabase() {
-    if (const auto database = databaseDefault(view_.text("edDatabase"), view_.text("Edit3"))) {
+    if (const auto database =
+            server::databaseDefault(view_.text("edDatabase"), view_.text("Edit3"))) {
         view_.setText("edDatabase", *database);
     }
 }
@@ -215,8 +218,8 @@ void TServerAdminForm::Button2Click() {
     }
     bool launched = false;
     try {
-        const ServerLaunch launch = makeServerLaunch(shownSettings(), view_.isChecked("CheckBox1"),
-                                                     services_.programFolder);
+        const server::ServerLaunch launch = server::makeServerLaunch(
+            shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
         services_.processes.launch(launch.program, launch.parameters, launch.shown);
         launched = true;
     } catch (const std::exception&) {
@@ -281,10 +284,11 @@ bool TServerAdminForm::FormClose() {
     }
     return guarded([&] {
         config::ServerSettings s =
-            convertTexts(shownSettings(), config::CodePage::utf8(), settingsFile_.codePage);
+            server::convertTexts(shownSettings(), config::CodePage::utf8(), settingsFile_.codePage);
         s.adminPassword = adminPassword_;
-        const config::FileLock lock(settingsWritePath(settingsFile_, services_.programFolder));
-        writeSettingsDocument(settingsFile_, s, services_.programFolder, lock);
+        const config::FileLock lock(
+            server::settingsWritePath(settingsFile_, services_.programFolder));
+        server::writeSettingsDocument(settingsFile_, s, services_.programFolder, lock);
     });
 }
 

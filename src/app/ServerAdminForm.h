@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "Clock.h"
-#include "ServerControl.h"
 #include "TimeFormat.h"
-#include "config/ServerSettings.h"
+#include "config/settings/ServerSettings.h"
 #include "process/ProcessPlatform.h"
+#include "server/SettingsDocument.h"
 #include "ui/FormView.h"
 #include "ui/TranslationFile.h"
 #include "ui/UserDialogs.h"
@@ -29,7 +29,7 @@ struct FormServices {
 // The administration window's behaviour, whatever toolkit shows it: settings in its
 // controls, start and stop buttons, and the status log fed by a once-a-second poll of the
 // server's process. A window builds its controls from serverAdminFormSpec(), which also
-// names the handler each event runs; ServerAdminWindow routes the window's events here.
+// names the handler each event runs; AdminProgram routes the window's events here.
 class TServerAdminForm {
   public:
     static constexpr int kCatalogueSize = 9;
@@ -93,7 +93,7 @@ class TServerAdminForm {
     bool serverRunning_ = false;
     std::optional<ui::TranslationFile> translationFile_;
 
-    SettingsDocument settingsFile_;  // where the settings came from, and their code page
+    server::SettingsDocument settingsFile_;  // where the settings came from, and their code page
     TimeFormat timeFormat_;
     bool endRequested_ = false;
 };

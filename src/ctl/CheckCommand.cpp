@@ -8,8 +8,8 @@
 #include "FolderWalk.h"
 #include "MetricsFile.h"
 #include "ProcessSnapshot.h"
-#include "WindowSettings.h"
-#include "config/CodePage.h"
+#include "ShownSettings.h"
+#include "config/text/CodePage.h"
 
 namespace veltrona::ctl {
 
@@ -43,7 +43,7 @@ FolderState folderState(const fs::path& folder, std::string& error) {
 HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const Clock::time_point deadline = Clock::now() + limits.timeout;
     dicom::useCommandDictionaryOnly();  // the echo is all the DICOM this process does
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     HealthFigures figures;
     figures.fifoMaxMByte = settings.shown.fifoMax;
     figures.calledAeTitle = settings.shown.aeTitle;

@@ -12,7 +12,7 @@
 #include "StartCommand.h"
 #include "StatusCommand.h"
 #include "StopCommand.h"
-#include "config/FileAccess.h"
+#include "config/file/FileAccess.h"
 #include "process/ProgramFolder.h"
 
 namespace veltrona::ctl {

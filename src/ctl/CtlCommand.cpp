@@ -4,6 +4,8 @@
 #include <cmath>
 #include <set>
 
+#include "server/ServerProgram.h"
+
 namespace veltrona::ctl {
 
 namespace {
@@ -261,9 +263,12 @@ std::string usageText() {
 }
 
 std::string helpText() {
+    const std::string server = server::kServerExecutableName;
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND [OPTIONS]\n"
            "\n"
-           "Controls the Zarvo DICOM storage server (ZarvoServer.exe) of a program folder, as\n"
+           "Controls the Zarvo DICOM storage server (" +
+           server +
+           ") of a program folder, as\n"
            "the window VeltronaAdmin does. The program folder is the folder of VeltronaCtl\n"
            "itself, or DIR with --folder. --json answers with one JSON object.\n"
            "\n"
@@ -277,7 +282,9 @@ std::string helpText() {
            "                             with --wait, wait until it listens on the Port of\n"
            "                             Server.INI and fail if it does not in time (where\n"
            "                             Port is no port number: until it keeps running)\n"
-           "  stop [--wait SECONDS]      end the folder's ZarvoServer.exe; exit 4 as status\n"
+           "  stop [--wait SECONDS]      end the folder's " +
+           server +
+           "; exit 4 as status\n"
            "                             when none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
            "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"

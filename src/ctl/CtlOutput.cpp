@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "config/CodePage.h"
-#include "config/TextEncoding.h"
+#include "config/text/CodePage.h"
+#include "config/text/TextEncoding.h"
 
 namespace veltrona::ctl {
 

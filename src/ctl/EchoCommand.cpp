@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "WindowSettings.h"
-#include "config/CodePage.h"
+#include "ShownSettings.h"
+#include "config/text/CodePage.h"
 #include "dicom/DicomEcho.h"
 
 namespace veltrona::ctl {
@@ -50,7 +50,7 @@ std::string echoOutcome(const dicom::EchoResult& result) {
 }
 
 int runEcho(const CtlContext& context, const EchoTarget& target) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     const config::CodePage system = config::CodePage::system();
     const std::string host = target.host.value_or("127.0.0.1");
     const std::string calledAeTitle =

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ServerControl.h"
+#include "server/ServerLaunch.h"
 #include "process/ProcessPlatform.h"
 
 namespace veltrona::ctl {
@@ -24,7 +24,7 @@ namespace veltrona::ctl {
 // On Windows, where `account` is never set, the server is started hidden, sharing this
 // console, in a job object that ends it should this process end first; its exit status is
 // returned. Throws process::LaunchError when the server cannot be started.
-int runInForeground(const app::ServerLaunch& launch,
+int runInForeground(const server::ServerLaunch& launch,
                     const std::optional<process::LaunchAccount>& account,
                     const std::function<void()>& started);
 

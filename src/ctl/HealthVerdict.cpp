@@ -6,6 +6,7 @@
 
 #include "EchoCommand.h"
 #include "ProcessSnapshot.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -84,7 +85,9 @@ std::string serverProcessesText(const std::vector<process::ProcessEntry>& server
 std::string elsewhereNote(const HealthFigures& figures) {
     std::string note;
     for (const process::ProcessEntry& other : figures.elsewhere) {
-        note += (note.empty() ? "; ZarvoServer.exe elsewhere: " : ", ") + elsewhereText(other);
+        note += (note.empty() ? "; " + std::string(server::kServerExecutableName) + " elsewhere: "
+                              : std::string(", ")) +
+                elsewhereText(other);
     }
     return jsonText(note);
 }
@@ -92,14 +95,16 @@ std::string elsewhereNote(const HealthFigures& figures) {
 HealthItem processItem(const HealthFigures& figures) {
     if (!figures.servers.empty()) {
         return {"process", Health::Ok,
-                "ZarvoServer.exe runs (" + serverProcessesText(figures.servers) + ")" +
-                    elsewhereNote(figures)};
+                std::string(server::kServerExecutableName) + " runs (" +
+                    serverProcessesText(figures.servers) + ")" + elsewhereNote(figures)};
     }
     if (figures.uninspected > 0) {
         return {"process", Health::Unknown,
                 unseenServerText(figures.uninspected) + elsewhereNote(figures)};
     }
-    return {"process", Health::Critical, "ZarvoServer.exe is not running" + elsewhereNote(figures)};
+    return {
+        "process", Health::Critical,
+        std::string(server::kServerExecutableName) + " is not running" + elsewhereNote(figures)};
 }
 
 HealthItem portItem(const HealthFigures& figures) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "WindowSettings.h"
+#include "ShownSettings.h"
 #include "process/PortTable.h"
 
 namespace veltrona::ctl {

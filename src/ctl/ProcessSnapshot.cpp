@@ -2,8 +2,8 @@
 
 #include "CtlOutput.h"
 #include "ServerAccount.h"
-#include "app/ServerControl.h"
 #include "process/ServerDetection.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -44,7 +44,7 @@ ProcessSnapshot::ProcessSnapshot(process::ProcessPlatform& platform, const fs::p
     const auto named = [&](const ProcessEntry& entry) {
         return process::equalsIgnoringAsciiCase(
             process::fileNamePart(entry.executable, syntax_, leadBytes),
-            app::kServerExecutableName);
+            server::kServerExecutableName);
     };
     // Where the server runs as an account of its own, the folder's program run by any other
     // user (anyone may start it) is that user's, not the server.
@@ -89,7 +89,8 @@ std::optional<ProcessEntry> ProcessSnapshot::find(process::ProcessId id) const {
 }
 
 std::string unseenServerText(std::size_t uninspected) {
-    return "ZarvoServer.exe was not found, but " + std::to_string(uninspected) +
+    return std::string(server::kServerExecutableName) + " was not found, but " +
+           std::to_string(uninspected) +
            (uninspected == 1 ? " process that may be it" : " processes that may be it") +
            " could not be inspected (insufficient privilege)";
 }

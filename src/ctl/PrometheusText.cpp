@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "HealthVerdict.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -64,7 +65,8 @@ std::string prometheusText(const HealthFigures& figures, const HealthVerdict& ve
                   items);
 
     const bool unseen = figures.servers.empty() && figures.uninspected > 0;
-    metrics.gauge("zarvo_server_up", "Whether ZarvoServer.exe runs.",
+    metrics.gauge("zarvo_server_up",
+                  "Whether " + std::string(server::kServerExecutableName) + " runs.",
                   flag(unseen ? std::nullopt : std::optional<bool>(!figures.servers.empty())));
     metrics.gauge(
         "zarvo_server_listening", "Whether the server listens on the port of Server.INI.",

@@ -4,15 +4,16 @@
 
 #include "ForegroundRun.h"
 #include "ServerAccount.h"
+#include "ShownSettings.h"
 #include "StartCommand.h"
 #include "StartLock.h"
-#include "WindowSettings.h"
 #include "process/ProcessPlatform.h"
+#include "server/ServerLaunch.h"
 
 namespace veltrona::ctl {
 
 int runRun(const CtlContext& context) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     std::optional<StartLock> lock;
     try {
         lock.emplace(context.programFolder);
@@ -22,8 +23,8 @@ int runRun(const CtlContext& context) {
     if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
         return *refused;
     }
-    const app::ServerLaunch launch =
-        app::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
+    const server::ServerLaunch launch =
+        server::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
     // What was said so far must be out before the server takes over the streams.
     context.out.flush();
     context.err.flush();

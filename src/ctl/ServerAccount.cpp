@@ -1,6 +1,6 @@
 #include "ServerAccount.h"
 
-#include "WindowSettings.h"
+#include "ShownSettings.h"
 
 namespace veltrona::ctl {
 

@@ -4,8 +4,9 @@
 #include <iostream>
 #include <utility>
 
+#include "ShownSettings.h"
 #include "StartLock.h"
-#include "WindowSettings.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -64,7 +65,7 @@ bool holds(const fs::path& outer, const fs::path& inner) {
 // The image and database folders the service's account may write: never one that holds
 // the programs, which that account would then be able to change.
 std::vector<fs::path> writableFolders(const CtlContext& context) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     std::vector<fs::path> folders;
     for (const auto& [name, shown] : {std::pair{"image folder -od", settings.shown.imageFolder},
                                       std::pair{"database folder -db", settings.shown.database}}) {
@@ -89,8 +90,8 @@ std::vector<fs::path> writableFolders(const CtlContext& context) {
 // administrators may change, with who may: they could make the service run what they like.
 std::optional<std::pair<fs::path, std::vector<std::string>>> changeableProgram(
     const fs::path& program, const fs::path& programFolder) {
-    for (const fs::path& path :
-         {program.parent_path() / "", program, programFolder, programFolder / "ZarvoServer.exe"}) {
+    for (const fs::path& path : {program.parent_path() / "", program, programFolder,
+                                 programFolder / server::kServerExecutableName}) {
         std::error_code missing;
         if (!fs::exists(path, missing)) {
             continue;  // a server that is not there yet is judged by its folder
@@ -185,8 +186,8 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     }
     context.out << "Service ZarvoServer installed, started "
                 << (request.automaticStart ? "at boot" : "by hand") << ": " << messagePath(program)
-                << " runs " << messagePath(context.programFolder / "ZarvoServer.exe") << " as "
-                << account << "\n";
+                << " runs " << messagePath(context.programFolder / server::kServerExecutableName)
+                << " as " << account << "\n";
     grantServiceAccess(account, writable, context.programFolder);
     context.out << account << " may change files in "
                 << (writable.empty() ? std::string("no folder") : listed(writable))

@@ -4,13 +4,14 @@
 #include <cstdio>
 
 #include "ProcessSnapshot.h"
-#include "WindowSettings.h"
-#include "config/AsciiCase.h"
-#include "config/FileAccess.h"
-#include "config/IntegerConversion.h"
-#include "config/PasswordPolicy.h"
-#include "config/SettingsSchema.h"
-#include "config/TextEncoding.h"
+#include "ShownSettings.h"
+#include "config/file/FileAccess.h"
+#include "config/settings/IntegerConversion.h"
+#include "config/settings/PasswordPolicy.h"
+#include "config/settings/SettingsSchema.h"
+#include "config/text/AsciiCase.h"
+#include "config/text/TextEncoding.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -239,7 +240,7 @@ std::string withoutControls(std::string_view text) {
 
 // A line the window reports as no integer keeps its spin edit at 0, so a write would
 // turn it into 0: that happens only when the command sets the value itself.
-void refuseToZeroInvalidIntegers(const WindowSettings& settings,
+void refuseToZeroInvalidIntegers(const ShownSettings& settings,
                                  const std::vector<const Setting*>& set) {
     for (const config::InvalidInteger& invalid : settings.document.invalidIntegers) {
         const bool replaced = std::any_of(set.begin(), set.end(), [&](const Setting* setting) {
@@ -257,7 +258,7 @@ void refuseToZeroInvalidIntegers(const WindowSettings& settings,
 
 int setUnderLock(const CtlContext& context, const std::vector<std::string>& assignments,
                  const config::FileLock& lock) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     ServerSettings changed = settings.shown;
     try {
         std::vector<const Setting*> set;
@@ -282,10 +283,10 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
 
     // What the window's close writes: the shown texts back in the file's code page.
     const ServerSettings written =
-        app::convertTexts(changed, CodePage::utf8(), settings.document.codePage);
+        server::convertTexts(changed, CodePage::utf8(), settings.document.codePage);
     const std::filesystem::path path =
-        app::settingsWritePath(settings.document, context.programFolder);
-    app::writeSettingsDocument(settings.document, written, context.programFolder, lock);
+        server::settingsWritePath(settings.document, context.programFolder);
+    server::writeSettingsDocument(settings.document, written, context.programFolder, lock);
 
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {
@@ -293,7 +294,8 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
                     << "); it writes its own values to Server.INI when it closes\n";
     }
     if (snapshot.serverRunning()) {
-        context.err << "note: ZarvoServer.exe is running; all changes require a restart of the "
+        context.err << "note: " << server::kServerExecutableName
+                    << " is running; all changes require a restart of the "
                        "server\n";
     }
     if (context.json) {
@@ -311,7 +313,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
 }  // namespace
 
 int runSettings(const CtlContext& context) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     if (context.json) {
         const auto& path = settings.document.path;
         JsonObject json;
@@ -335,7 +337,7 @@ int runSettings(const CtlContext& context) {
 int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
     try {
         // From the reading of the file to the write, no other writer comes between.
-        const config::FileLock lock = app::lockSettingsFile(context.programFolder);
+        const config::FileLock lock = server::lockSettingsFile(context.programFolder);
         return setUnderLock(context, assignments, lock);
     } catch (const config::FileError& error) {
         context.err << messageText(error.what()) << ".\n";  // as the window's box shows it

@@ -7,9 +7,11 @@
 #include "CtlPlatform.h"
 #include "PortCheck.h"
 #include "ServerAccount.h"
+#include "ShownSettings.h"
 #include "StartLock.h"
-#include "WindowSettings.h"
-#include "config/CodePage.h"
+#include "config/text/CodePage.h"
+#include "server/ServerLaunch.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -39,7 +41,7 @@ std::string processIds(const std::vector<ProcessEntry>& servers) {
 }  // namespace
 
 std::string startFailure(const std::exception& error) {
-    return std::string("ZarvoServer.exe could not be started: ") + error.what();
+    return std::string(server::kServerExecutableName) + " could not be started: " + error.what();
 }
 
 int refuseStart(const CtlContext& context, const std::string& message, const JsonObject& details) {
@@ -55,15 +57,17 @@ int refuseStart(const CtlContext& context, const std::string& message, const Jso
     return kFailure;
 }
 
-std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings) {
+std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSettings& settings) {
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     for (const ProcessEntry& other : snapshot.elsewhere()) {
-        context.err << "note: ZarvoServer.exe runs elsewhere and is left alone: "
-                    << elsewhereText(other) << "\n";
+        context.err << "note: " << server::kServerExecutableName
+                    << " runs elsewhere and is left alone: " << elsewhereText(other) << "\n";
     }
     if (snapshot.serverRunning()) {
         const std::vector<ProcessEntry>& servers = snapshot.servers();
-        return refuseStart(context, "ZarvoServer.exe is already running: " + describe(servers),
+        return refuseStart(context,
+                           std::string(server::kServerExecutableName) +
+                               " is already running: " + describe(servers),
                            JsonObject().array("processes", processesJson(servers)));
     }
     const PortCheck port = checkPort(settings.shown.port, snapshot, {});
@@ -81,7 +85,7 @@ std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSet
 
 int runStart(const CtlContext& context, bool verbose,
              std::optional<std::chrono::milliseconds> wait) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     std::optional<StartLock> lock;
     try {
         lock.emplace(context.programFolder);
@@ -92,8 +96,8 @@ int runStart(const CtlContext& context, bool verbose,
         return *refused;
     }
 
-    const app::ServerLaunch launch =
-        app::makeServerLaunch(settings.shown, verbose, context.programFolder);
+    const server::ServerLaunch launch =
+        server::makeServerLaunch(settings.shown, verbose, context.programFolder);
     std::optional<LaunchWatch> watch;
     if (wait) {
         watch.emplace();
@@ -113,12 +117,13 @@ int runStart(const CtlContext& context, bool verbose,
     lock->release();
     JsonObject json = JsonObject()
                           .boolean("started", true)
-                          .text("program", jsonText(app::systemPathText(launch.program)))
+                          .text("program", jsonText(server::systemPathText(launch.program)))
                           .text("parameters", jsonText(launch.parameters))
                           .boolean("shown", launch.shown);
     if (!context.json) {
-        context.out << "ZarvoServer.exe started: " << app::systemPathText(launch.program)
-                    << launch.parameters << "\n";
+        context.out << server::kServerExecutableName
+                    << " started: " << server::systemPathText(launch.program) << launch.parameters
+                    << "\n";
     }
     if (!wait) {
         if (context.json) {
@@ -185,14 +190,15 @@ int runStart(const CtlContext& context, bool verbose,
     if (up) {
         if (!context.json) {
             for (const ProcessEntry& server : servers) {
-                context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
+                context.out << server::kServerExecutableName << " is running: " << describe(server)
+                            << "\n";
             }
             if (listened) {
                 context.out << "The server listens on port " << *listened->number << "\n";
             }
         }
     } else if (!servers.empty() && listened) {
-        message = "ZarvoServer.exe runs (" + processIds(servers) +
+        message = std::string(server::kServerExecutableName) + " runs (" + processIds(servers) +
                   ") but does not listen on port " + std::to_string(*listened->number) + " after " +
                   seconds(*wait);
         if (listened->listening) {
@@ -202,10 +208,11 @@ int runStart(const CtlContext& context, bool verbose,
                                                  : describe(listened->holders));
         }
     } else if (ended) {
-        message = "ZarvoServer.exe exited at once with " + *ended;
+        message = std::string(server::kServerExecutableName) + " exited at once with " + *ended;
         json.text("exited", jsonText(*ended));
     } else {
-        message = "ZarvoServer.exe did not come up within " + seconds(*wait);
+        message = std::string(server::kServerExecutableName) + " did not come up within " +
+                  seconds(*wait);
     }
     if (!message.empty()) {
         context.err << message << "\n";

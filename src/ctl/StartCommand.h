@@ -6,7 +6,7 @@
 #include <string>
 
 #include "CtlOutput.h"
-#include "WindowSettings.h"
+#include "ShownSettings.h"
 
 namespace veltrona::ctl {
 
@@ -23,7 +23,7 @@ int runStart(const CtlContext& context, bool verbose,
 // What every launch of VeltronaCtl checks first: refuses (kFailure, the reason said) when
 // the server runs already or another program holds the configured port; nothing when the
 // server may be started.
-std::optional<int> refuseWhileServing(const CtlContext& context, const WindowSettings& settings);
+std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSettings& settings);
 
 // Says why nothing was started: the message on the error stream, and with --json an object
 // ({"started":false,"error":...} and `details`) on the output stream. Returns kFailure.

@@ -3,8 +3,9 @@
 #include <cstdint>
 
 #include "PortCheck.h"
-#include "WindowSettings.h"
-#include "config/CodePage.h"
+#include "ShownSettings.h"
+#include "config/text/CodePage.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -36,7 +37,7 @@ std::string portLine(const PortCheck& check, bool running) {
 }  // namespace
 
 int runStatus(const CtlContext& context) {
-    const WindowSettings settings = readWindowSettings(context);
+    const ShownSettings settings = readShownSettings(context);
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     const bool running = snapshot.serverRunning();
     const bool unseen = snapshot.serverMayRunUnseen();
@@ -58,13 +59,15 @@ int runStatus(const CtlContext& context) {
         if (unseen) {
             context.out << unseenServerText(snapshot.uninspected()) << "\n";
         } else if (!running) {
-            context.out << "ZarvoServer.exe is not running\n";
+            context.out << server::kServerExecutableName << " is not running\n";
         }
         for (const ProcessEntry& server : servers) {
-            context.out << "ZarvoServer.exe is running: " << describe(server) << "\n";
+            context.out << server::kServerExecutableName << " is running: " << describe(server)
+                        << "\n";
         }
         for (const ProcessEntry& other : snapshot.elsewhere()) {
-            context.out << "ZarvoServer.exe runs elsewhere: " << elsewhereText(other) << "\n";
+            context.out << server::kServerExecutableName
+                        << " runs elsewhere: " << elsewhereText(other) << "\n";
         }
         context.out << portLine(port, running) << "\n";
     }

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "ProcessSnapshot.h"
-#include "app/ServerControl.h"
 #include "process/ServerDetection.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -32,7 +32,8 @@ bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>&
 int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
     const ProcessSnapshot before(context.processes, context.programFolder);
     for (const ProcessEntry& other : before.elsewhere()) {
-        context.err << "Left alone, ZarvoServer.exe elsewhere: " << elsewhereText(other) << "\n";
+        context.err << "Left alone, " << server::kServerExecutableName
+                    << " elsewhere: " << elsewhereText(other) << "\n";
     }
     if (!before.serverRunning()) {
         const bool unseen = before.serverMayRunUnseen();
@@ -50,7 +51,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                                .str()
                         << "\n";
         } else if (!unseen) {
-            context.out << "ZarvoServer.exe is not running\n";
+            context.out << server::kServerExecutableName << " is not running\n";
         }
         return unseen ? kNoPrivilege : kSuccess;
     }
@@ -61,7 +62,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
     std::vector<ProcessEntry> ended;
     std::vector<ProcessEntry> refused;
     for (const ProcessEntry& entry : before.servers()) {
-        if (process::fileNamePart(entry.executable, syntax) != app::kServerExecutableName) {
+        if (process::fileNamePart(entry.executable, syntax) != server::kServerExecutableName) {
             continue;
         }
         const TerminateResult result = context.processes.terminate(entry);
@@ -93,8 +94,8 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
 
     for (const ProcessEntry& entry : left) {
         const bool caseVariant =
-            process::fileNamePart(entry.executable, syntax) != app::kServerExecutableName;
-        context.err << "ZarvoServer.exe is still running: " << describe(entry)
+            process::fileNamePart(entry.executable, syntax) != server::kServerExecutableName;
+        context.err << server::kServerExecutableName << " is still running: " << describe(entry)
                     << (caseVariant ? "; its file name differs in letter case, and the window "
                                       "does not stop such a process either"
                                     : "")
@@ -110,7 +111,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                            .str()
                     << "\n";
     } else if (left.empty()) {
-        context.out << "ZarvoServer.exe is no longer running\n";
+        context.out << server::kServerExecutableName << " is no longer running\n";
     }
     return left.empty() ? kSuccess : kFailure;
 }

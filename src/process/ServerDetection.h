@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "ProcessPlatform.h"
-#include "config/AsciiCase.h"
+#include "config/text/AsciiCase.h"
 
 namespace veltrona::process {
 

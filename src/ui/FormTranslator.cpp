@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/AsciiCase.h"
+#include "config/text/AsciiCase.h"
 
 namespace veltrona::ui {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "config/AsciiCase.h"
+#include "config/text/AsciiCase.h"
 
 namespace veltrona::ui {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "config/TextEncoding.h"
+#include "config/text/TextEncoding.h"
 #include "ui/FormBinder.h"
 #include "ui/FormDescription.h"
 #include "ui/FormWindow.h"

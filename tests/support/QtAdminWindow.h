@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <utility>
 
+#include "app/AdminProgram.h"
 #include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 #include "ui/qt/QtFormWindow.h"
 
 namespace veltrona::app {
@@ -20,7 +20,7 @@ class QtAdminWindow : public ui::QtFormWindow {
     QTimer* pollingTimer() const { return timer("Timer1"); }
 
   private:
-    ServerAdminWindow admin_;
+    AdminProgram admin_;
 };
 
 }  // namespace veltrona::app

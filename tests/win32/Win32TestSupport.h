@@ -15,9 +15,9 @@
 #include "FormDoubles.h"
 #include "NativeFormWindow.h"
 #include "WindowsTestSupport.h"
+#include "app/AdminProgram.h"
 #include "app/Clock.h"
 #include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 #include "process/windows/WindowsProcessPlatform.h"
 #include "ui/PromptGeometry.h"
 #include "ui/UserDialogs.h"
@@ -39,7 +39,7 @@ class NativeAdminWindow {
 
   private:
     ui::NativeFormWindow window_;
-    app::ServerAdminWindow admin_;
+    app::AdminProgram admin_;
 };
 
 // The administration window over a program folder of its own, the real processes and

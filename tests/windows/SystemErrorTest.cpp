@@ -1,5 +1,5 @@
 // The system's error texts as the tool shows them.
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
 
 #include <gtest/gtest.h>
 

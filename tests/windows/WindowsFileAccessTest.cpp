@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "WindowsTestSupport.h"
-#include "config/FileAccess.h"
+#include "config/file/FileAccess.h"
 
 namespace veltrona::config {
 namespace {

@@ -3,8 +3,8 @@
 #include <QIcon>
 #include <memory>
 
+#include "app/AdminProgram.h"
 #include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 #include "process/ProcessPlatform.h"
 #include "process/ProgramFolder.h"
 #include "ui/qt/QtFormWindow.h"
@@ -33,8 +33,7 @@ int main(int argc, char* argv[]) {
             process::createProcessPlatform();
         const app::SystemClock clock;
         ui::QtFormWindow window(app::serverAdminFormSpec());
-        return app::runServerAdminWindow(
-            window,
-            {*processes, dialogs, clock, app::readLocaleTimeFormat, process::programFolder()});
+        return app::runAdminProgram(window, {*processes, dialogs, clock, app::readLocaleTimeFormat,
+                                             process::programFolder()});
     });
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/TimeFormat.h"
-#include "config/windows/WideText.h"
+#include "config/text/windows/WideText.h"
 
 namespace veltrona::app {
 

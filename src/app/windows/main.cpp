@@ -1,8 +1,8 @@
 // Veltrona Administration on Windows: the window that runs the storage server beside it.
 #include <windows.h>
 
+#include "app/AdminProgram.h"
 #include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 #include "process/ProgramFolder.h"
 #include "process/windows/WindowsProcessPlatform.h"
 #include "ui/win32/ApplicationWindow.h"
@@ -22,8 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // The window owns every dialog and every window the server's launch opens.
         dialogs.setOwner(window.handle());
         processes.setOwnerWindow(window.handle());
-        return app::runServerAdminWindow(
-            window,
-            {processes, dialogs, clock, app::readLocaleTimeFormat, process::programFolder()});
+        return app::runAdminProgram(window, {processes, dialogs, clock, app::readLocaleTimeFormat,
+                                             process::programFolder()});
     });
 }

@@ -14,8 +14,8 @@
 #include <system_error>
 #include <vector>
 
-#include "config/WindowsCommandLine.h"
-#include "config/linux/FileTarget.h"
+#include "config/file/linux/FileTarget.h"
+#include "config/settings/WindowsCommandLine.h"
 #include "ctl/ForegroundRun.h"
 #include "process/ProcessPlatform.h"
 #include "process/linux/AccountSwitch.h"
@@ -78,7 +78,7 @@ bool announcesStop(const siginfo_t& info, pid_t server) {
 
 }  // namespace
 
-int runInForeground(const app::ServerLaunch& launch,
+int runInForeground(const server::ServerLaunch& launch,
                     const std::optional<process::LaunchAccount>& account,
                     const std::function<void()>& started) {
     // Everything the child needs is built before the fork.

@@ -1,5 +1,5 @@
 // The metrics file on Linux, along the settings layer's walk and with its writer of new
-// files (config/linux/FileTarget.cpp, FileReplacement.cpp).
+// files (config/file/linux/FileTarget.cpp, FileReplacement.cpp).
 #include "ctl/MetricsFile.h"
 
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "config/linux/FileReplacement.h"
+#include "config/file/linux/FileReplacement.h"
 #include "ctl/CtlOutput.h"
 
 namespace veltrona::ctl {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/ServerControl.h"
-#include "config/linux/FileTarget.h"
+#include "config/file/linux/FileTarget.h"
 #include "ctl/StartLock.h"
+#include "server/SettingsDocument.h"
 
 namespace veltrona::ctl {
 
@@ -26,7 +26,7 @@ StartLockError failure(const std::filesystem::path& file, const std::string& why
 
 StartLock::StartLock(const std::filesystem::path& programFolder, std::chrono::milliseconds wait) {
     using config::detail::describe;
-    const std::filesystem::path settings = app::settingsWritePath(programFolder);
+    const std::filesystem::path settings = server::settingsWritePath(programFolder);
     config::detail::Location at;
     try {
         // The way to the settings' folder as the settings layer walks it: a link or folder

@@ -3,7 +3,7 @@
 
 namespace veltrona::ctl {
 
-int runInForeground(const app::ServerLaunch& launch, const std::optional<process::LaunchAccount>&,
+int runInForeground(const server::ServerLaunch& launch, const std::optional<process::LaunchAccount>&,
                     const std::function<void()>& started) {
     const ServerChild server(launch, ServerChild::Console::Shared);
     started();

@@ -8,7 +8,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
 #include "ctl/CtlOutput.h"
 
 namespace veltrona::ctl {

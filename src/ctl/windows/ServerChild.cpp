@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/windows/WideText.h"
+#include "config/text/windows/WideText.h"
 #include "process/ProcessPlatform.h"
 
 namespace veltrona::ctl {
@@ -10,13 +10,13 @@ namespace veltrona::ctl {
 namespace {
 
 [[noreturn]] void refuse(const std::filesystem::path& program, const char* step) {
-    throw process::LaunchError(app::systemPathText(program) + ": " + step + ": " +
+    throw process::LaunchError(server::systemPathText(program) + ": " + step + ": " +
                                config::systemMessage(GetLastError()));
 }
 
 }  // namespace
 
-ServerChild::ServerChild(const app::ServerLaunch& launch, Console console)
+ServerChild::ServerChild(const server::ServerLaunch& launch, Console console)
     : job_(CreateJobObjectW(nullptr, nullptr)) {
     if (!job_.valid()) {
         refuse(launch.program, "CreateJobObject");

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "app/ServerControl.h"
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
+#include "server/ServerLaunch.h"
 
 namespace veltrona::ctl {
 
@@ -18,7 +18,7 @@ class ServerChild {
     enum class Console { Shared, None };
 
     // Throws process::LaunchError with the system's reason.
-    ServerChild(const app::ServerLaunch& launch, Console console);
+    ServerChild(const server::ServerLaunch& launch, Console console);
     ServerChild(const ServerChild&) = delete;
     ServerChild& operator=(const ServerChild&) = delete;
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
 #include "ctl/ProgramFolderAcl.h"
 #include "ctl/ServiceCommand.h"
 

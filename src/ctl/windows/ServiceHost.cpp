@@ -12,9 +12,11 @@
 #include "ctl/ProcessSnapshot.h"
 #include "ctl/RestartBackoff.h"
 #include "ctl/ServiceCommand.h"
+#include "ctl/ShownSettings.h"
 #include "ctl/StartLock.h"
-#include "ctl/WindowSettings.h"
 #include "ctl/windows/ServerChild.h"
+#include "server/ServerLaunch.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -115,28 +117,29 @@ DWORD supervise() {
             const ProcessSnapshot snapshot(context.processes, context.programFolder);
             if (snapshot.serverRunning()) {
                 logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
-                         "ZarvoServer.exe is already running: " + describe(snapshot.servers()) +
-                             "; the service stops");
+                         std::string(server::kServerExecutableName) + " is already running: " +
+                             describe(snapshot.servers()) + "; the service stops");
                 return 1;
             }
             for (const process::ProcessEntry& other : snapshot.elsewhere()) {
-                leftAlone += "; left alone, ZarvoServer.exe elsewhere: " + elsewhereText(other);
+                leftAlone += "; left alone, " + std::string(server::kServerExecutableName) +
+                             " elsewhere: " + elsewhereText(other);
             }
-            const WindowSettings settings = readWindowSettings(context);
-            const app::ServerLaunch launch =
-                app::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
-            commandLine = "\"" + app::systemPathText(launch.program) + "\"" + launch.parameters;
+            const ShownSettings settings = readShownSettings(context);
+            const server::ServerLaunch launch =
+                server::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
+            commandLine = "\"" + server::systemPathText(launch.program) + "\"" + launch.parameters;
             server.emplace(launch, ServerChild::Console::None);
         } catch (const std::exception& error) {
             logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
-                     std::string("ZarvoServer.exe could not be started: ") + error.what() +
-                         "; the service stops");
+                     std::string(server::kServerExecutableName) +
+                         " could not be started: " + error.what() + "; the service stops");
             return 1;
         }
         const DWORD id = server->id();
         logEvent(EVENTLOG_INFORMATION_TYPE, kEventStarted,
-                 "ZarvoServer.exe started (process " + std::to_string(id) + "): " + commandLine +
-                     leftAlone);
+                 std::string(server::kServerExecutableName) + " started (process " +
+                     std::to_string(id) + "): " + commandLine + leftAlone);
         if (!running) {
             report(SERVICE_RUNNING);
             running = true;
@@ -147,29 +150,32 @@ DWORD supervise() {
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
             server->end(kServerEndWait);
             logEvent(EVENTLOG_INFORMATION_TYPE, kEventStopped,
-                     "ZarvoServer.exe (process " + std::to_string(id) +
-                         ") ended by the service's stop with " + exitStatus(server->exitCode()));
+                     std::string(server::kServerExecutableName) + " (process " +
+                         std::to_string(id) + ") ended by the service's stop with " +
+                         exitStatus(server->exitCode()));
             return 0;
         }
         const DWORD status = server->exitCode();
         server.reset();  // the job goes, and with it anything the server left behind
         if (RestartBackoff::isStop(status)) {
             logEvent(EVENTLOG_INFORMATION_TYPE, kEventStopped,
-                     "ZarvoServer.exe (process " + std::to_string(id) + ") ended with " +
-                         exitStatus(status) + ", a stop from outside: the service stops");
+                     std::string(server::kServerExecutableName) + " (process " +
+                         std::to_string(id) + ") ended with " + exitStatus(status) +
+                         ", a stop from outside: the service stops");
             return 0;
         }
         const auto uptime = Clock::now() - started;
         const std::chrono::milliseconds delay = backoff.afterCrash(uptime);
         logEvent(EVENTLOG_WARNING_TYPE, kEventCrashed,
-                 "ZarvoServer.exe (process " + std::to_string(id) + ") crashed with " +
-                     exitStatus(status) + " after " +
+                 std::string(server::kServerExecutableName) + " (process " + std::to_string(id) +
+                     ") crashed with " + exitStatus(status) + " after " +
                      seconds(std::chrono::duration_cast<std::chrono::milliseconds>(uptime)) +
                      "; it is started again in " + seconds(delay));
         if (WaitForSingleObject(host.stopRequested, static_cast<DWORD>(delay.count())) ==
             WAIT_OBJECT_0) {
             logEvent(EVENTLOG_INFORMATION_TYPE, kEventStopped,
-                     "The service was stopped while ZarvoServer.exe waited for its restart");
+                     "The service was stopped while " + std::string(server::kServerExecutableName) +
+                         " waited for its restart");
             return 0;
         }
     }

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
+#include "config/text/windows/WideText.h"
 #include "ctl/ServiceCommand.h"
 #include "ctl/windows/ServiceAccount.h"
+#include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
 
@@ -137,9 +139,10 @@ std::string installService(const std::wstring& commandLine, bool automaticStart,
     }
     SC_HANDLE service = registered;
     SERVICE_DESCRIPTIONW description{};
-    std::wstring text =
-        L"Runs the DICOM storage server ZarvoServer.exe with the settings of Server.INI, as "
-        L"Veltrona Administration starts it, and starts it again after a crash.";
+    std::wstring text = L"Runs the DICOM storage server " +
+                        config::widen(server::kServerExecutableName, CP_UTF8) +
+                        L" with the settings of Server.INI, as "
+                        L"Veltrona Administration starts it, and starts it again after a crash.";
     description.lpDescription = text.data();
     ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &description);
     restartHostOnFailure(service);

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/ServerControl.h"
-#include "config/windows/FileTarget.h"
+#include "config/file/windows/FileTarget.h"
 #include "ctl/StartLock.h"
+#include "server/SettingsDocument.h"
 
 namespace veltrona::ctl {
 
@@ -21,7 +21,7 @@ StartLockError failure(const std::filesystem::path& file, const std::string& why
 
 StartLock::StartLock(const std::filesystem::path& programFolder, std::chrono::milliseconds wait) {
     const std::filesystem::path settings =
-        config::detail::finalTarget(app::settingsWritePath(programFolder));
+        config::detail::finalTarget(server::settingsWritePath(programFolder));
     file_ = settings.parent_path() / L".ZarvoServer.lock";
     // Never through a link or junction: the lock is the file itself, whoever made it.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

@@ -8,7 +8,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "config/windows/SystemError.h"
+#include "config/file/windows/SystemError.h"
 #include "dcmtk/dcmnet/dcmtrans.h"
 
 namespace veltrona::dicom {

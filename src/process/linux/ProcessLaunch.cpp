@@ -12,8 +12,8 @@
 #include <system_error>
 #include <vector>
 
-#include "config/WindowsCommandLine.h"
-#include "config/linux/FileTarget.h"
+#include "config/file/linux/FileTarget.h"
+#include "config/settings/WindowsCommandLine.h"
 #include "process/linux/AccountSwitch.h"
 #include "process/linux/LinuxProcessPlatform.h"
 

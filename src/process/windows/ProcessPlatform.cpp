@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "config/windows/SystemError.h"
-#include "config/windows/WideText.h"
+#include "config/file/windows/SystemError.h"
+#include "config/text/windows/WideText.h"
 
 namespace veltrona::process {
 

@@ -15,7 +15,7 @@
 #include <algorithm>
 
 #include "WindowFont.h"
-#include "config/PasswordPolicy.h"
+#include "config/settings/PasswordPolicy.h"
 #include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {

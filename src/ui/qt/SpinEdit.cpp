@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "config/IntegerConversion.h"
+#include "config/settings/IntegerConversion.h"
 #include "ui/SpinEditText.h"
 
 namespace veltrona::ui {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "config/PasswordPolicy.h"
+#include "config/settings/PasswordPolicy.h"
 #include "ui/PromptGeometry.h"
 
 namespace veltrona::ui {

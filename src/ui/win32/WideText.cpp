@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "config/windows/WideText.h"
+#include "config/text/windows/WideText.h"
 
 namespace veltrona::ui {
 

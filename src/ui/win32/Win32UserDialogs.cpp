@@ -4,7 +4,7 @@
 
 #include "PasswordPrompt.h"
 #include "WideText.h"
-#include "config/CodePage.h"
+#include "config/text/CodePage.h"
 
 namespace veltrona::ui {
 

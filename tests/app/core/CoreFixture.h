@@ -8,9 +8,9 @@
 
 #include "FormDoubles.h"
 #include "MemoryFormView.h"
+#include "app/AdminProgram.h"
 #include "app/ServerAdminForm.h"
 #include "app/ServerAdminFormDescription.h"
-#include "app/ServerAdminWindow.h"
 
 namespace veltrona::app::testing {
 
@@ -18,14 +18,14 @@ namespace veltrona::app::testing {
 class CoreFormTest : public InstallTest {
   protected:
     std::unique_ptr<ui::testing::MemoryFormView> view;
-    std::unique_ptr<ServerAdminWindow> window;  // the form bound to the view's events
+    std::unique_ptr<AdminProgram> window;  // the form bound to the view's events
     TServerAdminForm* form = nullptr;
 
     // A fresh window from the form description, then the start-up sequence.
     TServerAdminForm& create(std::function<TimeFormat()> timeFormat = germanTimeFormat) {
         window.reset();
         view = std::make_unique<ui::testing::MemoryFormView>(serverAdminFormSpec());
-        window = std::make_unique<ServerAdminWindow>(*view, services(std::move(timeFormat)));
+        window = std::make_unique<AdminProgram>(*view, services(std::move(timeFormat)));
         form = &window->form();
         form->FormCreate();
         return *form;

@@ -128,7 +128,7 @@ TEST_F(Gate, TheProgramShowsTheWindowOnlyPastTheGateAndAnErrorThatEscapesInTheEr
         dialogs = RecordingDialogs();
         dialogs.passwordAnswer = answer;
         ui::testing::MemoryFormView window(serverAdminFormSpec());
-        EXPECT_EQ(runServerAdminWindow(window, services()), 0);
+        EXPECT_EQ(runAdminProgram(window, services()), 0);
         EXPECT_EQ(window.shown(), shown) << answer;
         EXPECT_EQ(window.focusedControl(), shown ? "Button1" : "") << answer;
     }

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/file/FileAccess.h"
+#include "config/settings/ServerSettings.h"
+#include "config/settings/SettingsFile.h"
+#include "config/text/CodePage.h"
+
+namespace veltrona::server {
+
+// The settings file as the window and VeltronaCtl read, lock and write it, so that both
+// do so exactly alike.
+
+// The settings file as the tool reads it at start-up.
+struct SettingsDocument {
+    std::optional<std::filesystem::path> path;  // the file found, in whatever letter case
+    config::CodePage codePage = config::CodePage::system();  // the code page of its text
+    config::ServerSettings settings;                         // texts are bytes in `codePage`
+    // "FIFOMax" and "FIFOMin" lines whose value is no integer.
+    std::vector<config::InvalidInteger> invalidIntegers;
+    // Why a settings file that is there could not be read (no rights, held open by another
+    // program, no regular file); empty when it was read or is missing. Such a file gives
+    // the settings of an empty window, which must never replace what it holds.
+    std::string unreadable;
+};
+
+// Reads "Server.INI" (any letter case) from the program folder. A missing file gives the
+// settings of an empty window; so does one that cannot be read, which `unreadable` tells.
+// `path` is set whenever a file is there, so the next write goes to it.
+SettingsDocument readSettingsDocument(const std::filesystem::path& programFolder);
+
+// `Datei "<path>" kann nicht gelesen werden und bleibt unverändert. <reason>` for a
+// document whose file could not be read (without a closing period, as config::FileError).
+std::string unreadableMessage(const SettingsDocument& document);
+
+// Where the settings are written: the file that was read, else "Server.ini".
+std::filesystem::path settingsWritePath(const SettingsDocument& document,
+                                        const std::filesystem::path& programFolder);
+// The same, found afresh: the file "Server.INI" in any letter case, else "Server.ini".
+std::filesystem::path settingsWritePath(const std::filesystem::path& programFolder);
+
+// The writers' lock of the settings file; every change of it is made under this lock,
+// from the reading of what it changes to the write. Throws config::FileError.
+config::FileLock lockSettingsFile(const std::filesystem::path& programFolder);
+
+// Writes `settings` (texts in the document's code page) to the settings file, under the
+// writers' lock. A document whose file could not be read is never written: that would
+// replace the settings in it with an empty window's. Throws config::FileError
+// `Datei "<path>" kann nicht erstellt werden. <reason>`.
+void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
+                           const std::filesystem::path& programFolder,
+                           const config::FileLock& heldLock);
+
+// The texts of `settings` converted from one code page to another; numbers, flags and the
+// admin password (compared as bytes, never shown) stay as they are.
+config::ServerSettings convertTexts(const config::ServerSettings& settings,
+                                    const config::CodePage& from, const config::CodePage& to);
+
+// What the database field takes after the file is read: an empty one takes the image
+// folder; one that is set, nothing.
+std::optional<std::string> databaseDefault(const std::string& database,
+                                           const std::string& imageFolder);
+// The same for settings, as the window shows them once it has read the file.
+void defaultDatabase(config::ServerSettings& settings);
+
+}  // namespace veltrona::server
