@@ -96,6 +96,7 @@ class CtlProgram : public ::testing::Test {
 TEST_F(CtlProgram, StartedServerLeavesTheCallersOutputAndShowsItsWidePath) {
     const CtlRun start = runCtl(folder, L"start");
     EXPECT_EQ(start.exitCode, 0u) << start.out;
+    EXPECT_TRUE(start.outEnded) << "the server holds VeltronaCtl's output open";
 
     const std::u8string wide = (folder / L"ZarvoServer.exe").u8string();
     std::string json(wide.begin(), wide.end());
