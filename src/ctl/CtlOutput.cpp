@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "CtlPlatform.h"
 #include "config/text/CodePage.h"
 #include "config/text/TextEncoding.h"
 
@@ -150,12 +151,20 @@ std::string messageText(std::string_view utf8) {
 }
 
 JsonObject processJson(const process::ProcessEntry& entry) {
-    return JsonObject().integer("id", entry.id).text("executable", jsonText(entry.executable));
+    const std::optional<WidePath> wide = wideExecutable(entry);
+    return JsonObject()
+        .integer("id", entry.id)
+        .text("executable", wide ? wide->utf8 : jsonText(entry.executable));
+}
+
+std::string shownExecutable(const process::ProcessEntry& entry) {
+    const std::optional<WidePath> wide = wideExecutable(entry);
+    return wide ? wide->shown : entry.executable;
 }
 
 std::string describe(const process::ProcessEntry& entry) {
     return "process " + std::to_string(entry.id) + " (" +
-           (entry.executable.empty() ? "executable unknown" : entry.executable) + ")";
+           (entry.executable.empty() ? "executable unknown" : shownExecutable(entry)) + ")";
 }
 
 std::string describe(const std::vector<process::ProcessEntry>& entries) {

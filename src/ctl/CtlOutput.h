@@ -72,6 +72,9 @@ JsonObject processJson(const process::ProcessEntry& entry);
 
 // A process in a message: "process 1234 (/opt/x/ZarvoServer.exe)".
 std::string describe(const process::ProcessEntry& entry);
+// The path of `entry` as messages show it (in the system code page), from the system's
+// wide name where it has one.
+std::string shownExecutable(const process::ProcessEntry& entry);
 // Several, separated by commas; an executable the listing did not know is "unknown".
 std::string describe(const std::vector<process::ProcessEntry>& entries);
 std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& entries);

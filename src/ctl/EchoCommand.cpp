@@ -44,7 +44,7 @@ std::string echoOutcome(const dicom::EchoResult& result) {
         case Status::NotDicom:
             return "was answered, but not in DICOM";
         case Status::Unavailable:
-            return "cannot be sent: this build has no DICOM network support";
+            return "cannot be sent";  // the result's detail says why
     }
     return "failed";
 }

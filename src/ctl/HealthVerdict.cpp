@@ -158,7 +158,8 @@ HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
             }
             return {"echo", Health::Ok, text};
         case Status::Unavailable:
-            return {"echo", Health::Unknown, text};
+            return {"echo", Health::Unknown,
+                    echo.detail.empty() ? text : text + ": " + echo.detail};
         case Status::TimedOut:
             return {"echo", Health::Critical, text + " (" + seconds(limits.timeout) + ")"};
         case Status::Rejected:

@@ -1,6 +1,7 @@
 #include "ProcessSnapshot.h"
 
 #include "CtlOutput.h"
+#include "CtlPlatform.h"
 #include "ServerAccount.h"
 #include "process/ServerDetection.h"
 #include "server/ServerProgram.h"
@@ -22,11 +23,16 @@ std::string folderOf(const ProcessEntry& entry, std::string_view name) {
 // tell folders by their identity (on Windows it opens no folder), the executable itself
 // is compared with the file of that name in `folder`.
 bool inFolder(const ProcessEntry& entry, std::string_view name, const fs::path& folder) {
+    std::error_code error;
+    if (const std::optional<WidePath> wide = wideExecutable(entry)) {
+        // The system's own name of the program, where the listed one may have lost letters.
+        const fs::path program(std::u8string(wide->utf8.begin(), wide->utf8.end()));
+        return fs::equivalent(program, folder / program.filename(), error);
+    }
     const std::string text = folderOf(entry, name);
     if (text.empty()) {
         return false;
     }
-    std::error_code error;
     if (fs::equivalent(systemPath(text), folder, error)) {
         return true;
     }
@@ -96,7 +102,7 @@ std::string unseenServerText(std::size_t uninspected) {
 }
 
 std::string elsewhereText(const ProcessEntry& entry) {
-    return "process " + std::to_string(entry.id) + " (" + entry.executable + ", user " +
+    return "process " + std::to_string(entry.id) + " (" + shownExecutable(entry) + ", user " +
            (entry.user.empty() ? "unknown" : entry.user) + "): not this folder's server";
 }
 

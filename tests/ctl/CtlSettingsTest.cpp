@@ -96,6 +96,19 @@ TEST_F(CtlSettings, SetWritesTheBytesTheWindowWritesOnClose) {
     }
 }
 
+TEST_F(CtlSettings, SetKeepsTheFilesSpelling) {
+    for (const char* name : {"server.ini", "SERVER.INI"}) {
+        fs::remove_all(folder.path());
+        fs::create_directory(folder.path());
+        writeFile(folder / name, "Port = 11112\r\n");
+        const CtlResult set = ctl({"settings", "set", "Port=104"});
+        EXPECT_EQ(set.out, "Wrote " + (folder / name).string() + "\n") << set.err;
+        const auto names = veltrona::testing::entries(folder.path());
+        EXPECT_EQ(names.size(), 1u) << name;
+        EXPECT_EQ(names.count(name), 1u) << name;
+    }
+}
+
 TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
     const std::string before = "-aet = A\r\nPort = 104\r\nFIFOMax = 7\r\n";
     const struct {

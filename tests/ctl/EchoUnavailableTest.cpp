@@ -31,6 +31,10 @@ TEST(EchoWithoutDicomSupport, FailsWithOneLineThatSaysWhy) {
     EXPECT_EQ(plain.err.rfind("C-ECHO to ARCHIVE at 127.0.0.1:104 cannot be sent", 0), 0u)
         << plain.err;
     EXPECT_EQ(plain.err.find('\n'), plain.err.size() - 1) << plain.err;
+    const std::string reason = "no DICOM network support";
+    const std::size_t first = plain.err.find(reason);
+    EXPECT_NE(first, std::string::npos) << plain.err;
+    EXPECT_EQ(plain.err.find(reason, first + 1), std::string::npos) << plain.err;
 
     const Outcome json = echo({"--json", "--port", "104"});
     EXPECT_EQ(json.status, 1);

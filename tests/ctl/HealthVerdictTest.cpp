@@ -115,7 +115,7 @@ TEST(HealthVerdict, EachItemDecidesByItsOwnLimits) {
          Health::Critical, "C-ECHO to ARCHIVE was not answered in time (5 s)"},
         {"no DICOM in this build",
          [](HealthFigures& f) {
-             f.echo = {Status::Unavailable, 0, ""};
+             f.echo = {Status::Unavailable, 0, "this build has no DICOM network support"};
          },
          Health::Unknown, "no DICOM network support"},
         {"no port number",

@@ -5,10 +5,12 @@
 
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "WindowsTestSupport.h"
 #include "config/file/FileAccess.h"
+#include "ctl/Ctl.h"
 
 namespace veltrona::config {
 namespace {
@@ -163,6 +165,29 @@ TEST(WindowsReplaceFile, ReplacesTheTargetOfASymbolicLink) {
     EXPECT_EQ(contentOf(target), "new");
     EXPECT_TRUE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_EQ(entriesIn(folder.path()), 2u);
+}
+
+// settings set writes into the file that is there, under the name it has on disk; a new
+// file is Server.ini.
+TEST(WindowsSettingsFile, SetKeepsTheFilesSpelling) {
+    for (const wchar_t* name : {L"server.ini", L"SERVER.INI", L""}) {
+        TempFolder folder;
+        if (*name) {
+            replaceFile(folder.path() / name, "Port = 11112\r\n");
+        }
+        const auto processes = process::createProcessPlatform();
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(ctl::runCtl({"--folder", folder.ansi(), "settings", "set", "Port=104"},
+                              *processes, out, err),
+                  0)
+            << err.str();
+        std::vector<std::wstring> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+            names.push_back(entry.path().filename().wstring());
+        }
+        EXPECT_EQ(names, std::vector<std::wstring>{*name ? name : L"Server.ini"}) << out.str();
+    }
 }
 
 // Writers take turns on a lock file beside the target, which the last one removes.

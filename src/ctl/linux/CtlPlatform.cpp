@@ -37,4 +37,9 @@ std::optional<std::string> LaunchWatch::ended() {
     return std::nullopt;
 }
 
+// Linux names files in bytes: the listing's path is the name.
+std::optional<WidePath> wideExecutable(const process::ProcessEntry& /*entry*/) {
+    return std::nullopt;
+}
+
 }  // namespace veltrona::ctl

@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -291,6 +292,34 @@ std::string shellRefusal(INT_PTR result) {
     }
 }
 
+// While it lives, this process's standard handles are the null device, which is all that a
+// program started meanwhile gets of them. The C runtime keeps its own copies, so this
+// process's output goes on where it went.
+class StandardHandlesOnNul {
+  public:
+    StandardHandlesOnNul()
+        : nul_(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr)) {
+        for (std::size_t i = 0; i < kKinds.size(); ++i) {
+            saved_[i] = GetStdHandle(kKinds[i]);
+            SetStdHandle(kKinds[i], nul_.valid() ? nul_.get() : nullptr);
+        }
+    }
+    StandardHandlesOnNul(const StandardHandlesOnNul&) = delete;
+    StandardHandlesOnNul& operator=(const StandardHandlesOnNul&) = delete;
+    ~StandardHandlesOnNul() {
+        for (std::size_t i = 0; i < kKinds.size(); ++i) {
+            SetStdHandle(kKinds[i], saved_[i]);
+        }
+    }
+
+  private:
+    static constexpr std::array<DWORD, 3> kKinds{STD_INPUT_HANDLE, STD_OUTPUT_HANDLE,
+                                                 STD_ERROR_HANDLE};
+    OwnedHandle nul_;
+    std::array<HANDLE, 3> saved_{};
+};
+
 }  // namespace
 
 WindowsListingRoad currentListingRoad() {
@@ -389,6 +418,9 @@ void WindowsProcessPlatform::launch(const std::filesystem::path& program,
     // a folder outside the ANSI code page starts too. The parameters become UTF-16 just
     // as the ANSI call would convert them, so the server reads the same bytes.
     const std::wstring wideParameters = config::widen(parameters, CP_ACP);
+    // The server must not get this process's standard handles: a caller's pipe, such as
+    // the output of VeltronaCtl start read by a script, would stay open as long as it runs.
+    const StandardHandlesOnNul onNul;
     const HINSTANCE result =
         ShellExecuteW(ownerWindow_, L"open", program.c_str(), wideParameters.c_str(), nullptr,
                       shown ? SW_SHOW : SW_HIDE);

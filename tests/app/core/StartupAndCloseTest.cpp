@@ -20,6 +20,19 @@ TEST_F(Startup, EmptyFolderOpensEmptyAndCloseCreatesTheEightLineFile) {
     EXPECT_EQ(readBytes(programFolder / "Server.ini"), kEmptyFolderFile);
 }
 
+// The close writes into the file that is there, under the name it has on disk.
+TEST_F(Startup, CloseKeepsTheSettingsFilesSpelling) {
+    for (const char* name : {"server.ini", "SERVER.INI", "Server.ini", "Server.INI"}) {
+        fs::remove_all(programFolder);
+        fs::create_directory(programFolder);
+        writeBytes(programFolder / name, "-aet = ARCHIVE\r\n");
+        create();
+        EXPECT_EQ(text("Edit1"), "ARCHIVE") << name;
+        EXPECT_TRUE(form->FormClose()) << name;
+        EXPECT_EQ(namesIn(programFolder), std::set<std::string>({name}));
+    }
+}
+
 TEST_F(Startup, SettingsFillTheControlsAndComeBackUnchanged) {
     const std::string file =
         "#Server Settings\r\n\r\n-aet = ARCHIVE\r\nPort = 104\r\nFIFOMax = 500\r\nFIFOMin = 100\r\n"
