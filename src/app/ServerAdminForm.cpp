@@ -47,6 +47,23 @@ constexpr std::array<std::pair<TransferSyntax, const char*>, 4> kTransferSyntaxB
     {TransferSyntax::ImplicitVR, "RadioButton5"},
 }};
 
+using S = config::ServerSettings;
+
+// The settings that a control shows as its text, with their controls: put into the
+// controls when the file is read, and taken from them again when it is written.
+constexpr std::array<std::pair<std::string S::*, const char*>, 5> kTextFields{{
+    {&S::aeTitle, "Edit1"},
+    {&S::port, "Edit2"},
+    {&S::imageFolder, "Edit3"},
+    {&S::database, "edDatabase"},
+    {&S::parameters, "Edit4"},
+}};
+constexpr std::array<std::pair<std::int32_t S::*, const char*>, 3> kNumberFields{{
+    {&S::fifoMax, "SpinEdit1"},
+    {&S::fifoMin, "SpinEdit3"},
+    {&S::maxDaysLocal, "SpinEdit2"},
+}};
+
 }  // namespace
 
 TServerAdminForm::TServerAdminForm(ui::FormView& view, FormServices services)
@@ -96,30 +113,25 @@ void TServerAdminForm::openTranslation() {
 void TServerAdminForm::readSettingsFile() {
     settingsFile_ = server::readSettingsDocument(services_.programFolder);
     const config::CodePage& codePage = settingsFile_.codePage;
-    const config::ServerSettings& s = settingsFile_.settings;
-    const auto show = [&](const char* control, const std::string& bytes) {
-        view_.setText(control, codePage.toUtf8(bytes));
-    };
+    const config::ServerSettings& s = settingsFile_.settings;  // texts in UTF-8
 
-    show("Edit1", s.aeTitle);
-    show("Edit2", s.port);
-    view_.setText("SpinEdit1", std::to_string(s.fifoMax));
-    view_.setText("SpinEdit3", std::to_string(s.fifoMin));
+    for (const auto& [member, control] : kTextFields) {
+        view_.setText(control, s.*member);
+    }
+    for (const auto& [member, control] : kNumberFields) {
+        view_.setText(control, std::to_string(s.*member));
+    }
     if (s.maxDaysLocalChecked && !view_.isChecked("CheckBox2")) {
         view_.setChecked("CheckBox2", true);
         CheckBox2Click();  // checking from code runs the handler just as a click does
     }
-    view_.setText("SpinEdit2", std::to_string(s.maxDaysLocal));
     if (s.regNewOnView) {
         view_.setChecked("RadioButton1", true);
     }
-    show("Edit3", s.imageFolder);
-    show("edDatabase", s.database);
     if (s.transferSyntax != TransferSyntax::None) {
         checkTransferSyntax(s.transferSyntax);
     }
     adminPassword_ = s.adminPassword;
-    show("Edit4", s.parameters);
     noDhcp_ = s.noDhcp;
 
     // A file that is there but could not be read is said once; the close leaves it alone.
@@ -263,17 +275,15 @@ std::int32_t TServerAdminForm::spinEditValue(const char* name) const {
 
 config::ServerSettings TServerAdminForm::shownSettings() const {
     config::ServerSettings s;
-    s.aeTitle = view_.text("Edit1");
-    s.port = view_.text("Edit2");
-    s.fifoMax = spinEditValue("SpinEdit1");
-    s.fifoMin = spinEditValue("SpinEdit3");
+    for (const auto& [member, control] : kTextFields) {
+        s.*member = view_.text(control);
+    }
+    for (const auto& [member, control] : kNumberFields) {
+        s.*member = spinEditValue(control);
+    }
     s.maxDaysLocalChecked = view_.isChecked("CheckBox2");
-    s.maxDaysLocal = spinEditValue("SpinEdit2");
     s.regNewOnView = view_.isChecked("RadioButton1");
-    s.imageFolder = view_.text("Edit3");
-    s.database = view_.text("edDatabase");
     s.transferSyntax = checkedTransferSyntax();
-    s.parameters = view_.text("Edit4");
     s.noDhcp = noDhcp_;
     return s;
 }
@@ -283,8 +293,7 @@ bool TServerAdminForm::FormClose() {
         return true;  // the window never held what that file holds
     }
     return guarded([&] {
-        config::ServerSettings s =
-            server::convertTexts(shownSettings(), config::CodePage::utf8(), settingsFile_.codePage);
+        config::ServerSettings s = shownSettings();
         s.adminPassword = adminPassword_;
         const config::FileLock lock(
             server::settingsWritePath(settingsFile_, services_.programFolder));

@@ -281,12 +281,9 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
         return kUsage;
     }
 
-    // What the window's close writes: the shown texts back in the file's code page.
-    const ServerSettings written =
-        server::convertTexts(changed, CodePage::utf8(), settings.document.codePage);
     const std::filesystem::path path =
         server::settingsWritePath(settings.document, context.programFolder);
-    server::writeSettingsDocument(settings.document, written, context.programFolder, lock);
+    server::writeSettingsDocument(settings.document, changed, context.programFolder, lock);
 
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {

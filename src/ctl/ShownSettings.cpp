@@ -12,8 +12,7 @@ ShownSettings readShownSettings(const CtlContext& context) {
         throw config::FileError(server::unreadableMessage(result.document));
     }
     const config::CodePage& codePage = result.document.codePage;
-    result.shown =
-        server::convertTexts(result.document.settings, codePage, config::CodePage::utf8());
+    result.shown = result.document.settings;
     server::defaultDatabase(result.shown);
     const config::CodePage system = config::CodePage::system();
     for (const config::InvalidInteger& invalid : result.document.invalidIntegers) {

@@ -5,6 +5,7 @@
 #include "ServerProgram.h"
 #include "config/file/FileAccess.h"
 #include "config/settings/SettingsFile.h"
+#include "config/settings/SettingsSchema.h"
 #include "config/text/TextLines.h"
 
 namespace veltrona::server {
@@ -12,6 +13,22 @@ namespace veltrona::server {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The text entries of `settings` converted from one code page to another: every entry of
+// the schema of the kind Text. Numbers, flags and the admin password stay as they are.
+config::ServerSettings convertTexts(const config::ServerSettings& settings,
+                                    const config::CodePage& from, const config::CodePage& to) {
+    if (from == to) {
+        return settings;
+    }
+    config::ServerSettings converted = settings;
+    for (const config::SettingEntry& entry : config::settingsSchema()) {
+        if (entry.kind == config::SettingKind::Text) {
+            converted.*entry.text = to.fromUtf8(from.toUtf8(settings.*entry.text));
+        }
+    }
+    return converted;
+}
 
 // The settings file to write: `found` when the folder has one, else a new file.
 fs::path writePath(const std::optional<fs::path>& found, const fs::path& programFolder) {
@@ -35,7 +52,7 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     }
     document.codePage = config::CodePage::ofFile(file.content);
     config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
-    document.settings = std::move(read.settings);
+    document.settings = convertTexts(read.settings, document.codePage, config::CodePage::utf8());
     document.invalidIntegers = std::move(read.invalidIntegers);
     return document;
 }
@@ -66,23 +83,9 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
     if (!document.unreadable.empty()) {
         throw config::FileError(unreadableMessage(document));
     }
-    config::replaceFile(settingsWritePath(document, programFolder),
-                        config::writeSettings(settings));
-}
-
-config::ServerSettings convertTexts(const config::ServerSettings& settings,
-                                    const config::CodePage& from, const config::CodePage& to) {
-    if (from == to) {
-        return settings;
-    }
-    const auto convert = [&](const std::string& text) { return to.fromUtf8(from.toUtf8(text)); };
-    config::ServerSettings converted = settings;
-    converted.aeTitle = convert(settings.aeTitle);
-    converted.port = convert(settings.port);
-    converted.imageFolder = convert(settings.imageFolder);
-    converted.database = convert(settings.database);
-    converted.parameters = convert(settings.parameters);
-    return converted;
+    config::replaceFile(
+        settingsWritePath(document, programFolder),
+        config::writeSettings(convertTexts(settings, config::CodePage::utf8(), document.codePage)));
 }
 
 std::optional<std::string> databaseDefault(const std::string& database,

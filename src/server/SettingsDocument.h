@@ -19,7 +19,9 @@ namespace veltrona::server {
 struct SettingsDocument {
     std::optional<std::filesystem::path> path;  // the file found, in whatever letter case
     config::CodePage codePage = config::CodePage::system();  // the code page of its text
-    config::ServerSettings settings;                         // texts are bytes in `codePage`
+    // Its texts in UTF-8, converted from `codePage` as they were read; the admin password
+    // as the file's bytes (compared as bytes, never shown).
+    config::ServerSettings settings;
     // "FIFOMax" and "FIFOMin" lines whose value is no integer.
     std::vector<config::InvalidInteger> invalidIntegers;
     // Why a settings file that is there could not be read (no rights, held open by another
@@ -47,18 +49,14 @@ std::filesystem::path settingsWritePath(const std::filesystem::path& programFold
 // from the reading of what it changes to the write. Throws config::FileError.
 config::FileLock lockSettingsFile(const std::filesystem::path& programFolder);
 
-// Writes `settings` (texts in the document's code page) to the settings file, under the
+// Writes `settings` (texts in UTF-8, as the document holds them; the password as the
+// file's bytes) to the settings file in the document's code page, under the
 // writers' lock. A document whose file could not be read is never written: that would
 // replace the settings in it with an empty window's. Throws config::FileError
 // `Datei "<path>" kann nicht erstellt werden. <reason>`.
 void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
                            const std::filesystem::path& programFolder,
                            const config::FileLock& heldLock);
-
-// The texts of `settings` converted from one code page to another; numbers, flags and the
-// admin password (compared as bytes, never shown) stay as they are.
-config::ServerSettings convertTexts(const config::ServerSettings& settings,
-                                    const config::CodePage& from, const config::CodePage& to);
 
 // What the database field takes after the file is read: an empty one takes the image
 // folder; one that is set, nothing.

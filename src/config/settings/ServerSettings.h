@@ -14,8 +14,11 @@ enum class TransferSyntax {
     ImplicitVR,    // "+xi", RadioButton5
 };
 
-// Everything the settings file carries, as the window holds it. Texts are bytes in
-// the code page of the file they came from; nothing here is trimmed or validated.
+// Everything the settings file carries, as the window holds it; nothing here is trimmed or
+// validated. Its texts are UTF-8: server::SettingsDocument converts the file's code page
+// at reading and writing, walking the schema's text entries. Only this library's reader
+// and writer (SettingsFile.h), below the document, see them as the file's bytes. The admin
+// password is always the file's bytes: it is compared as such and never shown.
 struct ServerSettings {
     std::string aeTitle;               // "-aet", Edit1
     std::string port;                  // "Port", Edit2

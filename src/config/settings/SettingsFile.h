@@ -17,6 +17,9 @@ struct InvalidInteger {
     bool operator==(const InvalidInteger&) const = default;
 };
 
+// The reader and the writer take texts as the file's bytes; server::SettingsDocument turns
+// them into UTF-8 and back.
+
 // What reading the settings lines gave: the settings, and every "FIFOMax" or "FIFOMin"
 // value that is no integer, in file order. Such a value leaves its holder as it was and
 // reading goes on with the next line; the caller reports each one.
