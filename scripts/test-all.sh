@@ -165,11 +165,29 @@ format() {
     [ "$bad" -eq 0 ]
 }
 
+# DCMTK for the Windows build (scripts/windows-dcmtk.sh) takes minutes on a machine's first
+# run, most of them waiting for Wine to start each of its configure checks: it is made beside
+# the native steps, and the Windows step takes it from the cache (at once when cached).
+dcmtk_pid=
+if ! skipped windows; then
+    dcmtk_log=$(mktemp)
+    bash scripts/windows-dcmtk.sh >/dev/null 2>"$dcmtk_log" &
+    dcmtk_pid=$!
+fi
+dcmtk_ready() {
+    [ -n "$dcmtk_pid" ] || return 0
+    wait "$dcmtk_pid" || echo "=== DCMTK for Windows failed; the Windows step tries again"
+    cat "$dcmtk_log"
+    rm -f "$dcmtk_log"
+    dcmtk_pid=
+}
+
 step format format
 step native beside_unrelated_server native
 # The Debian package of that build (cpack in build/), installed, used and purged as root.
 step package bash tests/acceptance/package-check.sh build
 step sanitize beside_unrelated_server sanitize
+dcmtk_ready
 step windows bash scripts/windows-tests.sh build-windows
 # The Windows window as a person uses it, and its installer, under Wine (after the build above).
 step windows-acceptance bash tests/acceptance/windows/run.sh build-windows
