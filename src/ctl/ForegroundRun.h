@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "server/ServerLaunch.h"
 #include "process/ProcessPlatform.h"
+#include "server/ServerLaunch.h"
 
 namespace veltrona::ctl {
 

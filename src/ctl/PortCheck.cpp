@@ -30,6 +30,7 @@ PortCheck checkPort(const std::string& configured, const ProcessSnapshot& snapsh
     }
     const process::PortListeners listeners = process::findPortListeners(*check.number, candidates);
     check.listening = listeners.listening;
+    check.unnamedHolder = listeners.unnamedHolder;
     for (const process::ProcessId id : listeners.holders) {
         check.holders.push_back(snapshot.find(id).value_or(ProcessEntry{id, {}}));
         check.serverListens =

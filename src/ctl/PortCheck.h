@@ -18,6 +18,7 @@ struct PortCheck {
     // The holders found; an executable the listing does not know is empty.
     std::vector<process::ProcessEntry> holders;
     bool serverListens = false;  // one of the holders is a server process
+    bool unnamedHolder = false;  // the system does not name some listener's holder
 };
 
 // Looks up the configured port. `servers` are looked into first, the rest of the

@@ -173,7 +173,7 @@ int runStart(const CtlContext& context, bool verbose,
             listened = checkPort(settings.shown.port, now, servers);
             // Nothing listened before the start: a listener the system does not name (Wine
             // names none) that came up beside the new server is that server.
-            up = listened->serverListens || (listened->listening && listened->holders.empty());
+            up = listened->serverListens || (listened->unnamedHolder && listened->holders.empty());
         } else {
             up = seen && time - seenSince >= kSettleTime;
         }

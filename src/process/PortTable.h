@@ -14,6 +14,9 @@ struct PortListeners {
     // true: where the holders are found by looking into processes, one the tool may not
     // look into (another user's) stays unknown.
     std::vector<ProcessId> holders;
+    // Some listening socket has a holder the system itself does not name (Wine's table names
+    // none); not set where a holder is only hidden from this user.
+    bool unnamedHolder = false;
 };
 
 // Looks up who listens on `port`. Linux finds the listening sockets in the kernel's TCP

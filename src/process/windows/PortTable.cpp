@@ -55,6 +55,7 @@ void collect(ULONG family, std::uint16_t port, PortListeners& result) {
         // it for every socket) does not know the holder.
         const auto id = static_cast<ProcessId>(row.dwOwningPid);
         if (id == 0) {
+            result.unnamedHolder = true;
             continue;
         }
         if (std::find(result.holders.begin(), result.holders.end(), id) == result.holders.end()) {
