@@ -51,10 +51,6 @@ std::string amount(std::uint64_t bytes) {
     return format("%.1f ", value) + units[unit];
 }
 
-std::string seconds(std::chrono::milliseconds duration) {
-    return format("%g", static_cast<double>(duration.count()) / 1000) + " s";
-}
-
 double percentFree(const FolderSpace& space) {
     return space.capacityBytes == 0 ? 0
                                     : 100.0 * static_cast<double>(space.availableBytes) /
@@ -154,14 +150,14 @@ HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
         case Status::Answered:
             if (echo.milliseconds > static_cast<double>(limits.echoWarn.count())) {
                 return {"echo", Health::Warning,
-                        text + ", slower than " + seconds(limits.echoWarn)};
+                        text + ", slower than " + secondsText(limits.echoWarn)};
             }
             return {"echo", Health::Ok, text};
         case Status::Unavailable:
             return {"echo", Health::Unknown,
                     echo.detail.empty() ? text : text + ": " + echo.detail};
         case Status::TimedOut:
-            return {"echo", Health::Critical, text + " (" + seconds(limits.timeout) + ")"};
+            return {"echo", Health::Critical, text + " (" + secondsText(limits.timeout) + ")"};
         case Status::Rejected:
         case Status::Unreachable:
         case Status::NotDicom:
@@ -232,14 +228,10 @@ HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
     if (walk.timedOut) {
         return {"folderSize", Health::Unknown,
                 "size of the image folder not known: the walk took longer than " +
-                    seconds(limits.timeout) + sofar};
+                    secondsText(limits.timeout) + sofar};
     }
     return {"folderSize", Health::Unknown,
             "size of the image folder not known: " + walk.error + sofar};
-}
-
-std::string seconds3(std::chrono::milliseconds duration) {
-    return decimal(static_cast<double>(duration.count()) / 1000, 3);
 }
 
 // 'label'=value[UOM];warn;crit;min;max
@@ -252,8 +244,9 @@ std::string performanceData(const HealthFigures& figures, const HealthLimits& li
     const bool unseen = figures.servers.empty() && figures.uninspected > 0;
     items.push_back(
         perf("server_processes", unseen ? "U" : std::to_string(figures.servers.size()), ";;1:;0;"));
-    const std::string echoLimits = ";" + seconds3(limits.echoWarn) + ";" +
-                                   seconds3(limits.timeout) + ";0;" + seconds3(limits.timeout);
+    const std::string echoLimits = ";" + decimal(inSeconds(limits.echoWarn), 3) + ";" +
+                                   decimal(inSeconds(limits.timeout), 3) + ";0;" +
+                                   decimal(inSeconds(limits.timeout), 3);
     if (figures.echo && figures.echo->status == Status::Answered) {
         items.push_back(
             perf("echo_time", decimal(figures.echo->milliseconds / 1000, 6) + "s", echoLimits));

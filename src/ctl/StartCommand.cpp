@@ -1,7 +1,6 @@
 #include "StartCommand.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <thread>
 
 #include "CtlPlatform.h"
@@ -22,12 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kPollInterval{50};
 constexpr std::chrono::milliseconds kSettleTime{500};
-
-std::string seconds(std::chrono::milliseconds duration) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(duration.count()) / 1000.0);
-    return std::string(text) + (duration.count() == 1000 ? " second" : " seconds");
-}
 
 // "process 12" or "processes 12, 13".
 std::string processIds(const std::vector<ProcessEntry>& servers) {
@@ -72,12 +65,9 @@ std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSett
     }
     const PortCheck port = checkPort(settings.shown.port, snapshot, {});
     if (port.listening) {
-        const std::string holder = port.holders.empty()
-                                       ? "a process that cannot be looked into (another user's)"
-                                       : describe(port.holders);
         return refuseStart(context,
-                           "Port " + std::to_string(*port.number) + " is held by " + holder +
-                               "; the server was not started",
+                           "Port " + std::to_string(*port.number) + " is held by " +
+                               portHolderText(port) + "; the server was not started",
                            JsonObject().object("port", portJson(port)));
     }
     return std::nullopt;
@@ -200,19 +190,16 @@ int runStart(const CtlContext& context, bool verbose,
     } else if (!servers.empty() && listened) {
         message = std::string(server::kServerExecutableName) + " runs (" + processIds(servers) +
                   ") but does not listen on port " + std::to_string(*listened->number) + " after " +
-                  seconds(*wait);
+                  secondsInWords(*wait);
         if (listened->listening) {
-            message += ": it is held by " + (listened->holders.empty()
-                                                 ? std::string("a process that cannot be looked "
-                                                               "into (another user's)")
-                                                 : describe(listened->holders));
+            message += ": it is held by " + portHolderText(*listened);
         }
     } else if (ended) {
         message = std::string(server::kServerExecutableName) + " exited at once with " + *ended;
         json.text("exited", jsonText(*ended));
     } else {
         message = std::string(server::kServerExecutableName) + " did not come up within " +
-                  seconds(*wait);
+                  secondsInWords(*wait);
     }
     if (!message.empty()) {
         context.err << message << "\n";
