@@ -187,22 +187,19 @@ double inSeconds(std::chrono::milliseconds duration) {
     return static_cast<double>(duration.count()) / 1000.0;
 }
 
-namespace {
-
-std::string shortest(double value) {
+std::string shortestNumber(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
 
-}  // namespace
-
 std::string secondsText(std::chrono::milliseconds duration) {
-    return shortest(inSeconds(duration)) + " s";
+    return shortestNumber(inSeconds(duration)) + " s";
 }
 
 std::string secondsInWords(std::chrono::milliseconds duration) {
-    return shortest(inSeconds(duration)) + (duration.count() == 1000 ? " second" : " seconds");
+    return shortestNumber(inSeconds(duration)) +
+           (duration.count() == 1000 ? " second" : " seconds");
 }
 
 }  // namespace veltrona::ctl

@@ -82,6 +82,8 @@ std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& 
 
 // A duration in seconds, as a number.
 double inSeconds(std::chrono::milliseconds duration);
+// A number as short as it goes: "5", "0.25", "7.5".
+std::string shortestNumber(double value);
 // A duration in a short message: "5 s", "0.25 s".
 std::string secondsText(std::chrono::milliseconds duration);
 // A duration in a sentence: "1 second", "2.5 seconds".

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckDefaults.h"
 #include "CtlOutput.h"
 #include "PortCheck.h"
 #include "dicom/DicomEcho.h"
@@ -26,10 +27,10 @@ Health worse(Health a, Health b);
 
 // Where the check draws its lines.
 struct HealthLimits {
-    std::chrono::milliseconds timeout{5000};   // echo answer and folder walk
-    std::chrono::milliseconds echoWarn{1000};  // a slower answer is a WARNING
-    double diskWarnPercent = 20;               // less free space is a WARNING
-    double diskCritPercent = 10;               // less free space is CRITICAL
+    std::chrono::milliseconds timeout = kDefaultEchoTimeout;  // echo answer and folder walk
+    std::chrono::milliseconds echoWarn = kDefaultEchoWarn;    // a slower answer is a WARNING
+    double diskWarnPercent = kDefaultDiskWarnPercent;         // less free space is a WARNING
+    double diskCritPercent = kDefaultDiskCritPercent;         // less free space is CRITICAL
 };
 
 // Free space of the file system that holds the image folder.
