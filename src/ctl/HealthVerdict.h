@@ -101,6 +101,12 @@ struct HealthVerdict {
 
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits);
 
+// The free share of the image folder's disk, in percent (0 for a disk of no size).
+double percentFree(const FolderSpace& space);
+// Whether the image folder's size is judged (FIFOMax above 0), and the limit it is held to.
+bool sizeJudged(const HealthFigures& figures);
+std::uint64_t fifoLimitBytes(const HealthFigures& figures);
+
 // The plugin's output: "ZARVO <STATE> - <items> | <performance data>", one line with its
 // newline. The items that are not OK come first, worst first. Texts are UTF-8.
 std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
