@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "CtlOutput.h"
 #include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
@@ -264,6 +265,10 @@ std::string usageText() {
 
 std::string helpText() {
     const std::string server = server::kServerExecutableName;
+    const std::string timeout = shortestNumber(inSeconds(kDefaultEchoTimeout));
+    const std::string echoWarn = shortestNumber(inSeconds(kDefaultEchoWarn));
+    const std::string diskWarn = shortestNumber(kDefaultDiskWarnPercent);
+    const std::string diskCrit = shortestNumber(kDefaultDiskCritPercent);
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND [OPTIONS]\n"
            "\n"
            "Controls the Zarvo DICOM storage server (" +
@@ -296,14 +301,24 @@ std::string helpText() {
            "                             none +x= +xs +xy +xi; an empty AdminPassword clears it\n"
            "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
-           "                             and AE title from Server.INI, 5 seconds)\n"
+           "                             and AE title from Server.INI, " +
+           secondsInWords(kDefaultEchoTimeout) +
+           ")\n"
            "  check [--timeout SECONDS] [--echo-warn SECONDS] [--disk-warn PERCENT]\n"
            "        [--disk-crit PERCENT] [--prometheus FILE]\n"
            "                             health check for monitoring (plugin convention):\n"
-           "                             process, port, C-ECHO (CRITICAL past --timeout, 5,\n"
-           "                             WARNING past --echo-warn, 1), free space of the\n"
-           "                             image folder (WARNING below --disk-warn, 20, CRITICAL\n"
-           "                             below --disk-crit, 10) and, while FIFOMax is above 0,\n"
+           "                             process, port, C-ECHO (CRITICAL past --timeout, " +
+           timeout +
+           ",\n"
+           "                             WARNING past --echo-warn, " +
+           echoWarn +
+           "), free space of the\n"
+           "                             image folder (WARNING below --disk-warn, " +
+           diskWarn +
+           ", CRITICAL\n"
+           "                             below --disk-crit, " +
+           diskCrit +
+           ") and, while FIFOMax is above 0,\n"
            "                             its size against FIFOMax; one line \"ZARVO STATE -\n"
            "                             ... | perfdata\", exit 0 OK, 1 WARNING, 2 CRITICAL,\n"
            "                             3 UNKNOWN (a wrong command line too); --prometheus\n"

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "CheckDefaults.h"
+
 namespace veltrona::ctl {
 
 enum class CommandKind : int;
@@ -46,15 +48,15 @@ struct CtlCommand {
 
     std::vector<std::string> assignments;  // settings set NAME=VALUE..., as given
 
-    std::optional<std::string> host;          // echo --host
-    std::optional<int> port;                  // echo --port
-    std::optional<std::string> aeTitle;       // echo --aet
-    std::chrono::milliseconds timeout{5000};  // echo, check --timeout
+    std::optional<std::string> host;                          // echo --host
+    std::optional<int> port;                                  // echo --port
+    std::optional<std::string> aeTitle;                       // echo --aet
+    std::chrono::milliseconds timeout = kDefaultEchoTimeout;  // echo, check --timeout
 
-    std::chrono::milliseconds echoWarn{1000};  // check --echo-warn SECONDS
-    double diskWarn = 20;                      // check --disk-warn PERCENT
-    double diskCrit = 10;                      // check --disk-crit PERCENT
-    std::optional<std::string> prometheus;     // check --prometheus FILE
+    std::chrono::milliseconds echoWarn = kDefaultEchoWarn;  // check --echo-warn SECONDS
+    double diskWarn = kDefaultDiskWarnPercent;              // check --disk-warn PERCENT
+    double diskCrit = kDefaultDiskCritPercent;              // check --disk-crit PERCENT
+    std::optional<std::string> prometheus;                  // check --prometheus FILE
 
     bool automaticStart = true;          // service install --start auto|manual
     std::optional<std::string> account;  // service install --account NAME

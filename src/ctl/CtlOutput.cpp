@@ -183,4 +183,23 @@ std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& 
     return json;
 }
 
+double inSeconds(std::chrono::milliseconds duration) {
+    return static_cast<double>(duration.count()) / 1000.0;
+}
+
+std::string shortestNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string secondsText(std::chrono::milliseconds duration) {
+    return shortestNumber(inSeconds(duration)) + " s";
+}
+
+std::string secondsInWords(std::chrono::milliseconds duration) {
+    return shortestNumber(inSeconds(duration)) +
+           (duration.count() == 1000 ? " second" : " seconds");
+}
+
 }  // namespace veltrona::ctl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -78,5 +79,14 @@ std::string shownExecutable(const process::ProcessEntry& entry);
 // Several, separated by commas; an executable the listing did not know is "unknown".
 std::string describe(const std::vector<process::ProcessEntry>& entries);
 std::vector<JsonObject> processesJson(const std::vector<process::ProcessEntry>& entries);
+
+// A duration in seconds, as a number.
+double inSeconds(std::chrono::milliseconds duration);
+// A number as short as it goes: "5", "0.25", "7.5".
+std::string shortestNumber(double value);
+// A duration in a short message: "5 s", "0.25 s".
+std::string secondsText(std::chrono::milliseconds duration);
+// A duration in a sentence: "1 second", "2.5 seconds".
+std::string secondsInWords(std::chrono::milliseconds duration);
 
 }  // namespace veltrona::ctl

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "CheckDefaults.h"
 #include "CtlOutput.h"
 #include "dicom/DicomEcho.h"
 
@@ -15,7 +16,7 @@ struct EchoTarget {
     std::optional<std::string> host;  // system code page
     std::optional<int> port;
     std::optional<std::string> aeTitle;  // system code page
-    std::chrono::milliseconds timeout{5000};
+    std::chrono::milliseconds timeout = kDefaultEchoTimeout;
 };
 
 // The AE title VeltronaCtl calls from.

@@ -1,7 +1,6 @@
 #include "HealthVerdict.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "EchoCommand.h"
@@ -51,18 +50,12 @@ std::string amount(std::uint64_t bytes) {
     return format("%.1f ", value) + units[unit];
 }
 
-std::string seconds(std::chrono::milliseconds duration) {
-    return format("%g", static_cast<double>(duration.count()) / 1000) + " s";
-}
+}  // namespace
 
 double percentFree(const FolderSpace& space) {
     return space.capacityBytes == 0 ? 0
                                     : 100.0 * static_cast<double>(space.availableBytes) /
                                           static_cast<double>(space.capacityBytes);
-}
-
-std::uint64_t percentOf(std::uint64_t total, double percent) {
-    return static_cast<std::uint64_t>(std::llround(static_cast<double>(total) * percent / 100));
 }
 
 std::uint64_t fifoLimitBytes(const HealthFigures& figures) {
@@ -72,6 +65,8 @@ std::uint64_t fifoLimitBytes(const HealthFigures& figures) {
 bool sizeJudged(const HealthFigures& figures) {
     return figures.fifoMaxMByte > 0;
 }
+
+namespace {
 
 std::string serverProcessesText(const std::vector<process::ProcessEntry>& servers) {
     std::string ids;
@@ -154,14 +149,14 @@ HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
         case Status::Answered:
             if (echo.milliseconds > static_cast<double>(limits.echoWarn.count())) {
                 return {"echo", Health::Warning,
-                        text + ", slower than " + seconds(limits.echoWarn)};
+                        text + ", slower than " + secondsText(limits.echoWarn)};
             }
             return {"echo", Health::Ok, text};
         case Status::Unavailable:
             return {"echo", Health::Unknown,
                     echo.detail.empty() ? text : text + ": " + echo.detail};
         case Status::TimedOut:
-            return {"echo", Health::Critical, text + " (" + seconds(limits.timeout) + ")"};
+            return {"echo", Health::Critical, text + " (" + secondsText(limits.timeout) + ")"};
         case Status::Rejected:
         case Status::Unreachable:
         case Status::NotDicom:
@@ -232,79 +227,10 @@ HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
     if (walk.timedOut) {
         return {"folderSize", Health::Unknown,
                 "size of the image folder not known: the walk took longer than " +
-                    seconds(limits.timeout) + sofar};
+                    secondsText(limits.timeout) + sofar};
     }
     return {"folderSize", Health::Unknown,
             "size of the image folder not known: " + walk.error + sofar};
-}
-
-std::string seconds3(std::chrono::milliseconds duration) {
-    return decimal(static_cast<double>(duration.count()) / 1000, 3);
-}
-
-// 'label'=value[UOM];warn;crit;min;max
-std::string perf(const std::string& label, const std::string& value, const std::string& rest) {
-    return "'" + label + "'=" + value + rest;
-}
-
-std::string performanceData(const HealthFigures& figures, const HealthLimits& limits) {
-    std::vector<std::string> items;
-    const bool unseen = figures.servers.empty() && figures.uninspected > 0;
-    items.push_back(
-        perf("server_processes", unseen ? "U" : std::to_string(figures.servers.size()), ";;1:;0;"));
-    const std::string echoLimits = ";" + seconds3(limits.echoWarn) + ";" +
-                                   seconds3(limits.timeout) + ";0;" + seconds3(limits.timeout);
-    if (figures.echo && figures.echo->status == Status::Answered) {
-        items.push_back(
-            perf("echo_time", decimal(figures.echo->milliseconds / 1000, 6) + "s", echoLimits));
-    } else {
-        items.push_back(perf("echo_time", "U", echoLimits));
-    }
-    if (figures.space) {
-        const FolderSpace& space = *figures.space;
-        items.push_back(
-            perf("image_folder_free", std::to_string(space.availableBytes) + "B",
-                 ";" + std::to_string(percentOf(space.capacityBytes, limits.diskWarnPercent)) +
-                     ":;" + std::to_string(percentOf(space.capacityBytes, limits.diskCritPercent)) +
-                     ":;0;" + std::to_string(space.capacityBytes)));
-        items.push_back(perf("image_folder_free_percent", decimal(percentFree(space), 2) + "%",
-                             ";" + decimal(limits.diskWarnPercent, 2) + ":;" +
-                                 decimal(limits.diskCritPercent, 2) + ":;0;100"));
-    }
-    if (sizeJudged(figures)) {
-        const bool known = figures.walk && figures.walk->complete;
-        items.push_back(perf("image_folder_size",
-                             known ? std::to_string(figures.walk->bytes) + "B" : "U",
-                             ";" + std::to_string(fifoLimitBytes(figures)) + ";;0;"));
-    }
-    std::string text;
-    for (const std::string& item : items) {
-        text += (text.empty() ? "" : " ") + item;
-    }
-    return text;
-}
-
-JsonObject itemJson(const HealthItem& item) {
-    return JsonObject().text("status", healthName(item.health)).text("text", item.text);
-}
-
-const HealthItem& itemNamed(const HealthVerdict& verdict, const std::string& name) {
-    return *std::find_if(verdict.items.begin(), verdict.items.end(),
-                         [&](const HealthItem& item) { return item.name == name; });
-}
-
-const char* folderStateName(FolderState state) {
-    switch (state) {
-        case FolderState::Unnamed:
-            return "unnamed";
-        case FolderState::Missing:
-            return "missing";
-        case FolderState::NotAFolder:
-            return "notAFolder";
-        case FolderState::Present:
-            break;
-    }
-    return "present";
 }
 
 }  // namespace
@@ -350,103 +276,6 @@ HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limi
         verdict.health = worse(verdict.health, item.health);
     }
     return verdict;
-}
-
-std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
-                       const HealthVerdict& verdict) {
-    std::vector<const HealthItem*> ordered;
-    for (const HealthItem& item : verdict.items) {
-        ordered.push_back(&item);
-    }
-    std::stable_sort(ordered.begin(), ordered.end(), [](const HealthItem* a, const HealthItem* b) {
-        return rank(a->health) > rank(b->health);
-    });
-    std::string text;
-    for (const HealthItem* item : ordered) {
-        text += (text.empty() ? "" : "; ") + item->text;
-    }
-    // "|" separates the performance data; in the texts it would cut them short.
-    std::replace(text.begin(), text.end(), '|', '/');
-    return "ZARVO " + std::string(healthName(verdict.health)) + " - " + text + " | " +
-           performanceData(figures, limits) + "\n";
-}
-
-std::string unknownLine(const std::string& reason) {
-    std::string text = reason;
-    std::replace(text.begin(), text.end(), '|', '/');
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return "ZARVO UNKNOWN - " + text + "\n";
-}
-
-JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
-                      const HealthVerdict& verdict) {
-    JsonObject process = itemJson(itemNamed(verdict, "process"));
-    process.boolean("running", !figures.servers.empty())
-        .array("processes", processesJson(figures.servers))
-        .array("elsewhere", elsewhereJson(figures.elsewhere))
-        .integer("uninspected", static_cast<std::int64_t>(figures.uninspected));
-
-    JsonObject port = itemJson(itemNamed(verdict, "port"));
-    port.append(portJson(figures.port));
-
-    JsonObject echo = itemJson(itemNamed(verdict, "echo"));
-    echo.text("calledAeTitle", figures.calledAeTitle)
-        .text("callingAeTitle", kCallingAeTitle)
-        .boolean("sent", figures.echo.has_value());
-    if (figures.echo) {
-        echo.text("result", echoStatusName(figures.echo->status));
-    } else {
-        echo.null("result");
-    }
-    if (figures.echo && figures.echo->status == Status::Answered) {
-        echo.number("milliseconds", figures.echo->milliseconds);
-    } else {
-        echo.null("milliseconds");
-    }
-    echo.number("warnMilliseconds", static_cast<double>(limits.echoWarn.count()))
-        .number("timeoutMilliseconds", static_cast<double>(limits.timeout.count()))
-        .text("detail", figures.echo ? figures.echo->detail : "");
-
-    JsonObject folder = itemJson(itemNamed(verdict, "imageFolder"));
-    folder.text("path", figures.imageFolder).text("state", folderStateName(figures.folderState));
-    if (figures.access) {
-        folder.boolean("writable", figures.access->writable);
-    } else {
-        folder.null("writable");
-    }
-    if (figures.space) {
-        folder.integer("capacityBytes", static_cast<std::int64_t>(figures.space->capacityBytes))
-            .integer("freeBytes", static_cast<std::int64_t>(figures.space->availableBytes))
-            .number("freePercent", percentFree(*figures.space));
-    } else {
-        folder.null("capacityBytes").null("freeBytes").null("freePercent");
-    }
-    folder.number("warnPercent", limits.diskWarnPercent)
-        .number("critPercent", limits.diskCritPercent);
-
-    JsonObject json;
-    json.text("status", healthName(verdict.health))
-        .integer("exitCode", static_cast<int>(verdict.health))
-        .object("process", process)
-        .object("port", port)
-        .object("echo", echo)
-        .object("imageFolder", folder);
-    if (!sizeJudged(figures)) {
-        return json.null("folderSize");
-    }
-    JsonObject size = itemJson(itemNamed(verdict, "folderSize"));
-    size.integer("fifoMaxMByte", figures.fifoMaxMByte)
-        .integer("limitBytes", static_cast<std::int64_t>(fifoLimitBytes(figures)));
-    if (figures.walk) {
-        size.integer("bytes", static_cast<std::int64_t>(figures.walk->bytes))
-            .integer("files", static_cast<std::int64_t>(figures.walk->files))
-            .boolean("complete", figures.walk->complete)
-            .boolean("timedOut", figures.walk->timedOut)
-            .text("error", figures.walk->error);
-    } else {
-        size.null("bytes").null("files").boolean("complete", false);
-    }
-    return json.object("folderSize", size);
 }
 
 }  // namespace veltrona::ctl

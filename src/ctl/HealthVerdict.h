@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckDefaults.h"
 #include "CtlOutput.h"
 #include "PortCheck.h"
 #include "dicom/DicomEcho.h"
@@ -26,10 +27,10 @@ Health worse(Health a, Health b);
 
 // Where the check draws its lines.
 struct HealthLimits {
-    std::chrono::milliseconds timeout{5000};   // echo answer and folder walk
-    std::chrono::milliseconds echoWarn{1000};  // a slower answer is a WARNING
-    double diskWarnPercent = 20;               // less free space is a WARNING
-    double diskCritPercent = 10;               // less free space is CRITICAL
+    std::chrono::milliseconds timeout = kDefaultEchoTimeout;  // echo answer and folder walk
+    std::chrono::milliseconds echoWarn = kDefaultEchoWarn;    // a slower answer is a WARNING
+    double diskWarnPercent = kDefaultDiskWarnPercent;         // less free space is a WARNING
+    double diskCritPercent = kDefaultDiskCritPercent;         // less free space is CRITICAL
 };
 
 // Free space of the file system that holds the image folder.
@@ -99,6 +100,12 @@ struct HealthVerdict {
 };
 
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits);
+
+// The free share of the image folder's disk, in percent (0 for a disk of no size).
+double percentFree(const FolderSpace& space);
+// Whether the image folder's size is judged (FIFOMax above 0), and the limit it is held to.
+bool sizeJudged(const HealthFigures& figures);
+std::uint64_t fifoLimitBytes(const HealthFigures& figures);
 
 // The plugin's output: "ZARVO <STATE> - <items> | <performance data>", one line with its
 // newline. The items that are not OK come first, worst first. Texts are UTF-8.

@@ -53,4 +53,9 @@ JsonObject portJson(const PortCheck& check) {
         .boolean("serverListens", check.serverListens);
 }
 
+std::string portHolderText(const PortCheck& check) {
+    return check.holders.empty() ? "a process that cannot be looked into (another user's)"
+                                 : describe(check.holders);
+}
+
 }  // namespace veltrona::ctl

@@ -28,4 +28,8 @@ PortCheck checkPort(const std::string& configured, const ProcessSnapshot& snapsh
 
 JsonObject portJson(const PortCheck& check);
 
+// Who holds the port in a message: the holders, or "a process that cannot be looked into
+// (another user's)" where the listing names none.
+std::string portHolderText(const PortCheck& check);
+
 }  // namespace veltrona::ctl

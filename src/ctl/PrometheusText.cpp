@@ -14,10 +14,6 @@ namespace {
 using FolderState = HealthFigures::FolderState;
 using Status = dicom::EchoResult::Status;
 
-std::uint64_t fifoLimitBytes(const HealthFigures& figures) {
-    return static_cast<std::uint64_t>(std::max(figures.fifoMaxMByte, 0)) * kMByte;
-}
-
 // One metric family of the exposition format: HELP, TYPE and its samples.
 class Metrics {
   public:

@@ -1,7 +1,6 @@
 #include "StartCommand.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <thread>
 
 #include "CtlPlatform.h"
@@ -22,12 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kPollInterval{50};
 constexpr std::chrono::milliseconds kSettleTime{500};
-
-std::string seconds(std::chrono::milliseconds duration) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(duration.count()) / 1000.0);
-    return std::string(text) + (duration.count() == 1000 ? " second" : " seconds");
-}
 
 // "process 12" or "processes 12, 13".
 std::string processIds(const std::vector<ProcessEntry>& servers) {
@@ -72,90 +65,62 @@ std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSett
     }
     const PortCheck port = checkPort(settings.shown.port, snapshot, {});
     if (port.listening) {
-        const std::string holder = port.holders.empty()
-                                       ? "a process that cannot be looked into (another user's)"
-                                       : describe(port.holders);
         return refuseStart(context,
-                           "Port " + std::to_string(*port.number) + " is held by " + holder +
-                               "; the server was not started",
+                           "Port " + std::to_string(*port.number) + " is held by " +
+                               portHolderText(port) + "; the server was not started",
                            JsonObject().object("port", portJson(port)));
     }
     return std::nullopt;
 }
 
-int runStart(const CtlContext& context, bool verbose,
-             std::optional<std::chrono::milliseconds> wait) {
-    const ShownSettings settings = readShownSettings(context);
-    std::optional<StartLock> lock;
-    try {
-        lock.emplace(context.programFolder);
-    } catch (const StartLockError& error) {
-        return refuseStart(context, error.what());
-    }
-    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
-        return *refused;
-    }
+namespace {
 
-    const server::ServerLaunch launch =
-        server::makeServerLaunch(settings.shown, verbose, context.programFolder);
-    std::optional<LaunchWatch> watch;
-    if (wait) {
-        watch.emplace();
-    }
-    try {
-        if (const std::optional<process::LaunchAccount> account =
-                serverLaunchAccount(context.programFolder, settings.shown.port)) {
-            context.processes.launchAs(launch.program, launch.parameters, launch.shown, *account);
-        } else {
-            context.processes.launch(launch.program, launch.parameters, launch.shown);
-        }
-    } catch (const std::exception& error) {
-        return refuseStart(context, startFailure(error));
-    }
-    // The launch returns once the server runs its program, so every listing from now on
-    // sees it: the next start refuses.
-    lock->release();
-    JsonObject json = JsonObject()
-                          .boolean("started", true)
-                          .text("program", jsonText(server::systemPathText(launch.program)))
-                          .text("parameters", jsonText(launch.parameters))
-                          .boolean("shown", launch.shown);
-    if (!context.json) {
-        context.out << server::kServerExecutableName
-                    << " started: " << server::systemPathText(launch.program) << launch.parameters
-                    << "\n";
-    }
-    if (!wait) {
-        if (context.json) {
-            context.out << json.str() << "\n";
-        }
-        return kSuccess;
-    }
+// What the wait saw when it ended.
+struct StartOutcome {
+    bool up = false;
+    std::vector<ProcessEntry> servers;
+    std::optional<PortCheck> listened;
+    std::optional<std::string> ended;  // how the launched process ended, when it did
+};
 
-    // Up, ended at once, or neither in time. Up means listening on the configured port:
-    // a server that runs but cannot open its port (taken meanwhile, or a privileged port
-    // for an ordinary user) serves nothing. Where the Port setting is no port number there
-    // is nothing to check, and up means what it meant before the port was looked at: seen
-    // running and not ended within the settle time, since a server that rejects its
-    // command line is seen for a moment before it ends.
+// Launches the server, as the folder's server account where it has one.
+void launchServer(const CtlContext& context, const ShownSettings& settings,
+                  const server::ServerLaunch& launch) {
+    if (const std::optional<process::LaunchAccount> account =
+            serverLaunchAccount(context.programFolder, settings.shown.port)) {
+        context.processes.launchAs(launch.program, launch.parameters, launch.shown, *account);
+    } else {
+        context.processes.launch(launch.program, launch.parameters, launch.shown);
+    }
+}
+
+// Up, ended at once, or neither in time. Up means listening on the configured port:
+// a server that runs but cannot open its port (taken meanwhile, or a privileged port
+// for an ordinary user) serves nothing. Where the Port setting is no port number there
+// is nothing to check, and up means what it meant before the port was looked at: seen
+// running and not ended within the settle time, since a server that rejects its
+// command line is seen for a moment before it ends.
+StartOutcome waitUntilUp(const CtlContext& context, const ShownSettings& settings,
+                         LaunchWatch& watch, std::chrono::milliseconds wait) {
     const std::optional<std::uint16_t> portToCheck = portNumber(settings.shown.port);
     if (!portToCheck) {
         context.err << "Port \"" << config::CodePage::system().fromUtf8(settings.shown.port)
                     << "\" in Server.INI is no port number; only whether the server keeps "
                        "running is checked\n";
     }
-    const auto deadline = Clock::now() + *wait;
+    const auto deadline = Clock::now() + wait;
     // Whether a server was seen on every look since seenSince (an optional time here makes
     // GCC 12 warn at -O3 that it may be read uninitialised).
     bool seen = false;
     Clock::time_point seenSince;
-    std::vector<ProcessEntry> servers;
-    std::optional<PortCheck> listened;
-    std::optional<std::string> ended;
-    bool up = false;
+    StartOutcome outcome;
+    std::vector<ProcessEntry>& servers = outcome.servers;
+    std::optional<PortCheck>& listened = outcome.listened;
+    std::optional<std::string>& ended = outcome.ended;
+    bool& up = outcome.up;
     for (;;) {
         if (!ended) {
-            ended = watch->ended();
+            ended = watch.ended();
         }
         const ProcessSnapshot now(context.processes, context.programFolder);
         servers = now.servers();
@@ -182,6 +147,16 @@ int runStart(const CtlContext& context, bool verbose,
         }
         std::this_thread::sleep_for(kPollInterval);
     }
+    return outcome;
+}
+
+// Tells what the wait saw; kSuccess when the server came up.
+int reportStart(const CtlContext& context, JsonObject& json, const StartOutcome& outcome,
+                std::chrono::milliseconds wait) {
+    const std::vector<ProcessEntry>& servers = outcome.servers;
+    const std::optional<PortCheck>& listened = outcome.listened;
+    const std::optional<std::string>& ended = outcome.ended;
+    const bool up = outcome.up;
     json.boolean("running", !servers.empty()).array("processes", processesJson(servers));
     if (listened) {
         json.object("port", portJson(*listened));
@@ -200,19 +175,16 @@ int runStart(const CtlContext& context, bool verbose,
     } else if (!servers.empty() && listened) {
         message = std::string(server::kServerExecutableName) + " runs (" + processIds(servers) +
                   ") but does not listen on port " + std::to_string(*listened->number) + " after " +
-                  seconds(*wait);
+                  secondsInWords(wait);
         if (listened->listening) {
-            message += ": it is held by " + (listened->holders.empty()
-                                                 ? std::string("a process that cannot be looked "
-                                                               "into (another user's)")
-                                                 : describe(listened->holders));
+            message += ": it is held by " + portHolderText(*listened);
         }
     } else if (ended) {
         message = std::string(server::kServerExecutableName) + " exited at once with " + *ended;
         json.text("exited", jsonText(*ended));
     } else {
         message = std::string(server::kServerExecutableName) + " did not come up within " +
-                  seconds(*wait);
+                  secondsInWords(wait);
     }
     if (!message.empty()) {
         context.err << message << "\n";
@@ -222,6 +194,54 @@ int runStart(const CtlContext& context, bool verbose,
         context.out << json.str() << "\n";
     }
     return up ? kSuccess : kFailure;
+}
+
+}  // namespace
+
+int runStart(const CtlContext& context, bool verbose,
+             std::optional<std::chrono::milliseconds> wait) {
+    const ShownSettings settings = readShownSettings(context);
+    std::optional<StartLock> lock;
+    try {
+        lock.emplace(context.programFolder);
+    } catch (const StartLockError& error) {
+        return refuseStart(context, error.what());
+    }
+    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
+        return *refused;
+    }
+
+    const server::ServerLaunch launch =
+        server::makeServerLaunch(settings.shown, verbose, context.programFolder);
+    std::optional<LaunchWatch> watch;
+    if (wait) {
+        watch.emplace();
+    }
+    try {
+        launchServer(context, settings, launch);
+    } catch (const std::exception& error) {
+        return refuseStart(context, startFailure(error));
+    }
+    // The launch returns once the server runs its program, so every listing from now on
+    // sees it: the next start refuses.
+    lock->release();
+    JsonObject json = JsonObject()
+                          .boolean("started", true)
+                          .text("program", jsonText(server::systemPathText(launch.program)))
+                          .text("parameters", jsonText(launch.parameters))
+                          .boolean("shown", launch.shown);
+    if (!context.json) {
+        context.out << server::kServerExecutableName
+                    << " started: " << server::systemPathText(launch.program) << launch.parameters
+                    << "\n";
+    }
+    if (!wait) {
+        if (context.json) {
+            context.out << json.str() << "\n";
+        }
+        return kSuccess;
+    }
+    return reportStart(context, json, waitUntilUp(context, settings, *watch, *wait), *wait);
 }
 
 }  // namespace veltrona::ctl

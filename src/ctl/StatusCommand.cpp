@@ -23,9 +23,7 @@ std::string portLine(const PortCheck& check, bool running) {
     if (check.serverListens) {
         return "The server listens on port " + port + ": " + describe(check.holders);
     }
-    const std::string holder = check.holders.empty()
-                                   ? "a process that cannot be looked into (another user's)"
-                                   : describe(check.holders);
+    const std::string holder = portHolderText(check);
     if (running) {
         return "The server does not listen on port " + port + ": " +
                (check.listening ? "it is held by " + holder : "nothing listens there");

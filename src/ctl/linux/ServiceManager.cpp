@@ -1,4 +1,5 @@
 #include <stdexcept>
+#include <system_error>
 
 #include "ctl/ServiceCommand.h"
 #include "process/ProgramFolder.h"
@@ -47,7 +48,13 @@ int hostService(const CtlContext&) {
 }
 
 std::filesystem::path thisProgram() {
-    return process::programFolder() / "VeltronaCtl";
+    std::error_code error;
+    std::filesystem::path path = process::programPath(error);
+    if (error) {
+        throw std::runtime_error("cannot find the program folder: /proc/self/exe: " +
+                                 error.message());
+    }
+    return path;
 }
 
 }  // namespace veltrona::ctl

@@ -4,12 +4,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "config/file/windows/SystemError.h"
 #include "config/text/windows/WideText.h"
 #include "ctl/ServiceCommand.h"
 #include "ctl/windows/ServiceAccount.h"
+#include "process/ProgramFolder.h"
 #include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
@@ -208,19 +210,12 @@ bool removeService() {
 }
 
 std::filesystem::path thisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            fail("Finding VeltronaCtl.exe");
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
+    std::error_code error;
+    std::filesystem::path path = process::programPath(error);
+    if (error) {
+        fail("Finding VeltronaCtl.exe", static_cast<DWORD>(error.value()));
     }
+    return path;
 }
 
 }  // namespace veltrona::ctl
