@@ -216,16 +216,20 @@ void TServerAdminForm::Button2Click() {
         services_.dialogs.showInfo(catalogueMessage(kServerAlreadyRunning));
         return;
     }
-    bool launched = false;
+    launchError_.clear();
     try {
         const server::ServerLaunch launch = server::makeServerLaunch(
             shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
         services_.processes.launch(launch.program, launch.parameters, launch.shown);
-        launched = true;
-    } catch (const std::exception&) {
-        // Any failure of the launch, a refused one included, is the one message below.
+    } catch (const std::exception& error) {
+        // Any failure of the launch, a refused one included, is the one message below;
+        // the form keeps the reason.
+        launchError_ = error.what();
+        if (launchError_.empty()) {
+            launchError_ = "unknown error";
+        }
     }
-    if (!launched) {
+    if (!launchError_.empty()) {
         services_.dialogs.showInfo(catalogueMessage(kServerStartFailed));
     }
 }

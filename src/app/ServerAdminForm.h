@@ -60,6 +60,9 @@ class TServerAdminForm {
     // Message `index` (0..8) of the catalogue, as the window currently holds it (UTF-8).
     std::string catalogueMessage(int index) const;
     bool serverStateFlag() const { return serverRunning_; }
+    // Why the last start failed (the window shows only its one message); empty when it
+    // succeeded or none was tried.
+    const std::string& launchError() const { return launchError_; }
 
   private:
     // Runs a handler; an error that escapes it is shown in the error box.
@@ -91,6 +94,7 @@ class TServerAdminForm {
     bool noDhcp_ = false;
     std::string serverExecutableName_;
     bool serverRunning_ = false;
+    std::string launchError_;
     std::optional<ui::TranslationFile> translationFile_;
 
     server::SettingsDocument settingsFile_;  // where the settings came from, and their code page

@@ -72,7 +72,7 @@ TEST(LinuxPortTable, NamesThisProcessAsTheHolderOfItsListeningSocket) {
     // Not among the candidates: listening, holder unknown.
     const PortListeners unknown = findPortListeners(socket.port(), {1});
     EXPECT_TRUE(unknown.listening);
-    EXPECT_TRUE(unknown.holders.empty());
+    EXPECT_EQ(unknown.holders, std::vector<ProcessId>{});
 
     socket.close();
     EXPECT_FALSE(findPortListeners(socket.port(), {self}).listening);
