@@ -23,19 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using config::TransferSyntax;
 
-// Catalogue indices.
-enum Message {
-    kServerStarted = 0,
-    kServerStopped = 1,
-    kServerRunning = 2,
-    kServerNotRunning = 3,
-    kServerAlreadyRunning = 4,
-    kServerStartFailed = 5,
-    kLoginCaption = 6,
-    kLoginPrompt = 7,
-    kWrongPassword = 8,
-};
-
 constexpr const char* kCatalogueMemo = "ServerMessage";
 constexpr const char* kStatusMemo = "SStatus";
 

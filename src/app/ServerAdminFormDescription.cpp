@@ -1,6 +1,7 @@
 #include "ServerAdminFormDescription.h"
 
 #include <array>
+#include <string>
 
 namespace veltrona::app {
 
@@ -11,17 +12,23 @@ using ui::Bevel;
 using ui::ControlKind;
 using ui::ControlSpec;
 
-// The message catalogue: one message per line of the hidden memo, addressed by index.
-constexpr const char* kCatalogue =
-    "Server gestartet\n"
-    "Server gestoppt\n"
-    "Server läuft\n"
-    "Server läuft nicht\n"
-    "Server läuft bereits\n"
-    "Server konnte nicht gestartet werden\n"
-    "Login required\n"
-    "Enter password:\n"
-    "Wrong password entered!";
+// The message catalogue's lines, in the order of CatalogueMessage.
+constexpr std::array kCatalogueLines{
+    "Server gestartet",   "Server gestoppt",      "Server läuft",
+    "Server läuft nicht", "Server läuft bereits", "Server konnte nicht gestartet werden",
+    "Login required",     "Enter password:",      "Wrong password entered!",
+};
+static_assert(kCatalogueLines.size() == kCatalogueSize, "one line per catalogue message");
+
+// The memo's text: the lines, each but the last ended by a line break.
+const std::string kCatalogue = [] {
+    std::string text;
+    for (const char* line : kCatalogueLines) {
+        text += text.empty() ? "" : "\n";
+        text += line;
+    }
+    return text;
+}();
 
 using ui::control;
 
