@@ -195,7 +195,7 @@ void TServerAdminForm::Button1Click() {
         return;
     }
     process::terminateProcessesNamed(services_.processes, serverExecutableName_,
-                                     [&] { services_.dialogs.showStopFailure(); });
+                                     [&] { services_.dialogs.showStopFailure(kStopFailureText); });
 }
 
 void TServerAdminForm::Button2Click() {

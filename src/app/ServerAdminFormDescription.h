@@ -19,6 +19,10 @@ enum CatalogueMessage : int {
     kCatalogueSize,  // the number of messages
 };
 
+// The stop failure's text: fixed English, not a catalogue message, so translation never
+// reaches it.
+inline constexpr const char* kStopFailureText = "Server cannot be stopped, access denied";
+
 // The administration window as it is designed: every control with its name, kind,
 // parent, position, size, caption, tab order and initial state. Both window toolkits
 // build the window from this one table.

@@ -123,7 +123,7 @@ class RecordingDialogs : public ui::UserDialogs {
         errors.push_back(message);
         runWhileOpen();
     }
-    void showStopFailure() override {
+    void showStopFailure(const std::string&) override {
         ++stopFailures;
         runWhileOpen();
     }
