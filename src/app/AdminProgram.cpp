@@ -1,10 +1,10 @@
 #include "AdminProgram.h"
 
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "ServerAdminFormDescription.h"
+#include "ServerAdminFormHandlers.h"
 
 namespace veltrona::app {
 
@@ -12,25 +12,11 @@ namespace {
 
 // The form's handlers, by the names its description gives them.
 std::vector<ui::FormHandler> handlersOf(TServerAdminForm& form) {
-    const auto handler = [&form](std::string_view name, auto method) {
-        return ui::FormHandler{name, [&form, method] {
-                                   if constexpr (std::is_same_v<decltype((form.*method)()), bool>) {
-                                       return (form.*method)();
-                                   } else {
-                                       (form.*method)();
-                                       return true;
-                                   }
-                               }};
-    };
-    return {
-        handler("FormCreate", &TServerAdminForm::FormCreate),
-        handler("FormShow", &TServerAdminForm::FormShow),
-        handler("FormClose", &TServerAdminForm::FormClose),
-        handler("Timer1Timer", &TServerAdminForm::Timer1Timer),
-        handler("Button1Click", &TServerAdminForm::Button1Click),
-        handler("Button2Click", &TServerAdminForm::Button2Click),
-        handler("CheckBox2Click", &TServerAdminForm::CheckBox2Click),
-    };
+    std::vector<ui::FormHandler> bound;
+    for (const FormHandlerRow& handler : handlers::kAll) {
+        bound.push_back({handler.name, [&form, run = handler.run] { return run(form); }});
+    }
+    return bound;
 }
 
 }  // namespace

@@ -23,19 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using config::TransferSyntax;
 
-// Catalogue indices.
-enum Message {
-    kServerStarted = 0,
-    kServerStopped = 1,
-    kServerRunning = 2,
-    kServerNotRunning = 3,
-    kServerAlreadyRunning = 4,
-    kServerStartFailed = 5,
-    kLoginCaption = 6,
-    kLoginPrompt = 7,
-    kWrongPassword = 8,
-};
-
 constexpr const char* kCatalogueMemo = "ServerMessage";
 constexpr const char* kStatusMemo = "SStatus";
 
@@ -220,7 +207,7 @@ void TServerAdminForm::Button1Click() {
         return;
     }
     process::terminateProcessesNamed(services_.processes, serverExecutableName_,
-                                     [&] { services_.dialogs.showStopFailure(); });
+                                     [&] { services_.dialogs.showStopFailure(kStopFailureText); });
 }
 
 void TServerAdminForm::Button2Click() {
@@ -228,16 +215,20 @@ void TServerAdminForm::Button2Click() {
         services_.dialogs.showInfo(catalogueMessage(kServerAlreadyRunning));
         return;
     }
-    bool launched = false;
+    launchError_.clear();
     try {
         const server::ServerLaunch launch = server::makeServerLaunch(
             shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
         services_.processes.launch(launch.program, launch.parameters, launch.shown);
-        launched = true;
-    } catch (const std::exception&) {
-        // Any failure of the launch, a refused one included, is the one message below.
+    } catch (const std::exception& error) {
+        // Any failure of the launch, a refused one included, is the one message below;
+        // the form keeps the reason.
+        launchError_ = error.what();
+        if (launchError_.empty()) {
+            launchError_ = "unknown error";
+        }
     }
-    if (!launched) {
+    if (!launchError_.empty()) {
         services_.dialogs.showInfo(catalogueMessage(kServerStartFailed));
     }
 }

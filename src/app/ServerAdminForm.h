@@ -32,8 +32,6 @@ struct FormServices {
 // names the handler each event runs; AdminProgram routes the window's events here.
 class TServerAdminForm {
   public:
-    static constexpr int kCatalogueSize = 9;
-
     TServerAdminForm(ui::FormView& view, FormServices services);
 
     // The start-up sequence. An error in one step is reported and the later steps still
@@ -57,9 +55,13 @@ class TServerAdminForm {
     // The system announced new regional settings: later time stamps follow them.
     void regionalSettingsChanged();
 
-    // Message `index` (0..8) of the catalogue, as the window currently holds it (UTF-8).
+    // Message `index` (a CatalogueMessage) of the catalogue, as the window currently holds it
+    // (UTF-8).
     std::string catalogueMessage(int index) const;
     bool serverStateFlag() const { return serverRunning_; }
+    // Why the last start failed (the window shows only its one message); empty when it
+    // succeeded or none was tried.
+    const std::string& launchError() const { return launchError_; }
 
   private:
     // Runs a handler; an error that escapes it is shown in the error box.
@@ -91,6 +93,7 @@ class TServerAdminForm {
     bool noDhcp_ = false;
     std::string serverExecutableName_;
     bool serverRunning_ = false;
+    std::string launchError_;
     std::optional<ui::TranslationFile> translationFile_;
 
     server::SettingsDocument settingsFile_;  // where the settings came from, and their code page

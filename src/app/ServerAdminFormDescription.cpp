@@ -1,6 +1,9 @@
 #include "ServerAdminFormDescription.h"
 
 #include <array>
+#include <string>
+
+#include "ServerAdminFormHandlers.h"
 
 namespace veltrona::app {
 
@@ -11,17 +14,23 @@ using ui::Bevel;
 using ui::ControlKind;
 using ui::ControlSpec;
 
-// The message catalogue: one message per line of the hidden memo, addressed by index.
-constexpr const char* kCatalogue =
-    "Server gestartet\n"
-    "Server gestoppt\n"
-    "Server läuft\n"
-    "Server läuft nicht\n"
-    "Server läuft bereits\n"
-    "Server konnte nicht gestartet werden\n"
-    "Login required\n"
-    "Enter password:\n"
-    "Wrong password entered!";
+// The message catalogue's lines, in the order of CatalogueMessage.
+constexpr std::array kCatalogueLines{
+    "Server gestartet",   "Server gestoppt",      "Server läuft",
+    "Server läuft nicht", "Server läuft bereits", "Server konnte nicht gestartet werden",
+    "Login required",     "Enter password:",      "Wrong password entered!",
+};
+static_assert(kCatalogueLines.size() == kCatalogueSize, "one line per catalogue message");
+
+// The memo's text: the lines, each but the last ended by a line break.
+const std::string kCatalogue = [] {
+    std::string text;
+    for (const char* line : kCatalogueLines) {
+        text += text.empty() ? "" : "\n";
+        text += line;
+    }
+    return text;
+}();
 
 using ui::control;
 
@@ -33,9 +42,9 @@ ControlSpec with(ControlSpec design, Change change) {
 
 // The handler the control's event runs.
 template <typename Design>
-ControlSpec on(ui::ControlEvent event, std::string_view handler, Design design) {
+ControlSpec on(ui::ControlEvent event, const FormHandlerRow& handler, Design design) {
     design.event = event;
-    design.handler = handler;
+    design.handler = handler.name;
     return design;
 }
 constexpr auto kClick = ui::ControlEvent::Click;
@@ -53,9 +62,9 @@ const std::array<ControlSpec, 39> kControls{{
     with(control("Label1", K::Label, kWindow, 232, 8, 78, 13, "Server Status", kNoTab),
          [](ControlSpec& c) { c.bold = true; }),
     control("SStatus", K::Memo, kWindow, 248, 24, 209, 65, kNoCaption, 6),
-    on(kClick, "Button1Click",
+    on(kClick, handlers::kButton1Click,
        control("Button1", K::PushButton, kWindow, 48, 24, 169, 25, "Zarvo Server stoppen", 0)),
-    on(kClick, "Button2Click",
+    on(kClick, handlers::kButton2Click,
        control("Button2", K::PushButton, kWindow, 48, 64, 169, 25, "Zarvo Server starten", 1)),
     control("GroupBox2", K::GroupBox, kWindow, 248, 104, 209, 281, "Dicom Einstellungen", 2),
     with(control("Label5", K::Label, "GroupBox2", 12, 68, 30, 13, "PORT", kNoTab), kRight),
@@ -91,7 +100,7 @@ const std::array<ControlSpec, 39> kControls{{
              c.enabled = false;
              c.wordWrap = true;
          }),
-    on(kClick, "CheckBox2Click",
+    on(kClick, handlers::kCheckBox2Click,
        control("CheckBox2", K::CheckBox, "GroupBox3", 8, 32, 177, 17,
                "nach Registrierungszeitpunkt", 1)),
     with(control("Panel3", K::Panel, "GroupBox3", 8, 160, 185, 73, kNoCaption, 2), kLowered),
@@ -107,7 +116,7 @@ const std::array<ControlSpec, 39> kControls{{
          [](ControlSpec& c) { c.bevel = Bevel::Raised; }),
     control("CheckBox1", K::CheckBox, "Panel1", 16, 8, 97, 17, "Verbose mode", 0),
     // Interval and enabling are the toolkit's defaults: 1000 ms, running.
-    on(ui::ControlEvent::Tick, "Timer1Timer",
+    on(ui::ControlEvent::Tick, handlers::kTimer1Timer,
        control("Timer1", K::Timer, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab)),
     control("XPManifest1", K::Manifest, kWindow, 0, 0, 0, 0, kNoCaption, kNoTab),
 }};
@@ -132,9 +141,9 @@ const ui::FormSpec& serverAdminFormSpec() {
         .controls = kControls,
         .radioGroups = kRadioGroups,
         .firstFocus = "Button1",  // the first control of the tab order
-        .onCreate = "FormCreate",
-        .onShow = "FormShow",
-        .onClose = "FormClose",
+        .onCreate = handlers::kFormCreate.name,
+        .onShow = handlers::kFormShow.name,
+        .onClose = handlers::kFormClose.name,
     };
     return form;
 }

@@ -24,9 +24,8 @@ class UserDialogs {
     // is shown as given (the caller has appended the period).
     virtual void showError(const std::string& message) = 0;
 
-    // The stop failure: caption "Information", information icon, the fixed text
-    // "Server cannot be stopped, access denied", OK.
-    virtual void showStopFailure() = 0;
+    // The stop failure: caption "Information", information icon, `text` (UTF-8), OK.
+    virtual void showStopFailure(const std::string& text) = 0;
 };
 
 // The error box's text for an error's message: the message with a period appended.

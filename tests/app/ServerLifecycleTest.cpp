@@ -86,7 +86,7 @@ TEST_F(ServerLifecycle, StartLaunchesWithTheExpectedArgumentsAndTheNextTickLogsI
                   "\r\n+xs    # JPeg lossless\r\n-dhl   # No DHCP available\r\nparameter=-v\r\n");
     createWithRealProcesses();
     form->form().Button2Click();
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
     const auto arguments = receivedArguments();
     ASSERT_TRUE(arguments.has_value());
     EXPECT_EQ(*arguments, std::vector<std::string>({"-dw", "-dhl", "+xs", "-v", "-od",
@@ -121,7 +121,7 @@ TEST_F(ServerLifecycle, StopTerminatesEveryServerWhereverItLiesAndTheNextTickLog
     ASSERT_TRUE(tickUntilFlagIs(true));
 
     form->form().Button1Click();
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
     EXPECT_EQ(dialogs.stopFailures, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return serversRunning() == 0; }, 10000));
     ASSERT_TRUE(tickUntilFlagIs(false));
@@ -138,7 +138,7 @@ TEST_F(ServerLifecycle, ACaseVariantIsSeenRunningButNeverTerminated) {
     form->form().Button1Click();
     QTest::qWait(200);
     EXPECT_EQ(serversRunning(), 1u);
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
     EXPECT_EQ(dialogs.stopFailures, 0);
 }
 
@@ -147,7 +147,7 @@ TEST_F(ServerLifecycle, MissingServerCannotBeStarted) {
     createWithRealProcesses();
     form->form().Button2Click();
     EXPECT_EQ(dialogs.infos, Texts({"Server konnte nicht gestartet werden"}));
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
 }
 
 TEST_F(ServerLifecycle, TypedShellSyntaxReachesTheServerAsPlainArguments) {

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +15,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ListeningSocket.h"
 #include "OtherUser.h"
 #include "TempFolder.h"
 #include "process/ProcessPlatform.h"
@@ -29,6 +27,7 @@ namespace fs = std::filesystem;
 using veltrona::testing::eventually;
 using veltrona::testing::fileContent;
 using veltrona::testing::killAndReap;
+using veltrona::testing::ListeningSocket;
 using veltrona::testing::spawn;
 using veltrona::testing::TempFolder;
 using veltrona::testing::writeFile;
@@ -63,38 +62,6 @@ inline CtlResult runCtl(const fs::path& program, const std::vector<std::string>&
     result.err = fileContent(capture / "err");
     return result;
 }
-
-// A TCP socket of this process listening on a port the system chose, on all addresses.
-class ListeningSocket {
-  public:
-    ListeningSocket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 4) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            ADD_FAILURE() << "cannot listen";
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    ListeningSocket(const ListeningSocket&) = delete;
-    ListeningSocket& operator=(const ListeningSocket&) = delete;
-    ~ListeningSocket() { close(); }
-    void close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    std::uint16_t port() const { return port_; }
-    int fd() const { return fd_; }
-
-  private:
-    int fd_;
-    std::uint16_t port_ = 0;
-};
 
 // A port nothing listens on right now.
 inline std::uint16_t freePort() {

@@ -36,7 +36,7 @@ class NoDialogs : public ui::UserDialogs {
         return false;
     }
     void showError(const std::string& message) override { shown += message + "\n"; }
-    void showStopFailure() override { shown += "stop failure\n"; }
+    void showStopFailure(const std::string&) override { shown += "stop failure\n"; }
 };
 
 class StillClock : public Clock {

@@ -150,7 +150,8 @@ TEST(IsProcessRunning, MatchesFileNamePartIgnoringAsciiCase) {
         }
         ScriptedPlatform platform(row.syntax, {listing});
         EXPECT_EQ(isProcessRunning(platform, "ZarvoServer.exe"), row.running) << row.name;
-        EXPECT_TRUE(platform.terminated.empty()) << row.name << ": detection only looks";
+        EXPECT_EQ(platform.terminated, std::vector<ProcessId>{})
+            << row.name << ": detection only looks";
     }
 }
 

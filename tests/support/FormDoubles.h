@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -21,6 +22,13 @@
 #include "app/ServerAdminForm.h"
 #include "process/ProcessPlatform.h"
 #include "ui/UserDialogs.h"
+
+namespace veltrona::process {
+// A failed comparison of process lists shows the processes, not their bytes.
+inline void PrintTo(const ProcessEntry& entry, std::ostream* out) {
+    *out << entry.id << " " << entry.executable << (entry.user.empty() ? "" : " as ") << entry.user;
+}
+}  // namespace veltrona::process
 
 namespace veltrona::app::testing {
 
@@ -36,6 +44,12 @@ class ScriptedProcesses : public process::ProcessPlatform {
         std::filesystem::path program;
         std::string parameters;
         bool shown;
+        bool operator==(const Launch&) const = default;
+        // A failed comparison shows the launch, not its bytes.
+        friend void PrintTo(const Launch& launch, std::ostream* out) {
+            *out << launch.program << " [" << launch.parameters << "]"
+                 << (launch.shown ? " shown" : " hidden");
+        }
     };
     std::vector<Launch> launches;
     bool refuseLaunch = false;
@@ -109,7 +123,7 @@ class RecordingDialogs : public ui::UserDialogs {
         errors.push_back(message);
         runWhileOpen();
     }
-    void showStopFailure() override {
+    void showStopFailure(const std::string&) override {
         ++stopFailures;
         runWhileOpen();
     }

@@ -77,7 +77,7 @@ class NoDialogs : public UserDialogs {
         return false;
     }
     void showError(const std::string& message) override { errors.push_back(message); }
-    void showStopFailure() override {}
+    void showStopFailure(const std::string&) override {}
     std::vector<std::string> errors;
 };
 

@@ -51,8 +51,9 @@ const BoxCase kBoxCases[] = {
     {"Error", [](UserDialogs& d) { d.showError("'x' ist kein g\xC3\xBCltiger Integerwert."); },
      QMessageBox::Critical, "Veltrona Administration",
      QString::fromUtf8("'x' ist kein g\xC3\xBCltiger Integerwert.")},
-    {"StopFailure", [](UserDialogs& d) { d.showStopFailure(); }, QMessageBox::Information,
-     "Information", "Server cannot be stopped, access denied"},
+    {"StopFailure",
+     [](UserDialogs& d) { d.showStopFailure("Server cannot be stopped, access denied"); },
+     QMessageBox::Information, "Information", "Server cannot be stopped, access denied"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UserDialogBox, ::testing::ValuesIn(kBoxCases),

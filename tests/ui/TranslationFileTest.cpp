@@ -95,14 +95,22 @@ TEST(TranslationFileParse, StoresTrimmedEntriesAndLinesWithoutEquals) {
     ASSERT_EQ(file.sections().size(), 2u);
     EXPECT_EQ(file.sections()[0].entries,
               (std::vector<std::string>{"Key=Value", "bare line", "=no key"}));
-    EXPECT_TRUE(file.sections()[1].entries.empty());
+    EXPECT_EQ(file.sections()[1].entries, std::vector<std::string>{});
 }
 
 TEST(TranslationFileParse, EmptyOrSectionlessContentHasNoSections) {
+    // The names of the sections found, so that a failure shows them.
+    const auto sectionNames = [](std::string_view content) {
+        std::vector<std::string> names;
+        for (const auto& section : TranslationFile::parse(content).sections()) {
+            names.push_back(section.name);
+        }
+        return names;
+    };
     for (const char* content : {"", "\r\n\n\r", "Key=Value\n; comment\n[Broken\n"}) {
-        EXPECT_TRUE(TranslationFile::parse(content).sections().empty()) << content;
+        EXPECT_EQ(sectionNames(content), std::vector<std::string>{}) << content;
     }
-    EXPECT_TRUE(TranslationFile::parse(std::string_view("\0[Main]\nK=V", 11)).sections().empty());
+    EXPECT_EQ(sectionNames(std::string_view("\0[Main]\nK=V", 11)), std::vector<std::string>{});
 }
 
 }  // namespace

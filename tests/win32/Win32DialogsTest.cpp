@@ -135,8 +135,8 @@ TEST_F(Win32Dialogs, MessageBoxesCarryTheirCaptionIconAndOwner) {
         {[&] { dialogs_.showInfo(""); }, L"Information", L"", false},
         {[&] { dialogs_.showError("'10 MB' ist kein gültiger Integerwert."); },
          L"Veltrona Administration", L"'10 MB' ist kein gültiger Integerwert.", true},
-        {[&] { dialogs_.showStopFailure(); }, L"Information",
-         L"Server cannot be stopped, access denied", true},
+        {[&] { dialogs_.showStopFailure("Server cannot be stopped, access denied"); },
+         L"Information", L"Server cannot be stopped, access denied", true},
     };
     for (const Row& row : rows) {
         WhenWindowOpens box(L"#32770", [&](HWND dialog) {

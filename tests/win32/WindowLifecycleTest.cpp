@@ -90,7 +90,8 @@ TEST_F(WindowLifecycle, Windows1252BytesPassTheFieldsToTheShellAndTheFileUnchang
     EXPECT_NE(launches.parameters[0].find(programFolder + "setup.cfg\" \"default\" <" + bytes +
                                           "> -od \"D:\\R\xF6ntgen\"  -aet  "),
               std::string::npos);
-    EXPECT_TRUE(dialogs_.infos.empty());  // the shell found the server in that folder
+    EXPECT_EQ(dialogs_.infos,
+              std::vector<std::string>{});  // the shell found the server in that folder
 
     PostMessageW(view().handle(), WM_CLOSE, 0, 0);
     pumpUntil(view(), [&] { return view().handle() == nullptr; });

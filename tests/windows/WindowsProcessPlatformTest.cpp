@@ -97,7 +97,7 @@ TEST(CollectProcessIds, FailingEnumerationDeliversNothing) {
         SimulatedEnumeration system;
         system.processes = row.processes;
         system.failingCall = row.failingCall;
-        EXPECT_TRUE(collectProcessIds(system.function()).empty());
+        EXPECT_EQ(collectProcessIds(system.function()), std::vector<ProcessId>{});
     }
 }
 

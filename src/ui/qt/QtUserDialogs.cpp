@@ -39,10 +39,8 @@ void QtUserDialogs::showError(const std::string& message) {
     showMessageBox(QMessageBox::Critical, QApplication::applicationName(), fromUtf8(message));
 }
 
-void QtUserDialogs::showStopFailure() {
-    // A fixed English text of its own, not a catalogue message: translation never reaches it.
-    showMessageBox(QMessageBox::Information, QStringLiteral("Information"),
-                   QStringLiteral("Server cannot be stopped, access denied"));
+void QtUserDialogs::showStopFailure(const std::string& text) {
+    showMessageBox(QMessageBox::Information, QStringLiteral("Information"), fromUtf8(text));
 }
 
 }  // namespace veltrona::ui

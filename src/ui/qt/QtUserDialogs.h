@@ -11,7 +11,7 @@ class QtUserDialogs : public UserDialogs {
     bool passwordQuery(const std::string& caption, const std::string& prompt,
                        std::string& value) override;
     void showError(const std::string& message) override;
-    void showStopFailure() override;
+    void showStopFailure(const std::string& text) override;
 };
 
 }  // namespace veltrona::ui

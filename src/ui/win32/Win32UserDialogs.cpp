@@ -57,9 +57,8 @@ void Win32UserDialogs::showError(const std::string& message) {
                 MB_ICONERROR | MB_OK);
 }
 
-void Win32UserDialogs::showStopFailure() {
-    MessageBoxW(owner(), L"Server cannot be stopped, access denied", L"Information",
-                MB_ICONINFORMATION | MB_OK);
+void Win32UserDialogs::showStopFailure(const std::string& text) {
+    MessageBoxW(owner(), widen(text).c_str(), L"Information", MB_ICONINFORMATION | MB_OK);
 }
 
 }  // namespace veltrona::ui

@@ -28,7 +28,7 @@ class Win32UserDialogs final : public UserDialogs {
     bool passwordQuery(const std::string& caption, const std::string& prompt,
                        std::string& value) override;
     void showError(const std::string& message) override;
-    void showStopFailure() override;
+    void showStopFailure(const std::string& text) override;
 
   private:
     void handleWaitingMessages();

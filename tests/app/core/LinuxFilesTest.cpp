@@ -18,7 +18,7 @@ TEST_F(LinuxFiles, UnwritableSettingsAreReportedAndTheNextCloseTriesAgain) {
     // even for root.
     fs::create_symlink("gone/Server.ini", programFolder / "Server.ini");
     create();
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
     EXPECT_FALSE(form->FormClose());
     ASSERT_EQ(dialogs.errors.size(), 1u);
     const std::string& error = dialogs.errors[0];
@@ -57,7 +57,7 @@ TEST_F(LinuxFiles, ASettingsFileThatCannotBeReadIsSaidAndNeverReplaced) {
                    "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. " + c.reason + "."}))
             << c.name;
         EXPECT_TRUE(form->FormClose()) << c.name;
-        EXPECT_TRUE(dialogs.errors.empty()) << c.name;
+        EXPECT_EQ(dialogs.errors, std::vector<std::string>{}) << c.name;
         EXPECT_EQ(namesIn(programFolder), std::set<std::string>({"Server.INI"})) << c.name;
         EXPECT_NE(fs::symlink_status(file).type(), fs::file_type::regular) << c.name;
         fs::remove(file);

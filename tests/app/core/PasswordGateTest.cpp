@@ -25,7 +25,7 @@ TEST_F(Gate, RightPasswordOpensTheWindowWithTheStatusLineAlreadyLogged) {
     ASSERT_EQ(dialogs.prompts.size(), 1u);
     EXPECT_EQ(dialogs.prompts[0].caption, "Login required");
     EXPECT_EQ(dialogs.prompts[0].prompt, "Enter password:");
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
 }
 
 TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
@@ -53,7 +53,7 @@ TEST_F(Gate, EveryOtherAnswerEndsTheProgramWithoutWriting) {
         window.reset();  // the program ends without closing the window
         EXPECT_EQ(readBytes(path), file_);
         EXPECT_EQ(fs::last_write_time(path), before);
-        EXPECT_TRUE(processes.terminated.empty());
+        EXPECT_EQ(processes.terminated, std::vector<process::ProcessEntry>{});
     }
 }
 

@@ -43,7 +43,7 @@ TEST_F(StartStop, TwoClicksBeforeATickLaunchTwice) {
     form->Button2Click();
     form->Button2Click();
     EXPECT_EQ(processes.launches.size(), 2u);
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
 }
 
 TEST_F(StartStop, StartWhileRunningOrRefusedSaysSo) {
@@ -51,14 +51,15 @@ TEST_F(StartStop, StartWhileRunningOrRefusedSaysSo) {
     create();
     form->Button2Click();
     EXPECT_EQ(dialogs.infos, Texts({"Server läuft bereits"}));
-    EXPECT_TRUE(processes.launches.empty());
+    EXPECT_EQ(processes.launches, std::vector<ScriptedProcesses::Launch>{});
 
     serverRuns(false);
     form->Timer1Timer();
     processes.refuseLaunch = true;
     form->Button2Click();
     EXPECT_EQ(dialogs.infos.back(), "Server konnte nicht gestartet werden");
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(form->launchError(), "No such file or directory");
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
 }
 
 TEST_F(StartStop, StopWhileNotRunningListsNothing) {
@@ -68,7 +69,7 @@ TEST_F(StartStop, StopWhileNotRunningListsNothing) {
     form->Button1Click();
     EXPECT_EQ(dialogs.infos, Texts({"Server läuft nicht"}));
     EXPECT_EQ(processes.listings, listings);
-    EXPECT_TRUE(processes.terminated.empty());
+    EXPECT_EQ(processes.terminated, std::vector<process::ProcessEntry>{});
 }
 
 TEST_F(StartStop, EachRefusedTerminationGetsItsOwnDialog) {
@@ -87,8 +88,8 @@ TEST_F(StartStop, OnlyACaseVariantRunningMeansNothingHappens) {
     create();
     ASSERT_TRUE(form->serverStateFlag());
     form->Button1Click();
-    EXPECT_TRUE(processes.terminated.empty());
-    EXPECT_TRUE(dialogs.infos.empty());
+    EXPECT_EQ(processes.terminated, std::vector<process::ProcessEntry>{});
+    EXPECT_EQ(dialogs.infos, std::vector<std::string>{});
     EXPECT_EQ(dialogs.stopFailures, 0);
 }
 

@@ -13,7 +13,7 @@ TEST_F(Startup, EmptyFolderOpensEmptyAndCloseCreatesTheEightLineFile) {
     create();
     EXPECT_FALSE(form->endRequested());
     EXPECT_EQ(statusLines(), Texts({"09:05:07 Server läuft nicht"}));
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
     EXPECT_TRUE(form->FormClose());
     // One file only: no second spelling, no temporary file left behind.
     EXPECT_EQ(namesIn(programFolder), std::set<std::string>({"Server.ini"}));

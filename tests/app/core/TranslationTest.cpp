@@ -32,7 +32,7 @@ TEST_F(Translation, CustomIniAboveTheProgramFolderReplacesTextsBeforeAnythingIsL
     expected.setLine("ServerMessage", 3, "Server is not running");
     expected.appendLine("SStatus", "09:05:07 Server is not running");
     EXPECT_EQ(*view, expected);
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
 }
 
 TEST_F(Translation, CatalogueLinesReachTheDialogs) {
@@ -59,7 +59,7 @@ TEST_F(Translation, Windows1252FileShowsUmlauts) {
 TEST_F(Translation, AFolderInPlaceOfTheFileIsNoTranslation) {
     std::filesystem::create_directory(root / "Custom.ini");
     create();
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{});
     EXPECT_EQ(view->windowCaption(), "Zarvo Server Einstellungen");
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "CtlTestSupport.h"
+#include "ListeningSocket.h"
 #include "process/PortTable.h"
 #include "process/linux/LinuxPortTable.h"
 
@@ -57,7 +57,7 @@ TEST(ProcNetTcp, ReadsSocketLinksOnly) {
 }
 
 TEST(LinuxPortTable, NamesThisProcessAsTheHolderOfItsListeningSocket) {
-    ctl::testing::ListeningSocket socket;
+    testing::ListeningSocket socket;
     const auto self = static_cast<ProcessId>(::getpid());
     struct stat info {};
     ASSERT_EQ(::fstat(socket.fd(), &info), 0);
@@ -72,7 +72,7 @@ TEST(LinuxPortTable, NamesThisProcessAsTheHolderOfItsListeningSocket) {
     // Not among the candidates: listening, holder unknown.
     const PortListeners unknown = findPortListeners(socket.port(), {1});
     EXPECT_TRUE(unknown.listening);
-    EXPECT_TRUE(unknown.holders.empty());
+    EXPECT_EQ(unknown.holders, std::vector<ProcessId>{});
 
     socket.close();
     EXPECT_FALSE(findPortListeners(socket.port(), {self}).listening);
