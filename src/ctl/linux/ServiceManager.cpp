@@ -42,7 +42,7 @@ std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path&)
     noServices();
 }
 
-int hostService(const CtlContext&) {
+int hostService(const CtlContext&, const std::filesystem::path&) {
     noServices();
 }
 
