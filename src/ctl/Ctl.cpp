@@ -55,11 +55,11 @@ int run(const CtlCommand& command, const CtlContext& context) {
         case CommandKind::ServiceInstall:
             return runServiceInstall(
                 context, {command.automaticStart, command.account.value_or(kVirtualAccount),
-                          command.password, command.replace});
+                          command.password, command.replace, command.log});
         case CommandKind::ServiceRemove:
             return runServiceRemove(context);
         case CommandKind::ServiceHost:
-            return runServiceHost(context);
+            return runServiceHost(context, command.log);
         case CommandKind::Help:
         case CommandKind::Version:
             break;

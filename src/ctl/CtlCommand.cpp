@@ -34,7 +34,7 @@ const std::vector<CommandName>& commands() {
         {"run", CommandKind::Run, {}},
         {"service",
          CommandKind::ServiceInstall,
-         {"--start", "--account", "--password", "--replace"}},
+         {"--start", "--account", "--password", "--replace", "--log"}},
     };
     return table;
 }
@@ -126,6 +126,8 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.password = true;
     } else if (option == "--replace") {
         command.replace = true;
+    } else if (option == "--log") {
+        command.log = value;
     }
 }
 
@@ -145,7 +147,9 @@ void parseServiceCommand(CtlCommand& command, const std::vector<std::string>& wo
     } else if (words[1] != "install") {
         throw UsageError("unknown service command \"" + words[1] + "\"");
     }
-    if (installOption && command.kind != CommandKind::ServiceInstall) {
+    // The host is given the log file that install was given.
+    const bool hostLog = command.kind == CommandKind::ServiceHost && installOption == "--log";
+    if (installOption && command.kind != CommandKind::ServiceInstall && !hostLog) {
         throw UsageError("\"service " + words[1] + "\" takes no option \"" + *installOption + "\"");
     }
 }
@@ -258,7 +262,7 @@ std::string usageText() {
            "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
            " [--prometheus FILE]\n"
            "  run | service install [--start auto|manual] [--account NAME [--password]] "
-           "[--replace]\n"
+           "[--replace] [--log FILE]\n"
            "  service remove\n"
            "Try \"VeltronaCtl --help\".\n";
 }
@@ -335,7 +339,9 @@ std::string helpText() {
            "                             It runs as NAME (default NT SERVICE\\ZarvoServer), who\n"
            "                             may write the image and database folders only;\n"
            "                             --password reads NAME's password from standard input;\n"
-           "                             a service of another folder is replaced with --replace\n"
+           "                             a service of another folder is replaced with --replace;\n"
+           "                             the server's output goes to logs\\ZarvoServer.log in the\n"
+           "                             program folder (or FILE), kept as 5 older files of 10 MB\n"
            "  service remove             stop and unregister that service\n"
            "\n"
            "Exit status: 0 done, 1 refused or failed, 2 wrong command line, 3 not running,\n"

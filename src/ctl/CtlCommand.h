@@ -62,6 +62,7 @@ struct CtlCommand {
     std::optional<std::string> account;  // service install --account NAME
     bool password = false;               // service install --password (read from input)
     bool replace = false;                // service install --replace
+    std::optional<std::string> log;      // service install --log FILE, and its host's
 };
 
 // Parses the arguments after the program name. Options take their value as the next

@@ -1,5 +1,6 @@
 #include "ServiceCommand.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <iostream>
 #include <utility>
@@ -12,7 +13,8 @@ namespace veltrona::ctl {
 
 namespace fs = std::filesystem;
 
-std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs::path>& folder) {
+std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs::path>& folder,
+                                const std::optional<fs::path>& log) {
     std::wstring line = L"\"" + program.wstring() + L"\" service host";
     if (folder) {
         std::wstring name = folder->wstring();
@@ -21,7 +23,18 @@ std::wstring serviceCommandLine(const fs::path& program, const std::optional<fs:
         }
         line += L" --folder \"" + name + L"\"";
     }
+    if (log) {
+        line += L" --log \"" + log->wstring() + L"\"";
+    }
     return line;
+}
+
+fs::path serviceLogFile(const std::optional<std::string>& log, const fs::path& programFolder) {
+    if (!log) {
+        return programFolder / "logs" / "ZarvoServer.log";
+    }
+    const fs::path file = systemPath(*log);
+    return (file.is_absolute() ? file : programFolder / file).lexically_normal();
 }
 
 fs::path serviceFolder(const std::wstring& commandLine) {
@@ -52,6 +65,12 @@ std::wstring lowered(std::wstring text) {
         c = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
     }
     return text;
+}
+
+// A service command line without its --log, which comes last: the same service with another
+// log file.
+std::wstring withoutLog(const std::wstring& commandLine) {
+    return commandLine.substr(0, commandLine.find(L" --log \""));
 }
 
 // Whether `outer` is `inner` or a folder above it, in the system's letter case rules.
@@ -128,11 +147,14 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
     // The folder VeltronaCtl found for itself, unless --folder named another.
     const bool ownFolder =
         (program.parent_path() / "").lexically_normal() == context.programFolder.lexically_normal();
-    const std::wstring commandLine = serviceCommandLine(
-        program, ownFolder ? std::nullopt : std::optional(context.programFolder));
+    const fs::path logFile = serviceLogFile(request.log, context.programFolder);
+    const std::wstring commandLine =
+        serviceCommandLine(program, ownFolder ? std::nullopt : std::optional(context.programFolder),
+                           request.log ? std::optional(logFile) : std::nullopt);
     // One service: the one of another folder is re-pointed here only when asked to.
     if (const auto installed = installedServiceCommandLine();
-        installed && !request.replace && lowered(*installed) != lowered(commandLine)) {
+        installed && !request.replace &&
+        lowered(withoutLog(*installed)) != lowered(withoutLog(commandLine))) {
         context.err << "Service ZarvoServer runs the server of "
                     << messagePath(serviceFolder(*installed))
                     << "; remove it there first (VeltronaCtl service remove), or give --replace "
@@ -159,7 +181,19 @@ int runServiceInstall(const CtlContext& context, const ServiceInstall& request) 
                        "*S-1-5-32-545:(OI)(CI)RX), as the installer does\n";
         return kNoPrivilege;
     }
-    const std::vector<fs::path> writable = writableFolders(context);
+    std::vector<fs::path> writable = writableFolders(context);
+    // The log's folder, the one folder the account may write among the programs.
+    const fs::path logFolder = logFile.parent_path();
+    if (holds(logFolder, context.programFolder)) {
+        context.err << "The log's folder " << messagePath(logFolder)
+                    << " holds the program folder: the service's account would be able to "
+                       "change its programs. Name a file in a folder of its own (--log)\n";
+        return kFailure;
+    }
+    if (std::none_of(writable.begin(), writable.end(),
+                     [&](const fs::path& folder) { return holds(folder, logFolder); })) {
+        writable.push_back(logFolder);
+    }
     prepareServiceFolders(writable, context.programFolder);
     // The start lock is made now, by an administrator: the service's account may only read
     // the program folder, and takes the lock on the file that is there.
@@ -209,8 +243,8 @@ int runServiceRemove(const CtlContext& context) {
     return kSuccess;
 }
 
-int runServiceHost(const CtlContext& context) {
-    return hostService(context);
+int runServiceHost(const CtlContext& context, const std::optional<std::string>& log) {
+    return hostService(context, serviceLogFile(log, context.programFolder));
 }
 
 }  // namespace veltrona::ctl

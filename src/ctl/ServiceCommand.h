@@ -31,13 +31,21 @@ struct ServiceInstall {
     std::string account = kVirtualAccount;  // as given, in the system code page
     bool passwordOnInput = false;           // --password: read from standard input
     bool replace = false;                   // --replace: also the service of another folder
+    std::optional<std::string> log;         // --log FILE: the server's output log, as given
 };
 
 // The command line the service manager starts the host with: `program` quoted, then
 // "service host", then `--folder` with the program folder when it is not the program's
 // own (without its closing separator, which would escape the closing quote).
+// With `log`, then `--log` with that file.
 std::wstring serviceCommandLine(const std::filesystem::path& program,
-                                const std::optional<std::filesystem::path>& folder);
+                                const std::optional<std::filesystem::path>& folder,
+                                const std::optional<std::filesystem::path>& log = std::nullopt);
+
+// The file the service keeps the server's output in: `log` (from the program folder when
+// relative), else logs\ZarvoServer.log in the program folder.
+std::filesystem::path serviceLogFile(const std::optional<std::string>& log,
+                                     const std::filesystem::path& programFolder);
 
 // The program folder whose server a service command line runs: its --folder, or the folder
 // of its program; with a closing separator.
@@ -46,7 +54,7 @@ std::filesystem::path serviceFolder(const std::wstring& commandLine);
 // `service install`, `service remove` and the host the service runs.
 int runServiceInstall(const CtlContext& context, const ServiceInstall& request);
 int runServiceRemove(const CtlContext& context);
-int runServiceHost(const CtlContext& context);
+int runServiceHost(const CtlContext& context, const std::optional<std::string>& log);
 
 // What the operating system does for them; one implementation per OS, each throwing
 // ServiceRightsError or std::runtime_error. Only Windows has such services: elsewhere each
@@ -77,7 +85,8 @@ bool removeService();
 // as one), named as the system names them.
 std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path& path);
 // Runs as the service's process until the service manager or the server ends it.
-int hostService(const CtlContext& context);
+// Keeps the server's output in `logFile`.
+int hostService(const CtlContext& context, const std::filesystem::path& logFile);
 // The running program's own path.
 std::filesystem::path thisProgram();
 

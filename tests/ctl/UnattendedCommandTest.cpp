@@ -22,6 +22,8 @@ TEST(UnattendedCommandLine, ReadsRunAndTheServiceCommands) {
     EXPECT_FALSE(parseCommandLine({"service", "--start=manual", "install"}).automaticStart);
     EXPECT_EQ(parseCommandLine({"service", "remove"}).kind, CommandKind::ServiceRemove);
     EXPECT_EQ(parseCommandLine({"service", "host"}).kind, CommandKind::ServiceHost);
+    // The host gets the log file install was given.
+    EXPECT_EQ(parseCommandLine({"service", "host", "--log", "D:\\x.log"}).log, "D:\\x.log");
 
     const struct {
         Args arguments;
@@ -34,6 +36,7 @@ TEST(UnattendedCommandLine, ReadsRunAndTheServiceCommands) {
         {{"service", "install", "--start", "boot"}, "--start: \"boot\" is neither auto nor manual"},
         {{"service", "remove", "--start", "auto"},
          "\"service remove\" takes no option \"--start\""},
+        {{"service", "remove", "--log", "x.log"}, "\"service remove\" takes no option \"--log\""},
     };
     for (const auto& row : refused) {
         try {
@@ -52,6 +55,9 @@ TEST(UnattendedCommandLine, TheServiceRunsTheHostOfItsProgramFolder) {
     EXPECT_EQ(
         serviceCommandLine(L"C:\\Tools\\VeltronaCtl.exe", std::filesystem::path(L"D:\\Zarvo\\")),
         L"\"C:\\Tools\\VeltronaCtl.exe\" service host --folder \"D:\\Zarvo\"");
+    EXPECT_EQ(serviceCommandLine(L"C:\\Zarvo\\VeltronaCtl.exe", std::nullopt,
+                                 std::filesystem::path(L"D:\\Logs\\z.log")),
+              L"\"C:\\Zarvo\\VeltronaCtl.exe\" service host --log \"D:\\Logs\\z.log\"");
 }
 
 TEST(RestartBackoff, DoublesFromOneSecondToAMinuteAndStartsAgainAfterTenMinutesUp) {

@@ -4,10 +4,11 @@
 # another one named, an image folder above the programs refused), refused from a second folder
 # unless --replace is given, started with the window's command line (the
 # stand-in records the arguments it got), brought back after a crash, ended by the window's
-# stop and by the service manager's, and removed.
+# stop and by the service manager's, its output kept in a rotated log, Linux storescu
+# storing an image with it, and removed.
 # Then `VeltronaCtl run` without the service, waiting for its server.
 #
-#   service-lifecycle.sh NAME PROGRAM_DIR END_PROCESS_EXE
+#   service-lifecycle.sh NAME PROGRAM_DIR END_PROCESS_EXE SAMPLE_DUMP
 #                                  (in the Wine prefix of scripts/windows-tests.sh)
 #
 # The stand-in learns where to record its arguments from the system environment, which
@@ -18,6 +19,7 @@ set -uo pipefail
 name=$1
 programs=$2
 end_process=$3
+sample_dump=$4
 env_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 
 passed=0
@@ -27,6 +29,7 @@ finish() {
     wine sc stop ZarvoServer >/dev/null 2>&1
     wine "$work/p/VeltronaCtl.exe" service remove >/dev/null 2>&1
     wine reg delete "$env_key" /v ZARVO_SERVER_ARGS_FILE /f >/dev/null 2>&1
+    wine reg delete "$env_key" /v VELTRONA_SERVICE_LOG_BYTES /f >/dev/null 2>&1
     rm -rf "$work"
     [ $((passed + failed)) -gt 0 ] || failed=1
     echo "$passed passed, $failed failed"
@@ -72,6 +75,8 @@ for argument in -dw +xs -od "$windows_work\\images" -aet ARCHIVE "$port"; do
 done >"$work/expected.txt"
 
 wine reg add "$env_key" /v ZARVO_SERVER_ARGS_FILE /t REG_SZ /d "$windows_work\\args.txt" /f >/dev/null 2>&1
+# The host's test seam: the log rotates at 4 KiB instead of 10 MB.
+wine reg add "$env_key" /v VELTRONA_SERVICE_LOG_BYTES /t REG_SZ /d 4096 /f >/dev/null 2>&1
 wineserver -k >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1 </dev/null
 
@@ -114,10 +119,10 @@ check "service install succeeds" grep -q '^Service ZarvoServer installed, starte
 check "by default as its virtual account, not LocalSystem" test "$(service_account)" = 'NT SERVICE\ZarvoServer'
 granted() {
     local w=$windows_work
-    grep -qxF "NT SERVICE\\ZarvoServer may change files in $w\\images\\ and $w\\db, and read and run those of $w\\p\\" "$work/install.log" &&
-        [ -d "$work/images" ] && [ -d "$work/db" ]
+    grep -qxF "NT SERVICE\\ZarvoServer may change files in $w\\images\\ and $w\\db and $w\\p\\logs, and read and run those of $w\\p\\" "$work/install.log" &&
+        [ -d "$work/images" ] && [ -d "$work/db" ] && [ -d "$work/p/logs" ]
 }
-check "which may change the image and database folders, made for it" granted
+check "which may change the image, database and log folders, made for it" granted
 # Wine's sc has no qc: the service's registration, read from the registry.
 wine reg query 'HKLM\System\CurrentControlSet\Services\ZarvoServer' 2>/dev/null </dev/null |
     tr -d '\r' >"$work/service.txt"
@@ -155,13 +160,30 @@ check "sc start: the service runs" eventually in_state RUNNING
 check "the server got the window's arguments" eventually recorded
 first=$(server_id)
 check "VeltronaCtl sees the server" test -n "$first"
+logs=$work/p/logs
+logged() { grep -qF "ZarvoServer stand-in: AE title \"ARCHIVE\", port $port" "$logs/ZarvoServer.log"; }
+check "the server's output lands in logs\\ZarvoServer.log" eventually logged
+# Linux storescu stores an image with the server the service started.
+dump2dcm +Ug +te "$sample_dump" "$work/sample.dcm"
+uid=$(dcmdump +P SOPInstanceUID "$work/sample.dcm" | sed -nE 's/.*\[([0-9.]+)\].*/\1/p')
+send() { storescu -to 10 -aec ARCHIVE 127.0.0.1 "$port" "$work/sample.dcm" >/dev/null 2>&1; }
+check "Linux storescu stores an image with the service's server" eventually send
+check "which lands in its image folder" test -s "$work/images/$uid.dcm"
 
 rm -f "$work/args.txt"
+# A full log with five older ones: the next start's lines rotate it, the oldest is dropped.
+head -c 4096 /dev/zero | tr '\0' c >"$logs/ZarvoServer.log"
+for n in 1 2 3 4 5; do echo "old $n" >"$logs/ZarvoServer.$n.log"; done
 wine "$end_process" "$first" 3 </dev/null  # a crash: exit status 3
 check "a crash: the server is started again" eventually recorded
 second=$(server_id)
 check "as another process, the service still running" \
     test -n "$second" -a "$second" != "$first" -a "$(state)" = RUNNING
+rotated() {
+    logged && [ "$(cut -c1-3 "$logs/ZarvoServer.1.log")" = ccc ] &&
+        [ "$(cat "$logs/ZarvoServer.5.log")" = "old 4" ] && [ "$(ls "$logs" | wc -l)" -eq 6 ]
+}
+check "its lines rotate the full log: five older ones, the oldest dropped" eventually rotated
 
 # The host dies: its job object takes the server with it.
 kill -KILL $(pgrep -f "VeltronaCtl.exe service host" | while read -r pid; do
@@ -184,6 +206,16 @@ wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc stop: the service stops" eventually in_state STOPPED
 echo "# stopped $(( ($(date +%s%N) - started) / 1000000 )) ms after sc stop"
 check "and the server with it" eventually no_server
+
+# --log names another file, kept in the service's command line; its folder made for the account.
+ctl service install --start manual --log "$windows_work\\out\\server.log" >/dev/null
+check "--log names another log file in the service's command line" test "$(image_path)" = \
+    "\"$windows_work\\p\\VeltronaCtl.exe\" service host --log \"$windows_work\\out\\server.log\""
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+logged_there() { grep -qF "ZarvoServer stand-in: AE title" "$work/out/server.log" 2>/dev/null; }
+check "where the server's output goes" eventually logged_there
+wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
+eventually in_state STOPPED && eventually no_server
 
 ctl service remove >"$work/remove.log"
 check "service remove succeeds" grep -qx 'Service ZarvoServer removed' "$work/remove.log"

@@ -43,7 +43,7 @@ std::vector<std::string> nonAdministratorWritersOf(const std::filesystem::path&)
     noServices();
 }
 
-int hostService(const CtlContext&) {
+int hostService(const CtlContext&, const std::filesystem::path&) {
     noServices();
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 }  // namespace
 
-ServerChild::ServerChild(const server::ServerLaunch& launch, Console console)
+ServerChild::ServerChild(const server::ServerLaunch& launch, Console console, HANDLE output)
     : job_(CreateJobObjectW(nullptr, nullptr)) {
     if (!job_.valid()) {
         refuse(launch.program, "CreateJobObject");
@@ -37,11 +37,23 @@ ServerChild::ServerChild(const server::ServerLaunch& launch, Console console)
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
+    // The only handles this process lets a child inherit are the output's and this input's.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const config::OwnedHandle input(
+        output == nullptr ? nullptr
+                          : CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inherited, OPEN_EXISTING, 0, nullptr));
+    if (output != nullptr) {
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = input.valid() ? input.get() : nullptr;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
     PROCESS_INFORMATION started{};
     // Suspended until it is in the job, so that nothing it starts escapes it.
     const DWORD flags = CREATE_SUSPENDED | (console == Console::None ? CREATE_NO_WINDOW : 0);
-    if (!CreateProcessW(launch.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags,
-                        nullptr, nullptr, &startup, &started)) {
+    if (!CreateProcessW(launch.program.c_str(), commandLine.data(), nullptr, nullptr,
+                        output != nullptr, flags, nullptr, nullptr, &startup, &started)) {
         refuse(launch.program, "CreateProcess");
     }
     process_.emplace(started.hProcess);

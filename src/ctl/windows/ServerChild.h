@@ -17,8 +17,9 @@ class ServerChild {
   public:
     enum class Console { Shared, None };
 
-    // Throws process::LaunchError with the system's reason.
-    ServerChild(const server::ServerLaunch& launch, Console console);
+    // Throws process::LaunchError with the system's reason. With `output`, an inheritable
+    // handle, that is the server's standard output and error, and the null device its input.
+    ServerChild(const server::ServerLaunch& launch, Console console, HANDLE output = nullptr);
     ServerChild(const ServerChild&) = delete;
     ServerChild& operator=(const ServerChild&) = delete;
 

@@ -1,6 +1,6 @@
 // The process of the service ZarvoServer: answers the service control manager, runs the
 // server in a job object, starts it again after a crash and writes each start, crash and
-// stop to the event log.
+// stop to the event log, and keeps what the server prints in a log file.
 #include <windows.h>
 
 #include <chrono>
@@ -15,6 +15,7 @@
 #include "ctl/ShownSettings.h"
 #include "ctl/StartLock.h"
 #include "ctl/windows/ServerChild.h"
+#include "ctl/windows/ServiceLog.h"
 #include "server/ServerLaunch.h"
 #include "server/ServerProgram.h"
 
@@ -31,11 +32,13 @@ constexpr DWORD kEventStarted = 1;
 constexpr DWORD kEventCrashed = 2;
 constexpr DWORD kEventStopped = 3;
 constexpr DWORD kEventFailed = 4;
+constexpr DWORD kEventOutputLost = 5;
 
 // The service's state, shared by its main function and the control handler, which the
 // dispatcher calls on another thread.
 struct Host {
     const CtlContext* context = nullptr;
+    std::filesystem::path logFile;
     SERVICE_STATUS_HANDLE status = nullptr;
     HANDLE stopRequested = nullptr;
     HANDLE events = nullptr;
@@ -104,6 +107,17 @@ DWORD supervise() {
     const CtlContext& context = *host.context;
     RestartBackoff backoff;
     bool running = false;
+    // One log for all the server's starts: the pipe and its reader outlive each server.
+    std::optional<ServiceLog> output;
+    try {
+        output.emplace(host.logFile, ServiceLog::maxBytesFromEnvironment(),
+                       [](const std::string& text) {
+                           logEvent(EVENTLOG_WARNING_TYPE, kEventOutputLost, text);
+                       });
+    } catch (const std::exception& error) {
+        logEvent(EVENTLOG_WARNING_TYPE, kEventOutputLost,
+                 std::string(error.what()) + "; the server's output is not kept");
+    }
     for (;;) {
         // Server.INI is read afresh at every start, as a restart from the window would.
         std::optional<ServerChild> server;
@@ -129,7 +143,7 @@ DWORD supervise() {
             const server::ServerLaunch launch =
                 server::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
             commandLine = "\"" + server::systemPathText(launch.program) + "\"" + launch.parameters;
-            server.emplace(launch, ServerChild::Console::None);
+            server.emplace(launch, ServerChild::Console::None, output ? output->output() : nullptr);
         } catch (const std::exception& error) {
             logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
                      std::string(server::kServerExecutableName) +
@@ -192,8 +206,9 @@ void WINAPI serviceMain(DWORD, wchar_t**) {
 
 }  // namespace
 
-int hostService(const CtlContext& context) {
+int hostService(const CtlContext& context, const std::filesystem::path& logFile) {
     host.context = &context;
+    host.logFile = logFile;
     // The service manager starts services in the system folder; the server works in the
     // program folder instead, where the window started from the Start menu has it work, so
     // a relative image folder means the same to both.
