@@ -3,7 +3,8 @@
 
 namespace veltrona::ctl {
 
-int runInForeground(const server::ServerLaunch& launch, const std::optional<process::LaunchAccount>&,
+int runInForeground(const server::ServerLaunch& launch,
+                    const std::optional<process::LaunchAccount>&,
                     const std::function<void()>& started) {
     const ServerChild server(launch, ServerChild::Console::Shared);
     started();

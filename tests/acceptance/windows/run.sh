@@ -62,4 +62,26 @@ scenario_readonly_settings() {
     cmp -s "$PROGRAM/Server.INI" "$fixtures/full/Server.INI" || fail "settings after the second close differ"
 }
 
-accept_run_all "read-only settings file: error box, window stays open" scenario_readonly_settings
+# The window's Start starts the stand-in, which then stores what DCMTK's storescu (Linux)
+# sends it: the Windows server, started as the window starts it, serves DICOM.
+scenario_start_serves() {
+    local port window
+    port=$((20000 + RANDOM % 20000))
+    mkdir -p "$PROGRAM/images"
+    printf -- '-aet = WINSTORE\r\nPort = %s\r\n-od = %s\\images\\\r\n' "$port" "$WIN_PROGRAM" \
+        >"$PROGRAM/Server.INI"
+    dump2dcm +Ug +te "$ACCEPT_REPO/scripts/demo/sample.dump" "$SCENARIO_DIR/sample.dcm" ||
+        fail "dump2dcm failed" || return
+    launch_tool
+    window=$(wait_window "$main_title" "$FIRST_WINDOW_LIMIT") || fail "the main window did not appear" || return
+    click_control "$window" 48 64 169 25 # Button2 "Zarvo Server starten"
+    wait_until 30 server_running || fail "the server was not started" || return
+    wait_until 30 storescu -aec WINSTORE 127.0.0.1 "$port" "$SCENARIO_DIR/sample.dcm" ||
+        fail "storescu was not answered on port $port" || return
+    ls "$PROGRAM/images/"*.dcm >/dev/null 2>&1 || fail "no image in the image folder" || return
+    request_close "$window"
+    wait_tool_exit 30 || fail "the close did not end the tool"
+}
+
+accept_run_all "read-only settings file: error box, window stays open" scenario_readonly_settings \
+    "the window's Start starts a stand-in that stores an image" scenario_start_serves
