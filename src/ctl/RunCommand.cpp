@@ -6,7 +6,6 @@
 #include "ServerAccount.h"
 #include "ShownSettings.h"
 #include "StartCommand.h"
-#include "StartLock.h"
 #include "process/ProcessPlatform.h"
 #include "server/ServerLaunch.h"
 
@@ -15,12 +14,7 @@ namespace veltrona::ctl {
 int runRun(const CtlContext& context) {
     const ShownSettings settings = readShownSettings(context);
     std::optional<StartLock> lock;
-    try {
-        lock.emplace(context.programFolder);
-    } catch (const StartLockError& error) {
-        return refuseStart(context, error.what());
-    }
-    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
+    if (const std::optional<int> refused = lockForStart(context, settings, lock)) {
         return *refused;
     }
     const server::ServerLaunch launch =

@@ -7,7 +7,6 @@
 #include "PortCheck.h"
 #include "ServerAccount.h"
 #include "ShownSettings.h"
-#include "StartLock.h"
 #include "config/text/CodePage.h"
 #include "server/ServerLaunch.h"
 #include "server/ServerProgram.h"
@@ -198,16 +197,21 @@ int reportStart(const CtlContext& context, JsonObject& json, const StartOutcome&
 
 }  // namespace
 
-int runStart(const CtlContext& context, bool verbose,
-             std::optional<std::chrono::milliseconds> wait) {
-    const ShownSettings settings = readShownSettings(context);
-    std::optional<StartLock> lock;
+std::optional<int> lockForStart(const CtlContext& context, const ShownSettings& settings,
+                                std::optional<StartLock>& lock) {
     try {
         lock.emplace(context.programFolder);
     } catch (const StartLockError& error) {
         return refuseStart(context, error.what());
     }
-    if (const std::optional<int> refused = refuseWhileServing(context, settings)) {
+    return refuseWhileServing(context, settings);
+}
+
+int runStart(const CtlContext& context, bool verbose,
+             std::optional<std::chrono::milliseconds> wait) {
+    const ShownSettings settings = readShownSettings(context);
+    std::optional<StartLock> lock;
+    if (const std::optional<int> refused = lockForStart(context, settings, lock)) {
         return *refused;
     }
 

@@ -7,6 +7,7 @@
 
 #include "CtlOutput.h"
 #include "ShownSettings.h"
+#include "StartLock.h"
 
 namespace veltrona::ctl {
 
@@ -24,6 +25,12 @@ int runStart(const CtlContext& context, bool verbose,
 // the server runs already or another program holds the configured port; nothing when the
 // server may be started.
 std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSettings& settings);
+
+// Takes the start lock into `lock`, then refuses as refuseWhileServing does; also refuses
+// (kFailure, the lock named) when the lock cannot be taken. Nothing when the server may be
+// started, the lock then held until the caller lets it go.
+std::optional<int> lockForStart(const CtlContext& context, const ShownSettings& settings,
+                                std::optional<StartLock>& lock);
 
 // Says why nothing was started: the message on the error stream, and with --json an object
 // ({"started":false,"error":...} and `details`) on the output stream. Returns kFailure.
