@@ -102,7 +102,8 @@ TEST(TranslationFileParse, EmptyOrSectionlessContentHasNoSections) {
     // The names of the sections found, so that a failure shows them.
     const auto sectionNames = [](std::string_view content) {
         std::vector<std::string> names;
-        for (const auto& section : TranslationFile::parse(content).sections()) {
+        const TranslationFile file = TranslationFile::parse(content);
+        for (const auto& section : file.sections()) {
             names.push_back(section.name);
         }
         return names;
