@@ -309,6 +309,7 @@ check "uninstalls the folder of the running service" uninstall_from "$service_di
 check "the uninstaller stopped and removed the service first" \
     bash -c '! wine reg query "$1" </dev/null >/dev/null 2>&1' _ "$service_key"
 check "no server of that service runs" test -z "$(wine_pids_named ZarvoServer.exe)"
-check "and the programs are gone, Server.ini kept" test "$(ls -A "$service_folder")" = Server.ini
+check "and the programs are gone, Server.ini and the server's logs kept" \
+    test "$(LC_ALL=C ls -A "$service_folder" | tr '\n' ' ')" = "Server.ini logs "
 
 summary
