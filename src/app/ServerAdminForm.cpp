@@ -72,6 +72,7 @@ void TServerAdminForm::FormCreate() {
     guarded([&] { readSettingsFile(); });
     guarded([&] { applySetupProfile(); });
     guarded([&] { defaultDatabase(); });
+    startSettings_ = shownSettings();  // what the close tells the user's changes by
     guarded([&] { startupStatus(); });
     passwordGate();
 }
@@ -276,6 +277,7 @@ config::ServerSettings TServerAdminForm::shownSettings() const {
     s.regNewOnView = view_.isChecked("RadioButton1");
     s.transferSyntax = checkedTransferSyntax();
     s.noDhcp = noDhcp_;
+    s.adminPassword = adminPassword_;
     return s;
 }
 
@@ -284,11 +286,9 @@ bool TServerAdminForm::FormClose() {
         return true;  // the window never held what that file holds
     }
     return guarded([&] {
-        config::ServerSettings s = shownSettings();
-        s.adminPassword = adminPassword_;
-        const config::FileLock lock(
-            server::settingsWritePath(settingsFile_, services_.programFolder));
-        server::writeSettingsDocument(settingsFile_, s, services_.programFolder, lock);
+        const config::FileLock lock = server::lockSettingsFile(services_.programFolder);
+        server::writeChangedSettings(settingsFile_, startSettings_, shownSettings(),
+                                     services_.programFolder, lock);
     });
 }
 

@@ -79,7 +79,8 @@ class TServerAdminForm {
     config::TransferSyntax checkedTransferSyntax() const;
     void checkTransferSyntax(config::TransferSyntax syntax);
     std::int32_t spinEditValue(const char* name) const;
-    // The settings as the window holds them, texts in UTF-8.
+    // The settings as the window holds them, texts in UTF-8 (the password as the file's
+    // bytes).
     config::ServerSettings shownSettings() const;
 
     void appendStatus(const std::string& line);
@@ -97,6 +98,8 @@ class TServerAdminForm {
     std::optional<ui::TranslationFile> translationFile_;
 
     server::SettingsDocument settingsFile_;  // where the settings came from, and their code page
+    // The settings as the window held them once it had started, before the user changed any.
+    config::ServerSettings startSettings_;
     TimeFormat timeFormat_;
     bool endRequested_ = false;
 };

@@ -50,6 +50,7 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     if (file.status != config::FileReadResult::Status::Ok) {
         return document;
     }
+    document.content = file.content;
     document.codePage = config::CodePage::ofFile(file.content);
     config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
     document.settings = convertTexts(read.settings, document.codePage, config::CodePage::utf8());
@@ -86,6 +87,23 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
     config::replaceFile(
         settingsWritePath(document, programFolder),
         config::writeSettings(convertTexts(settings, config::CodePage::utf8(), document.codePage)));
+}
+
+void writeChangedSettings(const SettingsDocument& document, const config::ServerSettings& before,
+                          const config::ServerSettings& after, const fs::path& programFolder,
+                          const config::FileLock& heldLock) {
+    if (!document.unreadable.empty()) {
+        throw config::FileError(unreadableMessage(document));
+    }
+    const SettingsDocument now = readSettingsDocument(programFolder);
+    const bool changed = now.path && (now.path != document.path ||
+                                      now.content != document.content || !now.unreadable.empty());
+    if (!changed) {
+        writeSettingsDocument(document, after, programFolder, heldLock);
+        return;
+    }
+    writeSettingsDocument(now, config::withChanges(now.settings, before, after), programFolder,
+                          heldLock);
 }
 
 std::optional<std::string> databaseDefault(const std::string& database,

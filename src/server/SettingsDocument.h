@@ -28,6 +28,9 @@ struct SettingsDocument {
     // program, no regular file); empty when it was read or is missing. Such a file gives
     // the settings of an empty window, which must never replace what it holds.
     std::string unreadable;
+    // The file's bytes as they were read, to tell whether another writer has changed it
+    // since.
+    std::string content;
 };
 
 // Reads "Server.INI" (any letter case) from the program folder. A missing file gives the
@@ -57,6 +60,18 @@ config::FileLock lockSettingsFile(const std::filesystem::path& programFolder);
 void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
                            const std::filesystem::path& programFolder,
                            const config::FileLock& heldLock);
+
+// Writes the settings of a writer that read `document` some time ago and has since turned
+// `before` (its settings as it first held them) into `after`, under the writers' lock. When
+// the file is still as it was read, or is gone, `after` is written whole, as
+// writeSettingsDocument does. When another writer has changed it meanwhile, only what this
+// writer changed goes over the file as it is now: an entry it left alone keeps the other
+// writer's value, one that both changed takes this writer's. Throws config::FileError,
+// also when the file as it is now cannot be read.
+void writeChangedSettings(const SettingsDocument& document, const config::ServerSettings& before,
+                          const config::ServerSettings& after,
+                          const std::filesystem::path& programFolder,
+                          const config::FileLock& heldLock);
 
 // What the database field takes after the file is read: an empty one takes the image
 // folder; one that is set, nothing.

@@ -57,6 +57,26 @@ TEST_F(Wiring, CloseWritesTheSettingsOrKeepsTheWindowOpen) {
     EXPECT_TRUE(std::filesystem::is_regular_file(programFolder / "gone" / "Server.ini"));
 }
 
+// VeltronaCtl writes the file while the window is open; the close keeps what it wrote
+// where the user changed nothing, and the user's change where both did.
+TEST_F(Wiring, CloseKeepsWhatVeltronaCtlWroteMeanwhile) {
+    writeSettings("-aet = A\r\nPort = 11112\r\nFIFOMax = 5\r\n");
+    create();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTest::keyClicks(control<QLineEdit>("Edit1"), "B");
+    QProcess ctl;
+    ctl.start(QString(VELTRONA_PROGRAM_DIR) + "/VeltronaCtl",
+              {"--folder", QString::fromStdString(programFolder.string()), "settings", "set",
+               "Port=4343", "aet=CTL", "FIFOMin=3"});
+    ASSERT_TRUE(ctl.waitForFinished(60000));
+    ASSERT_EQ(ctl.exitCode(), 0) << ctl.readAllStandardError().toStdString();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(readBytes(programFolder / "Server.INI"),
+              "#Server Settings\r\n\r\n-aet = AB\r\nPort = 4343\r\nFIFOMax = 5\r\n"
+              "FIFOMin = 3\r\n-od = \r\n-db = \r\n");
+}
+
 TEST_F(Wiring, ClicksReachTheButtonHandlers) {
     create();
     form->show();

@@ -156,6 +156,35 @@ TEST_F(WindowLifecycle, FailedWriteKeepsTheWindowOpenAndTheNextCloseTriesAgain) 
     EXPECT_NE(fileContent(settings).find("-aet = NEW\r\n"), std::string::npos);
 }
 
+// VeltronaCtl.exe writes the file while the window is open; the close keeps what it wrote
+// where the user changed nothing, and the user's change where both did.
+TEST_F(WindowLifecycle, CloseKeepsWhatVeltronaCtlWroteMeanwhile) {
+    makeWindow("-aet = A\r\nPort = 11112\r\nFIFOMax = 5\r\n");
+    ASSERT_TRUE(window_->open());
+    SetWindowTextW(view().control("Edit1"), L"AB");
+    const std::wstring ctl = std::filesystem::path(programFolder()).wstring() + L"VeltronaCtl.exe";
+    std::wstring commandLine = L"\"" + ctl + L"\" --folder \"" + folder_.path().wstring() +
+                               L"\" settings set Port=4343 aet=CTL FIFOMin=3";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(ctl.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
+        << GetLastError();
+    WaitForSingleObject(started.hProcess, 60000);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(started.hProcess, &exitCode);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    ASSERT_EQ(exitCode, 0u);
+
+    PostMessageW(view().handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(pumpUntil(view(), [&] { return view().handle() == nullptr; }));
+    EXPECT_EQ(fileContent(folder() / "Server.INI"),
+              "#Server Settings\r\n\r\n-aet = AB\r\nPort = 4343\r\nFIFOMax = 5\r\n"
+              "FIFOMin = 3\r\n-od = \r\n-db = \r\n");
+}
+
 TEST_F(WindowLifecycle, AWrongPasswordEndsWithoutShowingTheWindowOrWriting) {
     const std::string settings = "-aet = KEEP\r\nAdminPassword=geheim\r\n";
     dialogs_.passwordAnswer = "Geheim";

@@ -96,6 +96,51 @@ const SettingEntry& settingEntry(bool S::*holder) {
     return findEntry([holder](const SettingEntry& e) { return e.flag == holder; });
 }
 
+bool holdsSame(const SettingEntry& entry, const S& a, const S& b) {
+    switch (entry.kind) {
+        case K::Text:
+        case K::Password:
+            return a.*entry.text == b.*entry.text;
+        case K::Integer:
+            return a.*entry.integer == b.*entry.integer;
+        case K::OptionalInteger:
+            return a.*entry.flag == b.*entry.flag && a.*entry.integer == b.*entry.integer;
+        case K::Flag:
+            return a.*entry.flag == b.*entry.flag;
+        case K::Choice:
+            return a.transferSyntax == b.transferSyntax;
+    }
+    return true;
+}
+
+S withChanges(S current, const S& before, const S& after) {
+    for (const SettingEntry& entry : kSchema) {
+        if (holdsSame(entry, before, after)) {
+            continue;
+        }
+        switch (entry.kind) {
+            case K::Text:
+            case K::Password:
+                current.*entry.text = after.*entry.text;
+                break;
+            case K::OptionalInteger:
+                current.*entry.flag = after.*entry.flag;
+                current.*entry.integer = after.*entry.integer;
+                break;
+            case K::Integer:
+                current.*entry.integer = after.*entry.integer;
+                break;
+            case K::Flag:
+                current.*entry.flag = after.*entry.flag;
+                break;
+            case K::Choice:
+                current.transferSyntax = after.transferSyntax;
+                break;
+        }
+    }
+    return current;
+}
+
 std::string_view transferSyntaxCode(TransferSyntax syntax) {
     if (syntax == TransferSyntax::None) {
         return {};

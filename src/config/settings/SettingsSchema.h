@@ -49,6 +49,15 @@ const SettingEntry& settingEntry(std::string ServerSettings::*text);
 const SettingEntry& settingEntry(std::int32_t ServerSettings::*integer);
 const SettingEntry& settingEntry(bool ServerSettings::*flag);
 
+// Whether `a` and `b` hold the same for `entry`: its text, number or flag; for an optional
+// number its box and its number together; for a choice the transfer syntax.
+bool holdsSame(const SettingEntry& entry, const ServerSettings& a, const ServerSettings& b);
+
+// `current` with every entry in which `after` differs from `before` taken from `after`: one
+// writer's changes laid over what the file holds now, every other entry left as it is.
+ServerSettings withChanges(ServerSettings current, const ServerSettings& before,
+                           const ServerSettings& after);
+
 // The key of a transfer syntax's entry, which is also the server option that asks for it
 // ("+x=", "+xs", ...); empty for none.
 std::string_view transferSyntaxCode(TransferSyntax syntax);

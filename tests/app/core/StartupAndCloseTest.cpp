@@ -1,4 +1,5 @@
 // Start-up from the program folder's files, and the settings file written at close.
+#include <optional>
 #include <set>
 
 #include "CoreFixture.h"
@@ -129,6 +130,36 @@ TEST_F(Startup, Windows1252FileSurvivesByteForByte) {
     EXPECT_EQ(text("edDatabase"), "D:\\Überweiser");
     EXPECT_TRUE(form->FormClose());
     EXPECT_EQ(readBytes(programFolder / "Server.INI"), file);
+}
+
+// Another writer changed the file while the window was open: the close lays what the user
+// changed over the file as it is now. A file that is gone gets the window's values whole.
+TEST_F(Startup, CloseKeepsAnotherWritersChangesThatTheUserDidNotMake) {
+    struct Row {
+        const char* name;
+        std::optional<std::string> meanwhile;  // the other writer's file; none: deleted
+        std::string written;
+    };
+    const Row rows[] = {
+        {"changed", "-aet = OTHER\r\nPort = 4343\r\nFIFOMax = 5\r\n-db = /db\r\n+xs\r\n",
+         "#Server Settings\r\n\r\n-aet = WINDOW\r\nPort = 4343\r\nFIFOMax = 7\r\n"
+         "FIFOMin = 0\r\n-od = \r\n-db = /db\r\n+xs    # JPeg lossless\r\n"},
+        {"deleted", std::nullopt,
+         "#Server Settings\r\n\r\n-aet = WINDOW\r\nPort = 11112\r\nFIFOMax = 7\r\n"
+         "FIFOMin = 0\r\nRegNewOnView\r\n-od = \r\n-db = \r\n"},
+    };
+    for (const Row& row : rows) {
+        writeSettings("-aet = A\r\nPort = 11112\r\nFIFOMax = 5\r\nRegNewOnView\r\n");
+        create();
+        view->setText("Edit1", "WINDOW");
+        view->setText("SpinEdit1", "7");
+        fs::remove(programFolder / "Server.INI");
+        if (row.meanwhile) {
+            writeSettings(*row.meanwhile);
+        }
+        EXPECT_TRUE(form->FormClose()) << row.name;
+        EXPECT_EQ(readBytes(programFolder / "Server.INI"), row.written) << row.name;
+    }
 }
 
 TEST_F(Startup, SpinEditTextThatIsNoNumberIsWrittenAsZero) {
