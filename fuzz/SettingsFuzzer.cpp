@@ -18,7 +18,8 @@
 
 namespace {
 
-using veltrona::config::ServerSettings;
+using veltrona::config::FileSettings;
+using veltrona::config::FileText;
 using veltrona::config::TransferSyntax;
 using veltrona::fuzz::escaped;
 
@@ -39,7 +40,7 @@ std::string_view keyOf(std::string_view line) {
 
 // The key of every line the writer owes `s`, in the written order; empty for the heading
 // and the blank line, which must match no key.
-std::vector<std::string_view> expectedKeys(const ServerSettings& s) {
+std::vector<std::string_view> expectedKeys(const FileSettings& s) {
     std::vector<std::string_view> keys{"", "", "-aet", "Port", "FIFOMax", "FIFOMin"};
     if (s.regNewOnView) {
         keys.push_back("RegNewOnView");
@@ -79,7 +80,7 @@ std::vector<std::string_view> expectedKeys(const ServerSettings& s) {
 
 // CR LF after every line and nowhere else, no NUL, and each line read as the entry it
 // was written for.
-void checkWritten(const ServerSettings& s, const std::string& file) {
+void checkWritten(const FileSettings& s, const std::string& file) {
     FUZZ_CHECK(file.find('\0') == std::string::npos, escaped(file));
     FUZZ_CHECK(file.ends_with("\r\n"), escaped(file));
     std::vector<std::string_view> lines;
@@ -117,14 +118,14 @@ std::string asRead(std::string text) {
     return std::string(veltrona::config::trimControls(text));
 }
 
-std::string describe(const ServerSettings& s) {
-    return "aet=" + escaped(s.aeTitle) + " port=" + escaped(s.port) +
+std::string describe(const FileSettings& s) {
+    return "aet=" + escaped(s.aeTitle.bytes) + " port=" + escaped(s.port.bytes) +
            " max=" + std::to_string(s.fifoMax) + " min=" + std::to_string(s.fifoMin) +
            " days=" + std::to_string(s.maxDaysLocalChecked) + "/" + std::to_string(s.maxDaysLocal) +
-           " reg=" + std::to_string(s.regNewOnView) + " od=" + escaped(s.imageFolder) +
-           " db=" + escaped(s.database) +
+           " reg=" + std::to_string(s.regNewOnView) + " od=" + escaped(s.imageFolder.bytes) +
+           " db=" + escaped(s.database.bytes) +
            " ts=" + std::to_string(static_cast<int>(s.transferSyntax)) +
-           " pw=" + escaped(s.adminPassword) + " par=" + escaped(s.parameters) +
+           " pw=" + escaped(s.adminPassword.bytes) + " par=" + escaped(s.parameters.bytes) +
            " dhl=" + std::to_string(s.noDhcp);
 }
 
@@ -145,7 +146,7 @@ void roundTripFile(std::string_view content) {
 // The input as the values of a window, any bytes in its texts.
 void roundTripSettings(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    ServerSettings s;
+    FileSettings s;
     s.fifoMax = in.ConsumeIntegral<std::int32_t>();
     s.fifoMin = in.ConsumeIntegral<std::int32_t>();
     s.maxDaysLocal = in.ConsumeIntegral<std::int32_t>();
@@ -153,20 +154,20 @@ void roundTripSettings(const std::uint8_t* data, std::size_t size) {
     s.regNewOnView = in.ConsumeBool();
     s.noDhcp = in.ConsumeBool();
     s.transferSyntax = static_cast<TransferSyntax>(in.ConsumeIntegralInRange(0, 4));
-    s.aeTitle = in.ConsumeRandomLengthString(64);
-    s.port = in.ConsumeRandomLengthString(64);
-    s.imageFolder = in.ConsumeRandomLengthString(64);
-    s.database = in.ConsumeRandomLengthString(64);
-    s.adminPassword = in.ConsumeRandomLengthString(64);
-    s.parameters = in.ConsumeRemainingBytesAsString();
+    s.aeTitle.bytes = in.ConsumeRandomLengthString(64);
+    s.port.bytes = in.ConsumeRandomLengthString(64);
+    s.imageFolder.bytes = in.ConsumeRandomLengthString(64);
+    s.database.bytes = in.ConsumeRandomLengthString(64);
+    s.adminPassword.bytes = in.ConsumeRandomLengthString(64);
+    s.parameters.bytes = in.ConsumeRemainingBytesAsString();
 
     const std::string written = veltrona::config::writeSettings(s);
     checkWritten(s, written);
 
-    ServerSettings expected = s;
-    for (std::string* text : {&expected.aeTitle, &expected.port, &expected.imageFolder,
-                              &expected.database, &expected.adminPassword, &expected.parameters}) {
-        *text = asRead(*text);
+    FileSettings expected = s;
+    for (FileText* text : {&expected.aeTitle, &expected.port, &expected.imageFolder,
+                           &expected.database, &expected.adminPassword, &expected.parameters}) {
+        text->bytes = asRead(text->bytes);
     }
     if (!expected.maxDaysLocalChecked) {
         expected.maxDaysLocal = 0;  // not written while unchecked, so the fresh value comes back

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ServerAdminFormDescription.h"
+#include "ServerAdminFormHandlers.h"
 #include "config/file/FileAccess.h"
 #include "config/settings/IntegerConversion.h"
 #include "config/settings/PasswordPolicy.h"
@@ -36,19 +37,38 @@ constexpr std::array<std::pair<TransferSyntax, const char*>, 4> kTransferSyntaxB
 
 using S = config::ServerSettings;
 
-// The settings that a control shows as its text, with their controls: put into the
-// controls when the file is read, and taken from them again when it is written.
-constexpr std::array<std::pair<std::string S::*, const char*>, 5> kTextFields{{
-    {&S::aeTitle, "Edit1"},
-    {&S::port, "Edit2"},
-    {&S::imageFolder, "Edit3"},
-    {&S::database, "edDatabase"},
-    {&S::parameters, "Edit4"},
-}};
-constexpr std::array<std::pair<std::int32_t S::*, const char*>, 3> kNumberFields{{
-    {&S::fifoMax, "SpinEdit1"},
-    {&S::fifoMin, "SpinEdit3"},
-    {&S::maxDaysLocal, "SpinEdit2"},
+// A setting the window shows in a control, with that control: its text (an edit), its
+// number (a spin edit) or whether it is checked (a check box or radio button).
+struct FieldControl {
+    const char* control;
+    std::string S::*text = nullptr;
+    std::int32_t S::*number = nullptr;
+    bool S::*checked = nullptr;
+};
+constexpr FieldControl textField(const char* control, std::string S::*text) {
+    return {control, text};
+}
+constexpr FieldControl numberField(const char* control, std::int32_t S::*number) {
+    return {control, nullptr, number};
+}
+constexpr FieldControl checkField(const char* control, bool S::*checked) {
+    return {control, nullptr, nullptr, checked};
+}
+
+// Every setting the window shows, with its control: put into the controls when the file
+// is read, and taken from them again when it is written. The transfer syntax has its
+// buttons above; the DHCP flag and the password have no control.
+constexpr std::array<FieldControl, 10> kFields{{
+    textField("Edit1", &S::aeTitle),
+    textField("Edit2", &S::port),
+    numberField("SpinEdit1", &S::fifoMax),
+    numberField("SpinEdit3", &S::fifoMin),
+    checkField("CheckBox2", &S::maxDaysLocalChecked),
+    numberField("SpinEdit2", &S::maxDaysLocal),
+    checkField("RadioButton1", &S::regNewOnView),
+    textField("Edit3", &S::imageFolder),
+    textField("edDatabase", &S::database),
+    textField("Edit4", &S::parameters),
 }};
 
 }  // namespace
@@ -66,7 +86,7 @@ void TServerAdminForm::reportError(const std::string& message) {
 }
 
 void TServerAdminForm::FormCreate() {
-    adminPassword_.clear();
+    adminPassword_ = {};
     guarded([&] { openTranslation(); });
     serverExecutableName_ = server::kServerExecutableName;
     guarded([&] { readSettingsFile(); });
@@ -100,21 +120,17 @@ void TServerAdminForm::openTranslation() {
 
 void TServerAdminForm::readSettingsFile() {
     settingsFile_ = server::readSettingsDocument(services_.programFolder);
-    const config::CodePage& codePage = settingsFile_.codePage;
     const config::ServerSettings& s = settingsFile_.settings;  // texts in UTF-8
 
-    for (const auto& [member, control] : kTextFields) {
-        view_.setText(control, s.*member);
-    }
-    for (const auto& [member, control] : kNumberFields) {
-        view_.setText(control, std::to_string(s.*member));
-    }
-    if (s.maxDaysLocalChecked && !view_.isChecked("CheckBox2")) {
-        view_.setChecked("CheckBox2", true);
-        CheckBox2Click();  // checking from code runs the handler just as a click does
-    }
-    if (s.regNewOnView) {
-        view_.setChecked("RadioButton1", true);
+    for (const FieldControl& field : kFields) {
+        if (field.text != nullptr) {
+            view_.setText(field.control, s.*field.text);
+        } else if (field.number != nullptr) {
+            view_.setText(field.control, std::to_string(s.*field.number));
+        } else if (s.*field.checked && !view_.isChecked(field.control)) {
+            view_.setChecked(field.control, true);
+            clickedFromCode(field.control);
+        }
     }
     if (s.transferSyntax != TransferSyntax::None) {
         checkTransferSyntax(s.transferSyntax);
@@ -128,7 +144,7 @@ void TServerAdminForm::readSettingsFile() {
     }
     // Each bad number is reported on its own; the settings around it are already in place.
     for (const config::InvalidInteger& invalid : settingsFile_.invalidIntegers) {
-        reportError(config::invalidIntegerMessage(codePage.toUtf8(invalid.value)));
+        reportError(config::invalidIntegerMessage(invalid.value));
     }
 }
 
@@ -165,7 +181,8 @@ void TServerAdminForm::passwordGate() {
         services_.dialogs.passwordQuery(catalogueMessage(kLoginCaption),
                                         catalogueMessage(kLoginPrompt), entered);
         entered = config::firstUtf8Characters(entered, config::kMaxPasswordCharacters);
-        passed = ui::equalsConstantTime(adminPassword_, settingsFile_.codePage.fromUtf8(entered));
+        passed =
+            ui::equalsConstantTime(adminPassword_.bytes, settingsFile_.codePage.fromUtf8(entered));
         if (!passed) {
             services_.dialogs.showInfo(catalogueMessage(kWrongPassword));
         }
@@ -265,16 +282,27 @@ std::int32_t TServerAdminForm::spinEditValue(const char* name) const {
     return config::parseInteger(view_.text(name)).value_or(0);
 }
 
+void TServerAdminForm::clickedFromCode(std::string_view control) {
+    // Checking from code runs the control's click handler, just as a click does.
+    const ui::ControlSpec* spec = serverAdminFormSpec().find(control);
+    for (const FormHandlerRow& handler : handlers::kAll) {
+        if (spec != nullptr && !spec->handler.empty() && handler.name == spec->handler) {
+            handler.run(*this);
+        }
+    }
+}
+
 config::ServerSettings TServerAdminForm::shownSettings() const {
     config::ServerSettings s;
-    for (const auto& [member, control] : kTextFields) {
-        s.*member = view_.text(control);
+    for (const FieldControl& field : kFields) {
+        if (field.text != nullptr) {
+            s.*field.text = view_.text(field.control);
+        } else if (field.number != nullptr) {
+            s.*field.number = spinEditValue(field.control);
+        } else {
+            s.*field.checked = view_.isChecked(field.control);
+        }
     }
-    for (const auto& [member, control] : kNumberFields) {
-        s.*member = spinEditValue(control);
-    }
-    s.maxDaysLocalChecked = view_.isChecked("CheckBox2");
-    s.regNewOnView = view_.isChecked("RadioButton1");
     s.transferSyntax = checkedTransferSyntax();
     s.noDhcp = noDhcp_;
     s.adminPassword = adminPassword_;

@@ -79,6 +79,7 @@ class TServerAdminForm {
     config::TransferSyntax checkedTransferSyntax() const;
     void checkTransferSyntax(config::TransferSyntax syntax);
     std::int32_t spinEditValue(const char* name) const;
+    void clickedFromCode(std::string_view control);
     // The settings as the window holds them, texts in UTF-8 (the password as the file's
     // bytes).
     config::ServerSettings shownSettings() const;
@@ -90,7 +91,7 @@ class TServerAdminForm {
     FormServices services_;
 
     // Values shared between the handlers.
-    std::string adminPassword_;  // bytes in the settings file's code page
+    config::FileText adminPassword_;
     bool noDhcp_ = false;
     std::string serverExecutableName_;
     bool serverRunning_ = false;

@@ -37,27 +37,31 @@ struct Setting {
     const config::SettingEntry* entry = nullptr;
 };
 
-// The settings in the order VeltronaCtl lists them.
+// The settings in the order VeltronaCtl lists them: every entry of the settings file, the
+// four transfer-syntax keys as the one TransferSyntax setting. The listing has an order of
+// its own; an entry it does not name comes last, so that none is ever left out.
 const std::vector<Setting>& settingsTable() {
     static const std::vector<Setting> table = [] {
-        const auto of = [](const config::SettingEntry& entry) {
-            return Setting{entry.key, entry.kind, &entry};
+        static constexpr std::string_view kOrder[] = {
+            "-aet", "Port", "FIFOMax",        "FIFOMin",   "MaxDaysLocal", "RegNewOnView",
+            "-od",  "-db",  "TransferSyntax", "parameter", "-dhl",         "AdminPassword"};
+        std::vector<Setting> settings;
+        for (const config::SettingEntry& entry : config::settingsSchema()) {
+            if (entry.kind != SettingKind::Choice) {
+                settings.push_back({entry.key, entry.kind, &entry});
+            } else if (std::none_of(settings.begin(), settings.end(), [](const Setting& setting) {
+                           return setting.entry == nullptr;
+                       })) {
+                settings.push_back({"TransferSyntax", SettingKind::Choice});
+            }
+        }
+        const auto rank = [](const Setting& setting) {
+            return std::find(std::begin(kOrder), std::end(kOrder), setting.name) -
+                   std::begin(kOrder);
         };
-        using config::settingEntry;
-        return std::vector<Setting>{
-            of(settingEntry(&ServerSettings::aeTitle)),
-            of(settingEntry(&ServerSettings::port)),
-            of(settingEntry(&ServerSettings::fifoMax)),
-            of(settingEntry(&ServerSettings::fifoMin)),
-            of(settingEntry(&ServerSettings::maxDaysLocal)),
-            of(settingEntry(&ServerSettings::regNewOnView)),
-            of(settingEntry(&ServerSettings::imageFolder)),
-            of(settingEntry(&ServerSettings::database)),
-            Setting{"TransferSyntax", SettingKind::Choice},
-            of(settingEntry(&ServerSettings::parameters)),
-            of(settingEntry(&ServerSettings::noDhcp)),
-            of(settingEntry(&ServerSettings::adminPassword)),
-        };
+        std::stable_sort(settings.begin(), settings.end(),
+                         [&](const Setting& a, const Setting& b) { return rank(a) < rank(b); });
+        return settings;
     }();
     return table;
 }
@@ -106,7 +110,7 @@ std::string shownValue(const Setting& setting, const ServerSettings& s) {
             }
             return "none";
         case SettingKind::Password:
-            return (s.*setting.entry->text).empty() ? "not set" : "set";
+            return (s.*setting.entry->password).empty() ? "not set" : "set";
     }
     return {};
 }
@@ -215,7 +219,7 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
                                      " characters the password prompt takes");
             }
             refuseIfLossy();
-            s.*entry->text = fileCodePage.fromUtf8(utf8);
+            s.*entry->password = {fileCodePage.fromUtf8(utf8)};
             break;
         }
     }
@@ -247,8 +251,7 @@ void refuseToZeroInvalidIntegers(const ShownSettings& settings,
             return invalid.key == setting->name;
         });
         if (!replaced) {
-            const std::string line =
-                CodePage::system().fromUtf8(settings.document.codePage.toUtf8(invalid.line));
+            const std::string line = CodePage::system().fromUtf8(invalid.line);
             throw SettingRefused("Server.INI: the line \"" + withoutControls(line) +
                                  "\" holds no integer, and writing would make it " + invalid.key +
                                  " = 0; set " + invalid.key + " as well");

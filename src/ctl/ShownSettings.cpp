@@ -11,12 +11,11 @@ ShownSettings readShownSettings(const CtlContext& context) {
         // Empty settings in the place of the file's would be a wrong answer to any command.
         throw config::FileError(server::unreadableMessage(result.document));
     }
-    const config::CodePage& codePage = result.document.codePage;
     result.shown = result.document.settings;
     server::defaultDatabase(result.shown);
     const config::CodePage system = config::CodePage::system();
     for (const config::InvalidInteger& invalid : result.document.invalidIntegers) {
-        context.err << "warning: Server.INI: '" << system.fromUtf8(codePage.toUtf8(invalid.value))
+        context.err << "warning: Server.INI: '" << system.fromUtf8(invalid.value)
                     << "' is not a valid integer (FIFOMax or FIFOMin); that line is ignored, "
                        "as in the window\n";
     }

@@ -14,20 +14,41 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The text entries of `settings` converted from one code page to another: every entry of
-// the schema of the kind Text. Numbers, flags and the admin password stay as they are.
-config::ServerSettings convertTexts(const config::ServerSettings& settings,
-                                    const config::CodePage& from, const config::CodePage& to) {
-    if (from == to) {
-        return settings;
-    }
-    config::ServerSettings converted = settings;
-    for (const config::SettingEntry& entry : config::settingsSchema()) {
-        if (entry.kind == config::SettingKind::Text) {
-            converted.*entry.text = to.fromUtf8(from.toUtf8(settings.*entry.text));
+// The settings with every text turned by `convert`, the file's bytes into UTF-8 or back;
+// numbers, flags, the choice and the password are taken as they are. Walks the two
+// schemas, which are one list entry for entry, so that a text entry added to it is
+// converted with the others.
+template <typename To, typename From, typename Convert>
+To convertTexts(const From& from, Convert convert) {
+    To to;
+    const auto fromEntries = config::settingsSchema<From>();
+    const auto toEntries = config::settingsSchema<To>();
+    for (std::size_t i = 0; i < fromEntries.size(); ++i) {
+        const config::BasicSettingEntry<From>& source = fromEntries[i];
+        const config::BasicSettingEntry<To>& target = toEntries[i];
+        switch (source.kind) {
+            case config::SettingKind::Text:
+                to.*target.text = convert(from.*source.text);
+                break;
+            case config::SettingKind::Password:
+                to.*target.password = from.*source.password;
+                break;
+            case config::SettingKind::OptionalInteger:
+                to.*target.flag = from.*source.flag;
+                to.*target.integer = from.*source.integer;
+                break;
+            case config::SettingKind::Integer:
+                to.*target.integer = from.*source.integer;
+                break;
+            case config::SettingKind::Flag:
+                to.*target.flag = from.*source.flag;
+                break;
+            case config::SettingKind::Choice:
+                to.transferSyntax = from.transferSyntax;
+                break;
         }
     }
-    return converted;
+    return to;
 }
 
 // The settings file to write: `found` when the folder has one, else a new file.
@@ -52,9 +73,18 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     }
     document.content = file.content;
     document.codePage = config::CodePage::ofFile(file.content);
-    config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
-    document.settings = convertTexts(read.settings, document.codePage, config::CodePage::utf8());
-    document.invalidIntegers = std::move(read.invalidIntegers);
+    const config::CodePage& codePage = document.codePage;
+    const config::SettingsReadResult read = config::readSettings(config::splitLines(file.content));
+    document.settings = convertTexts<config::ServerSettings>(
+        read.settings, [&codePage](const config::FileText& text) {
+            // A UTF-8 file's texts stay as they are, bytes that are no UTF-8 included, so
+            // that they come back unchanged.
+            return codePage == config::CodePage::utf8() ? text.bytes : codePage.toUtf8(text.bytes);
+        });
+    for (const config::FileInvalidInteger& invalid : read.invalidIntegers) {
+        document.invalidIntegers.push_back({invalid.key, codePage.toUtf8(invalid.value.bytes),
+                                            codePage.toUtf8(invalid.line.bytes)});
+    }
     return document;
 }
 
@@ -84,9 +114,14 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
     if (!document.unreadable.empty()) {
         throw config::FileError(unreadableMessage(document));
     }
+    const config::CodePage& codePage = document.codePage;
+    const auto toFile = [&codePage](const std::string& utf8) {
+        return config::FileText{codePage == config::CodePage::utf8() ? utf8
+                                                                     : codePage.fromUtf8(utf8)};
+    };
     config::replaceFile(
         settingsWritePath(document, programFolder),
-        config::writeSettings(convertTexts(settings, config::CodePage::utf8(), document.codePage)));
+        config::writeSettings(convertTexts<config::FileSettings>(settings, toFile)));
 }
 
 void writeChangedSettings(const SettingsDocument& document, const config::ServerSettings& before,

@@ -22,7 +22,7 @@ struct SettingsDocument {
     // Its texts in UTF-8, converted from `codePage` as they were read; the admin password
     // as the file's bytes (compared as bytes, never shown).
     config::ServerSettings settings;
-    // "FIFOMax" and "FIFOMin" lines whose value is no integer.
+    // "FIFOMax" and "FIFOMin" lines whose value is no integer, in UTF-8 too.
     std::vector<config::InvalidInteger> invalidIntegers;
     // Why a settings file that is there could not be read (no rights, held open by another
     // program, no regular file); empty when it was read or is missing. Such a file gives

@@ -17,7 +17,7 @@ TEST(SettingsDocument, HoldsEveryTextInUtf8AndWritesItInTheFilesCodePage) {
     const std::string windows1252 = "R\xF6ntgen";
     std::string file;
     for (const config::SettingEntry& entry : config::settingsSchema()) {
-        if (entry.text != nullptr) {
+        if (entry.text != nullptr || entry.password != nullptr) {
             file += std::string(entry.key) + std::string(entry.afterKey) + windows1252 + "\r\n";
         }
     }
@@ -27,16 +27,19 @@ TEST(SettingsDocument, HoldsEveryTextInUtf8AndWritesItInTheFilesCodePage) {
     const SettingsDocument document = readSettingsDocument(folder.path());
     const config::FileLock lock = lockSettingsFile(folder.path());
     writeSettingsDocument(document, document.settings, folder.path(), lock);
-    const config::ServerSettings written =
+    const config::FileSettings written =
         config::readSettings(
             config::splitLines(config::readWholeFile(folder / "Server.INI").content))
             .settings;
-    for (const config::SettingEntry& entry : config::settingsSchema()) {
+    const auto fileEntries = config::settingsSchema<config::FileSettings>();
+    for (std::size_t i = 0; i < fileEntries.size(); ++i) {
+        const config::SettingEntry& entry = config::settingsSchema()[i];
         if (entry.text != nullptr) {
-            const bool text = entry.kind == config::SettingKind::Text;
-            EXPECT_EQ(document.settings.*entry.text, text ? "R\xC3\xB6ntgen" : windows1252)
-                << entry.key;
-            EXPECT_EQ(written.*entry.text, windows1252) << entry.key;
+            EXPECT_EQ(document.settings.*entry.text, "R\xC3\xB6ntgen") << entry.key;
+            EXPECT_EQ((written.*fileEntries[i].text).bytes, windows1252) << entry.key;
+        } else if (entry.password != nullptr) {
+            EXPECT_EQ((document.settings.*entry.password).bytes, windows1252) << entry.key;
+            EXPECT_EQ((written.*fileEntries[i].password).bytes, windows1252) << entry.key;
         }
     }
 }

@@ -14,28 +14,46 @@ enum class TransferSyntax {
     ImplicitVR,    // "+xi", RadioButton5
 };
 
-// Everything the settings file carries, as the window holds it; nothing here is trimmed or
-// validated. Its texts are UTF-8: server::SettingsDocument converts the file's code page
-// at reading and writing, walking the schema's text entries. Only this library's reader
-// and writer (SettingsFile.h), below the document, see them as the file's bytes. The admin
-// password is always the file's bytes: it is compared as such and never shown.
-struct ServerSettings {
-    std::string aeTitle;               // "-aet", Edit1
-    std::string port;                  // "Port", Edit2
+// A text as the settings file holds it: bytes in the file's code page. It is no
+// std::string, so that it cannot be shown, compared with or stored as UTF-8 text by
+// mistake; turning it into UTF-8 takes the file's code page.
+struct FileText {
+    std::string bytes;
+
+    bool empty() const { return bytes.empty(); }
+    bool operator==(const FileText&) const = default;
+};
+
+// Everything the settings file carries; nothing here is trimmed or validated. `Text` is
+// what its texts are: FileText as the file's reader and writer hold them (FileSettings),
+// UTF-8 in a std::string as the window and VeltronaCtl hold them (ServerSettings).
+// server::SettingsDocument turns the one into the other, walking the schema's entries.
+// The admin password is the file's bytes in both: it is compared as such and never shown.
+template <typename Text>
+struct BasicSettings {
+    using TextType = Text;
+
+    Text aeTitle;                      // "-aet", Edit1
+    Text port;                         // "Port", Edit2
     std::int32_t fifoMax = 0;          // "FIFOMax", SpinEdit1
     std::int32_t fifoMin = 0;          // "FIFOMin", SpinEdit3
     bool maxDaysLocalChecked = false;  // "MaxDaysLocal", CheckBox2
     std::int32_t maxDaysLocal = 0;     // "MaxDaysLocal", SpinEdit2
     bool regNewOnView = false;         // "RegNewOnView", RadioButton1
-    std::string imageFolder;           // "-od", Edit3
-    std::string database;              // "-db", edDatabase
+    Text imageFolder;                  // "-od", Edit3
+    Text database;                     // "-db", edDatabase
     TransferSyntax transferSyntax = TransferSyntax::None;
-    std::string adminPassword;  // "AdminPassword"; empty when no password is set
-    std::string parameters;     // "parameter", Edit4
-    bool noDhcp = false;        // "-dhl": the DHCP flag holds "-dhl "
+    FileText adminPassword;  // "AdminPassword"; empty when no password is set
+    Text parameters;         // "parameter", Edit4
+    bool noDhcp = false;     // "-dhl": the DHCP flag holds "-dhl "
 
-    bool operator==(const ServerSettings&) const = default;
+    bool operator==(const BasicSettings&) const = default;
 };
+
+// The settings as the window shows them and VeltronaCtl names them: texts in UTF-8.
+using ServerSettings = BasicSettings<std::string>;
+// The settings as the file holds them: texts in its code page.
+using FileSettings = BasicSettings<FileText>;
 
 // The DHCP flag as the launch passes it on: empty, or "-dhl " with its trailing blank.
 inline std::string dhcpFlag(const ServerSettings& s) {

@@ -18,13 +18,13 @@ std::string valueOf(std::string_view line) {
     return std::string(trimControls(line));
 }
 
-void readInteger(const SettingEntry& entry, const std::string& line, std::int32_t& holder,
-                 std::vector<InvalidInteger>& invalid) {
-    const std::string value = valueOf(line);
+void readInteger(const FileSettingEntry& entry, const std::string& line, std::int32_t& holder,
+                 std::vector<FileInvalidInteger>& invalid) {
+    std::string value = valueOf(line);
     if (const auto number = parseInteger(value)) {
         holder = *number;
     } else {
-        invalid.push_back({std::string(entry.key), value, line});
+        invalid.push_back({std::string(entry.key), {std::move(value)}, {line}});
     }
 }
 
@@ -41,18 +41,20 @@ std::string oneLine(std::string_view text) {
 
 }  // namespace
 
-SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSettings initial) {
+SettingsReadResult readSettings(const std::vector<std::string>& lines, FileSettings initial) {
     SettingsReadResult result{std::move(initial), {}};
-    ServerSettings& s = result.settings;
+    FileSettings& s = result.settings;
     for (const std::string& line : lines) {
-        const SettingEntry* entry = entryOfLine(line);
+        const FileSettingEntry* entry = entryOfLine(line);
         if (entry == nullptr) {
             continue;
         }
         switch (entry->kind) {
             case SettingKind::Text:
+                s.*entry->text = {valueOf(line)};
+                break;
             case SettingKind::Password:
-                s.*entry->text = valueOf(line);
+                s.*entry->password = {valueOf(line)};
                 break;
             case SettingKind::Integer:
                 readInteger(*entry, line, s.*entry->integer, result.invalidIntegers);
@@ -76,21 +78,26 @@ SettingsReadResult readSettings(const std::vector<std::string>& lines, ServerSet
     return result;
 }
 
-std::string writeSettings(const ServerSettings& s) {
+std::string writeSettings(const FileSettings& s) {
     std::string out = "#Server Settings\r\n\r\n";
-    const auto line = [&out](const SettingEntry& entry, std::string_view value = {}) {
+    const auto line = [&out](const FileSettingEntry& entry, std::string_view value = {}) {
         out += entry.key;
         out += entry.afterKey;
         out += oneLine(value);
         out += "\r\n";
     };
-    for (const SettingEntry& entry : settingsSchema()) {
+    const auto text = [&](const FileSettingEntry& entry, const FileText& value) {
+        if (!entry.omittedWhenEmpty || !value.empty()) {
+            line(entry, value.bytes);
+        }
+    };
+    for (const FileSettingEntry& entry : settingsSchema<FileSettings>()) {
         switch (entry.kind) {
             case SettingKind::Text:
+                text(entry, s.*entry.text);
+                break;
             case SettingKind::Password:
-                if (!entry.omittedWhenEmpty || !(s.*entry.text).empty()) {
-                    line(entry, s.*entry.text);
-                }
+                text(entry, s.*entry.password);
                 break;
             case SettingKind::Integer:
                 line(entry, std::to_string(s.*entry.integer));

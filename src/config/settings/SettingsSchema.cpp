@@ -10,40 +10,48 @@ namespace {
 using S = ServerSettings;
 using K = SettingKind;
 
-constexpr SettingEntry text(std::string_view key, std::string_view separator,
-                            std::string S::*holder, bool omittedWhenEmpty = false) {
-    return {key, K::Text, separator, omittedWhenEmpty, holder};
+// The schema for either kind of settings, made from one list.
+template <typename Settings>
+constexpr std::array<BasicSettingEntry<Settings>, 15> makeSchema() {
+    using E = BasicSettingEntry<Settings>;
+    using T = Settings;
+    const auto text = [](std::string_view key, std::string_view separator,
+                         typename T::TextType T::*holder, bool omittedWhenEmpty = false) {
+        return E{key, K::Text, separator, omittedWhenEmpty, holder};
+    };
+    const auto integer = [](std::string_view key, std::int32_t T::*holder) {
+        return E{key, K::Integer, " = ", false, nullptr, nullptr, holder};
+    };
+    const auto flag = [](std::string_view key, std::string_view comment, bool T::*holder) {
+        return E{key, K::Flag, comment, false, nullptr, nullptr, nullptr, holder};
+    };
+    const auto choice = [](std::string_view key, std::string_view comment, TransferSyntax syntax) {
+        return E{key, K::Choice, comment, false, nullptr, nullptr, nullptr, nullptr, syntax};
+    };
+    return {{
+        text("-aet", " = ", &T::aeTitle),
+        text("Port", " = ", &T::port),
+        integer("FIFOMax", &T::fifoMax),
+        integer("FIFOMin", &T::fifoMin),
+        flag("RegNewOnView", "", &T::regNewOnView),
+        {"MaxDaysLocal", K::OptionalInteger, " = ", false, nullptr, nullptr, &T::maxDaysLocal,
+         &T::maxDaysLocalChecked},
+        text("-od", " = ", &T::imageFolder),
+        text("-db", " = ", &T::database),
+        // At most one choice is set, so their order among themselves is never seen.
+        choice("+x=", "    # unkomprimiert", TransferSyntax::Uncompressed),
+        choice("+xy", "    # Jpeg lossless 8bit (baseline)", TransferSyntax::JpegLossy),
+        choice("+xs", "    # JPeg lossless", TransferSyntax::JpegLossless),
+        choice("+xi", "    # ImplicitVR Little Endian only (Compatiblity mode)",
+               TransferSyntax::ImplicitVR),
+        flag("-dhl", "   # No DHCP available", &T::noDhcp),
+        text("parameter", "=", &T::parameters, true),
+        {"AdminPassword", K::Password, "=", true, nullptr, &T::adminPassword},
+    }};
 }
 
-constexpr SettingEntry flag(std::string_view key, std::string_view comment, bool S::*holder) {
-    return {key, K::Flag, comment, false, nullptr, nullptr, holder};
-}
-
-constexpr SettingEntry choice(std::string_view key, std::string_view comment,
-                              TransferSyntax syntax) {
-    return {key, K::Choice, comment, false, nullptr, nullptr, nullptr, syntax};
-}
-
-constexpr std::array<SettingEntry, 15> kSchema{{
-    text("-aet", " = ", &S::aeTitle),
-    text("Port", " = ", &S::port),
-    {"FIFOMax", K::Integer, " = ", false, nullptr, &S::fifoMax},
-    {"FIFOMin", K::Integer, " = ", false, nullptr, &S::fifoMin},
-    flag("RegNewOnView", "", &S::regNewOnView),
-    {"MaxDaysLocal", K::OptionalInteger, " = ", false, nullptr, &S::maxDaysLocal,
-     &S::maxDaysLocalChecked},
-    text("-od", " = ", &S::imageFolder),
-    text("-db", " = ", &S::database),
-    // At most one choice is set, so their order among themselves is never seen.
-    choice("+x=", "    # unkomprimiert", TransferSyntax::Uncompressed),
-    choice("+xy", "    # Jpeg lossless 8bit (baseline)", TransferSyntax::JpegLossy),
-    choice("+xs", "    # JPeg lossless", TransferSyntax::JpegLossless),
-    choice("+xi", "    # ImplicitVR Little Endian only (Compatiblity mode)",
-           TransferSyntax::ImplicitVR),
-    flag("-dhl", "   # No DHCP available", &S::noDhcp),
-    text("parameter", "=", &S::parameters, true),
-    {"AdminPassword", K::Password, "=", true, &S::adminPassword},
-}};
+constexpr auto kSchema = makeSchema<ServerSettings>();
+constexpr auto kFileSchema = makeSchema<FileSettings>();
 
 // A line matches a key by its beginning, so a key that began another would take that
 // key's lines, depending on the order of testing.
@@ -71,12 +79,18 @@ const SettingEntry& findEntry(Matches matches) {
 
 }  // namespace
 
-std::span<const SettingEntry> settingsSchema() {
+template <>
+std::span<const SettingEntry> settingsSchema<ServerSettings>() {
     return kSchema;
 }
 
-const SettingEntry* entryOfLine(std::string_view line) {
-    for (const SettingEntry& entry : kSchema) {
+template <>
+std::span<const FileSettingEntry> settingsSchema<FileSettings>() {
+    return kFileSchema;
+}
+
+const FileSettingEntry* entryOfLine(std::string_view line) {
+    for (const FileSettingEntry& entry : kFileSchema) {
         if (line.starts_with(entry.key)) {
             return &entry;
         }
@@ -84,23 +98,21 @@ const SettingEntry* entryOfLine(std::string_view line) {
     return nullptr;
 }
 
-const SettingEntry& settingEntry(std::string S::*holder) {
-    return findEntry([holder](const SettingEntry& e) { return e.text == holder; });
-}
-
-const SettingEntry& settingEntry(std::int32_t S::*holder) {
-    return findEntry([holder](const SettingEntry& e) { return e.integer == holder; });
-}
-
-const SettingEntry& settingEntry(bool S::*holder) {
-    return findEntry([holder](const SettingEntry& e) { return e.flag == holder; });
+const SettingEntry* entryOfKey(std::string_view key) {
+    for (const SettingEntry& entry : kSchema) {
+        if (entry.key == key) {
+            return &entry;
+        }
+    }
+    return nullptr;
 }
 
 bool holdsSame(const SettingEntry& entry, const S& a, const S& b) {
     switch (entry.kind) {
         case K::Text:
-        case K::Password:
             return a.*entry.text == b.*entry.text;
+        case K::Password:
+            return a.*entry.password == b.*entry.password;
         case K::Integer:
             return a.*entry.integer == b.*entry.integer;
         case K::OptionalInteger:
@@ -120,8 +132,10 @@ S withChanges(S current, const S& before, const S& after) {
         }
         switch (entry.kind) {
             case K::Text:
-            case K::Password:
                 current.*entry.text = after.*entry.text;
+                break;
+            case K::Password:
+                current.*entry.password = after.*entry.password;
                 break;
             case K::OptionalInteger:
                 current.*entry.flag = after.*entry.flag;

@@ -20,8 +20,9 @@ enum class SettingKind {
 };
 
 // One entry of the settings file: its key as the file spells it, its kind and the member
-// of ServerSettings that holds it.
-struct SettingEntry {
+// of the settings (FileSettings or ServerSettings) that holds it.
+template <typename Settings>
+struct BasicSettingEntry {
     std::string_view key;  // a line that begins with it is this entry's
     SettingKind kind;
     // What the writer puts after the key: the separator before a value (" = " or "="), or
@@ -30,24 +31,27 @@ struct SettingEntry {
     // A text that is written only when it is not empty; every other entry is written
     // always, or, for a flag, a choice or an optional number, only when it is set.
     bool omittedWhenEmpty = false;
-    std::string ServerSettings::*text = nullptr;      // Text, Password
-    std::int32_t ServerSettings::*integer = nullptr;  // Integer, OptionalInteger
-    bool ServerSettings::*flag = nullptr;             // Flag; OptionalInteger: present
-    TransferSyntax choice = TransferSyntax::None;     // Choice
+    typename Settings::TextType Settings::*text = nullptr;  // Text
+    FileText Settings::*password = nullptr;                 // Password
+    std::int32_t Settings::*integer = nullptr;              // Integer, OptionalInteger
+    bool Settings::*flag = nullptr;                         // Flag; OptionalInteger: present
+    TransferSyntax choice = TransferSyntax::None;           // Choice
 };
 
-// Every entry of the settings file, in the order the writer writes them. No key begins
-// with another, so a line is the entry of at most one key and the reader may test them in
-// any order.
-std::span<const SettingEntry> settingsSchema();
+using SettingEntry = BasicSettingEntry<ServerSettings>;
+using FileSettingEntry = BasicSettingEntry<FileSettings>;
+
+// Every entry of the settings file, in the order the writer writes them; the same list for
+// either kind of settings, entry for entry. No key begins with another, so a line is the
+// entry of at most one key and the reader may test them in any order.
+template <typename Settings = ServerSettings>
+std::span<const BasicSettingEntry<Settings>> settingsSchema();
 
 // The entry whose key begins `line` (case-sensitive, nothing before it), or none.
-const SettingEntry* entryOfLine(std::string_view line);
+const FileSettingEntry* entryOfLine(std::string_view line);
 
-// The entry of a holder in ServerSettings; the holder must be one of the schema's.
-const SettingEntry& settingEntry(std::string ServerSettings::*text);
-const SettingEntry& settingEntry(std::int32_t ServerSettings::*integer);
-const SettingEntry& settingEntry(bool ServerSettings::*flag);
+// The entry of `key` exactly as the schema spells it, or none.
+const SettingEntry* entryOfKey(std::string_view key);
 
 // Whether `a` and `b` hold the same for `entry`: its text, number or flag; for an optional
 // number its box and its number together; for a choice the transfer syntax.

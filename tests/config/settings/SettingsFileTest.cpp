@@ -11,41 +11,41 @@ namespace {
 
 using namespace std::string_literals;
 
-SettingsReadResult readText(std::string_view text, ServerSettings initial = {}) {
+SettingsReadResult readText(std::string_view text, FileSettings initial = {}) {
     return readSettings(splitLines(text), std::move(initial));
 }
 
 struct ReadCase {
     const char* name;
     std::string file;
-    ServerSettings expected;
-    std::vector<InvalidInteger> invalid = {};
-    ServerSettings initial = {};
+    FileSettings expected;
+    std::vector<FileInvalidInteger> invalid = {};
+    FileSettings initial = {};
 };
 
 TEST(SettingsReader, MatchesKeysAndTakesValuesAsTheFileFormatSays) {
     const ReadCase cases[] = {
-        {"KeyIsPrefix", "Portal = 5", {.port = "5"}},
-        {"NoBlanks", "Port=104", {.port = "104"}},
-        {"ManyBlanks", "Port   =   104", {.port = "104"}},
-        {"NoEqualsTakesWholeLine", "Port : 104", {.port = "Port : 104"}},
+        {"KeyIsPrefix", "Portal = 5", {.port = {"5"}}},
+        {"NoBlanks", "Port=104", {.port = {"104"}}},
+        {"ManyBlanks", "Port   =   104", {.port = {"104"}}},
+        {"NoEqualsTakesWholeLine", "Port : 104", {.port = {"Port : 104"}}},
         {"BlankBeforeKeyIgnored", " Port = 104", {}},
         {"TabBeforeKeyIgnored", "\tPort = 104", {}},
         {"KeyCaseMatters", "port = 104", {}},
-        {"KeyAloneIsItsOwnValue", "-aet", {.aeTitle = "-aet"}},
-        {"HashIsPartOfValue", "-aet = MAIN # note", {.aeTitle = "MAIN # note"}},
-        {"ControlsTrimmed", "Port =\x01 104 \x1F\t", {.port = "104"}},
-        {"InnerBlanksKept", "-od = C:\\My Images\\", {.imageFolder = "C:\\My Images\\"}},
-        {"SecondEqualsStays", "-od=C:\\a=b", {.imageFolder = "C:\\a=b"}},
+        {"KeyAloneIsItsOwnValue", "-aet", {.aeTitle = {"-aet"}}},
+        {"HashIsPartOfValue", "-aet = MAIN # note", {.aeTitle = {"MAIN # note"}}},
+        {"ControlsTrimmed", "Port =\x01 104 \x1F\t", {.port = {"104"}}},
+        {"InnerBlanksKept", "-od = C:\\My Images\\", {.imageFolder = {"C:\\My Images\\"}}},
+        {"SecondEqualsStays", "-od=C:\\a=b", {.imageFolder = {"C:\\a=b"}}},
         {"PasswordWithEqualsAndBlanks",
          "AdminPassword=  se=cr et \t",
-         {.adminPassword = "se=cr et"}},
-        {"PasswordKeyAlone", "AdminPassword", {.adminPassword = "AdminPassword"}},
-        {"ParameterPrefix", "parameters=x", {.parameters = "x"}},
-        {"Database", "-db = D:\\DB", {.database = "D:\\DB"}},
+         {.adminPassword = {"se=cr et"}}},
+        {"PasswordKeyAlone", "AdminPassword", {.adminPassword = {"AdminPassword"}}},
+        {"ParameterPrefix", "parameters=x", {.parameters = {"x"}}},
+        {"Database", "-db = D:\\DB", {.database = {"D:\\DB"}}},
         {"CodePageBytesKept",
          "-od = D:\\R\xF6ntgen\\\x81",
-         {.imageFolder = "D:\\R\xF6ntgen\\\x81"}},
+         {.imageFolder = {"D:\\R\xF6ntgen\\\x81"}}},
         {"FifoDecimal", "FIFOMax = 007\r\nFIFOMin = -3", {.fifoMax = 7, .fifoMin = -3}},
         {"FifoHex", "FIFOMax = $10\r\nFIFOMin = 0x20", {.fifoMax = 16, .fifoMin = 32}},
         {"FifoWithUnitReported",
@@ -64,7 +64,7 @@ TEST(SettingsReader, MatchesKeysAndTakesValuesAsTheFileFormatSays) {
          {{"FIFOMax", "2147483648", "FIFOMax = 2147483648"}}},
         {"ReadingGoesOnAfterBadNumbers",
          "FIFOMax = x\r\nFIFOMin = y\r\nPort = 1\r\nAdminPassword=pw",
-         {.port = "1", .adminPassword = "pw"},
+         {.port = {"1"}, .adminPassword = {"pw"}},
          {{"FIFOMax", "x", "FIFOMax = x"}, {"FIFOMin", "y", "FIFOMin = y"}}},
         {"MaxDaysLocal", "MaxDaysLocal = 30", {.maxDaysLocalChecked = true, .maxDaysLocal = 30}},
         {"MaxDaysLocalBadKeepsValueSilently",
@@ -74,10 +74,10 @@ TEST(SettingsReader, MatchesKeysAndTakesValuesAsTheFileFormatSays) {
          {.maxDaysLocal = 9}},
         {"MaxDaysLocalAlone", "MaxDaysLocal", {.maxDaysLocalChecked = true}},
         {"RegNewOnView", "RegNewOnView", {.regNewOnView = true}},
-        {"LaterDuplicateWins", "Port = 1\r\nPort = 2", {.port = "2"}},
+        {"LaterDuplicateWins", "Port = 1\r\nPort = 2", {.port = {"2"}}},
         {"LaterPasswordWins",
          "AdminPassword=first\r\nAdminPassword=second",
-         {.adminPassword = "second"}},
+         {.adminPassword = {"second"}}},
         {"LaterEmptyPasswordWins", "AdminPassword=first\r\nAdminPassword=", {}},
         {"LaterTransferSyntaxWins",
          "+xs    # JPeg lossless\r\n+x=    # unkomprimiert",
@@ -91,16 +91,16 @@ TEST(SettingsReader, MatchesKeysAndTakesValuesAsTheFileFormatSays) {
         {"HeadingAndUnknownKeysIgnored", "#Server Settings\r\n\r\nFoo = 1\r\n[Server]\r\n-x", {}},
         {"AbsentKeysKeepInitial",
          "Port = 1",
-         {.aeTitle = "A", .port = "1", .regNewOnView = true, .noDhcp = true},
+         {.aeTitle = {"A"}, .port = {"1"}, .regNewOnView = true, .noDhcp = true},
          {},
-         {.aeTitle = "A", .port = "9", .regNewOnView = true, .noDhcp = true}},
-        {"EmptyValueEmptiesText", "-db =", {}, {}, {.database = "X"}},
+         {.aeTitle = {"A"}, .port = {"9"}, .regNewOnView = true, .noDhcp = true}},
+        {"EmptyValueEmptiesText", "-db =", {}, {}, {.database = {"X"}}},
         {"SyntaxKeyNeverClearsFlags",
          "+xs",
          {.maxDaysLocalChecked = true, .transferSyntax = TransferSyntax::JpegLossless},
          {},
          {.maxDaysLocalChecked = true, .transferSyntax = TransferSyntax::ImplicitVR}},
-        {"NulEndsFile", "Port = 1\0\r\nPort = 2"s, {.port = "1"}},
+        {"NulEndsFile", "Port = 1\0\r\nPort = 2"s, {.port = {"1"}}},
     };
     for (const auto& c : cases) {
         const SettingsReadResult result = readText(c.file, c.initial);
@@ -126,20 +126,20 @@ TEST(SettingsWriter, DefaultsGiveExactlyEightLines) {
               "-db = \r\n");
 }
 
-ServerSettings fullSettings() {
+FileSettings fullSettings() {
     return {
-        .aeTitle = " ARCHIVE ",
-        .port = "104",
+        .aeTitle = {" ARCHIVE "},
+        .port = {"104"},
         .fifoMax = 2000,
         .fifoMin = -5,
         .maxDaysLocalChecked = true,
         .maxDaysLocal = 30,
         .regNewOnView = true,
-        .imageFolder = "D:\\Images\\",
-        .database = "D:\\DB",
+        .imageFolder = {"D:\\Images\\"},
+        .database = {"D:\\DB"},
         .transferSyntax = TransferSyntax::JpegLossy,
-        .adminPassword = "a=b",
-        .parameters = "-v",
+        .adminPassword = {"a=b"},
+        .parameters = {"-v"},
         .noDhcp = true,
     };
 }
@@ -184,17 +184,17 @@ TEST(SettingsWriter, WritesTheLineOfTheCheckedTransferSyntaxOnly) {
 TEST(SettingsWriter, LineBreaksAndNulInTextsBecomeBlanks) {
     const struct {
         const char* name;
-        ServerSettings settings;
+        FileSettings settings;
         std::string expectedPassword;
     } cases[] = {
-        {"AeTitleCrLf", {.aeTitle = "X\r\nAdminPassword=evil"}, ""},
-        {"PortLoneLf", {.port = "1\nAdminPassword=evil"}, ""},
-        {"FolderLoneCr", {.imageFolder = "D:\\\rAdminPassword=evil"}, ""},
-        {"DatabaseNul", {.database = "D\0AdminPassword=evil"s}, ""},
+        {"AeTitleCrLf", {.aeTitle = {"X\r\nAdminPassword=evil"}}, ""},
+        {"PortLoneLf", {.port = {"1\nAdminPassword=evil"}}, ""},
+        {"FolderLoneCr", {.imageFolder = {"D:\\\rAdminPassword=evil"}}, ""},
+        {"DatabaseNul", {.database = {"D\0AdminPassword=evil"s}}, ""},
         {"ParametersAfterPassword",
-         {.adminPassword = "real", .parameters = "-v\r\nAdminPassword=evil"},
+         {.adminPassword = {"real"}, .parameters = {"-v\r\nAdminPassword=evil"}},
          "real"},
-        {"PasswordItself", {.adminPassword = "p\rAdminPassword=evil"}, "p AdminPassword=evil"},
+        {"PasswordItself", {.adminPassword = {"p\rAdminPassword=evil"}}, "p AdminPassword=evil"},
     };
     for (const auto& c : cases) {
         const std::string file = writeSettings(c.settings);
@@ -205,35 +205,35 @@ TEST(SettingsWriter, LineBreaksAndNulInTextsBecomeBlanks) {
         }
         EXPECT_EQ(passwordLines, c.expectedPassword.empty() ? 0u : 1u) << c.name;
         EXPECT_EQ(file.find('\0'), std::string::npos) << c.name;
-        EXPECT_EQ(readSettings(lines).settings.adminPassword, c.expectedPassword) << c.name;
+        EXPECT_EQ(readSettings(lines).settings.adminPassword.bytes, c.expectedPassword) << c.name;
     }
 }
 
 TEST(SettingsRoundTrip, ReadingWhatWasWrittenGivesTheSameSettingsAndBytes) {
-    ServerSettings trimmedFull = fullSettings();
-    trimmedFull.aeTitle = "ARCHIVE";
+    FileSettings trimmedFull = fullSettings();
+    trimmedFull.aeTitle = {"ARCHIVE"};
     const struct {
         const char* name;
-        ServerSettings settings;
+        FileSettings settings;
     } cases[] = {
         {"Defaults", {}},
         {"Full", trimmedFull},
         {"CodePageBytes",
-         {.aeTitle = "R\xD6NTGEN", .imageFolder = "D:\\R\xF6ntgen\\\x81\x8D\x8F\x90\x9D"}},
+         {.aeTitle = {"R\xD6NTGEN"}, .imageFolder = {"D:\\R\xF6ntgen\\\x81\x8D\x8F\x90\x9D"}}},
         {"Extremes",
          {.fifoMax = INT32_MAX,
           .fifoMin = INT32_MIN,
           .maxDaysLocalChecked = true,
           .maxDaysLocal = -1}},
         {"ValuesThatLookLikeKeys",
-         {.aeTitle = "Port = 5", .port = "=", .parameters = "AdminPassword=x"}},
+         {.aeTitle = {"Port = 5"}, .port = {"="}, .parameters = {"AdminPassword=x"}}},
         {"Uncompressed", {.transferSyntax = TransferSyntax::Uncompressed}},
         {"JpegLossless", {.transferSyntax = TransferSyntax::JpegLossless}},
         {"ImplicitVR", {.transferSyntax = TransferSyntax::ImplicitVR}},
     };
     for (const auto& c : cases) {
         const std::string first = writeSettings(c.settings);
-        const ServerSettings reread = readText(first).settings;
+        const FileSettings reread = readText(first).settings;
         EXPECT_EQ(reread, c.settings) << c.name;
         EXPECT_EQ(writeSettings(reread), first) << c.name;
     }
@@ -241,8 +241,8 @@ TEST(SettingsRoundTrip, ReadingWhatWasWrittenGivesTheSameSettingsAndBytes) {
 
 TEST(SettingsRoundTrip, EditBlanksAreLostOnceThenStable) {
     const std::string first = writeSettings(fullSettings());
-    const ServerSettings reread = readText(first).settings;
-    EXPECT_EQ(reread.aeTitle, "ARCHIVE");
+    const FileSettings reread = readText(first).settings;
+    EXPECT_EQ(reread.aeTitle.bytes, "ARCHIVE");
     const std::string second = writeSettings(reread);
     EXPECT_EQ(writeSettings(readText(second).settings), second);
 }
@@ -264,23 +264,23 @@ TEST(SettingsRoundTrip, RandomSettingsSurvive) {
     for (int i = 0; i < 2000; ++i) {
         // SpinEdit2's value is written only with its box checked.
         const bool daysChecked = random() % 2 == 0;
-        const ServerSettings s{
-            .aeTitle = text(),
-            .port = text(),
+        const FileSettings s{
+            .aeTitle = {text()},
+            .port = {text()},
             .fifoMax = number(),
             .fifoMin = number(),
             .maxDaysLocalChecked = daysChecked,
             .maxDaysLocal = daysChecked ? number() : 0,
             .regNewOnView = random() % 2 == 0,
-            .imageFolder = text(),
-            .database = text(),
+            .imageFolder = {text()},
+            .database = {text()},
             .transferSyntax = static_cast<TransferSyntax>(random() % 5),
-            .adminPassword = text(),
-            .parameters = text(),
+            .adminPassword = {text()},
+            .parameters = {text()},
             .noDhcp = random() % 2 == 0,
         };
         const std::string written = writeSettings(s);
-        const ServerSettings reread = readText(written).settings;
+        const FileSettings reread = readText(written).settings;
         ASSERT_EQ(reread, s) << "iteration " << i << "\n" << written;
         ASSERT_EQ(writeSettings(reread), written) << "iteration " << i;
     }

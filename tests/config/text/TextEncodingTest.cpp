@@ -127,10 +127,10 @@ TEST(TextEncoding, IllFormedUtf8IsShownAsReplacementCharacters) {
 // back from the window and written. A file in the written form must come out unchanged.
 std::string throughTheWindow(const std::string& bytes) {
     const TextEncoding encoding = detectEncoding(bytes);
-    ServerSettings s = readSettings(splitLines(bytes)).settings;
-    for (std::string* text :
+    FileSettings s = readSettings(splitLines(bytes)).settings;
+    for (FileText* text :
          {&s.aeTitle, &s.port, &s.imageFolder, &s.database, &s.adminPassword, &s.parameters}) {
-        *text = fromUtf8(toUtf8(*text, encoding), encoding);
+        text->bytes = fromUtf8(toUtf8(text->bytes, encoding), encoding);
     }
     return writeSettings(s);
 }
@@ -150,8 +150,9 @@ TEST(TextEncoding, SettingsFilesComeBackByteForByte) {
         EXPECT_EQ(detectEncoding(file.content), c.encoding) << c.file;
         EXPECT_EQ(throughTheWindow(file.content), file.content) << c.file;
 
-        const ServerSettings s = readSettings(splitLines(file.content)).settings;
-        EXPECT_EQ(toUtf8(s.imageFolder, c.encoding), "D:\\R\xC3\xB6ntgen\\Bilder\\") << c.file;
+        const FileSettings s = readSettings(splitLines(file.content)).settings;
+        EXPECT_EQ(toUtf8(s.imageFolder.bytes, c.encoding), "D:\\R\xC3\xB6ntgen\\Bilder\\")
+            << c.file;
     }
 }
 
