@@ -39,12 +39,8 @@ std::optional<fs::path> findSetupProfile(const fs::path& programFolder) {
 ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
                               const fs::path& programFolder) {
     const config::CodePage system = config::CodePage::system();
-    const auto encode = [&](const std::string& utf8) { return system.fromUtf8(utf8); };
-
-    config::LaunchInput input;
-    input.verbose = verbose;  // one reading decides both the head and the visibility
-    input.dhcpFlag = config::dhcpFlag(shown);
-    input.transferSyntax = shown.transferSyntax;
+    // One reading of `verbose` decides both the head and the visibility.
+    config::LaunchInput input{shown, verbose, std::nullopt, system};
     if (const auto profile = findSetupProfile(programFolder)) {
         // The profile is named "setup.cfg" after the program folder. Where file names
         // keep their letter case and the file is spelt otherwise, its real name is used,
@@ -55,10 +51,6 @@ ServerLaunch makeServerLaunch(const config::ServerSettings& shown, bool verbose,
         input.profilePath = systemPathText(
             programFolder / (sameFile ? fs::path("setup.cfg") : profile->filename()), system);
     }
-    input.parameters = encode(shown.parameters);
-    input.imageFolder = encode(shown.imageFolder);
-    input.aeTitle = encode(shown.aeTitle);
-    input.port = encode(shown.port);
 
     ServerLaunch launch;
     launch.program = programFolder / kServerExecutableName;

@@ -139,11 +139,11 @@ std::string parameters(int port, TransferSyntax syntax, const std::string& addit
                        bool verbose = false) {
     config::LaunchInput input;
     input.verbose = verbose;
-    input.transferSyntax = syntax;
-    input.parameters = additional;
-    input.imageFolder = "images/";
-    input.aeTitle = "ARCHIVE MAIN";
-    input.port = std::to_string(port);
+    input.settings.transferSyntax = syntax;
+    input.settings.parameters = additional;
+    input.settings.imageFolder = "images/";
+    input.settings.aeTitle = "ARCHIVE MAIN";
+    input.settings.port = std::to_string(port);
     return config::buildParameterString(input);
 }
 

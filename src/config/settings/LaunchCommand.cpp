@@ -24,26 +24,27 @@ std::string buildOptionText(const LaunchInput& input) {
         // from the profile instead.
         option = " -xf \"" + *input.profilePath + "\" \"default\"";
     } else {
-        option = transferSyntaxCode(input.transferSyntax);
+        option = transferSyntaxCode(input.settings.transferSyntax);
     }
-    if (!input.parameters.empty()) {
+    if (!input.settings.parameters.empty()) {
         option += ' ';
-        option += input.parameters;
+        option += input.commandLine.fromUtf8(input.settings.parameters);
     }
     return option;
 }
 
 std::string buildParameterString(const LaunchInput& input) {
+    const ServerSettings& s = input.settings;
     std::string parameters = input.verbose ? " -d -dw " : " -dw ";
-    parameters += input.dhcpFlag;
+    parameters += dhcpFlag(s);
     parameters += buildOptionText(input);
     parameters += " -od \"";
-    parameters += withoutClosingSeparator(input.imageFolder);
+    parameters += withoutClosingSeparator(input.commandLine.fromUtf8(s.imageFolder));
     parameters += "\" ";
     parameters += " -aet ";
-    parameters += input.aeTitle;
+    parameters += input.commandLine.fromUtf8(s.aeTitle);
     parameters += ' ';
-    parameters += input.port;
+    parameters += input.commandLine.fromUtf8(s.port);
     return parameters;
 }
 

@@ -4,19 +4,18 @@
 #include <string>
 
 #include "ServerSettings.h"
+#include "config/text/CodePage.h"
 
 namespace veltrona::config {
 
 // What the start button reads at the moment of the click.
 struct LaunchInput {
-    bool verbose = false;  // CheckBox1
-    std::string dhcpFlag;  // "" or "-dhl "
-    TransferSyntax transferSyntax = TransferSyntax::None;
-    std::optional<std::string> profilePath;  // the program folder's "setup.cfg", when it exists
-    std::string parameters;                  // Edit4
-    std::string imageFolder;                 // Edit3
-    std::string aeTitle;                     // Edit1
-    std::string port;                        // Edit2
+    ServerSettings settings;  // as the window shows them, texts in UTF-8
+    bool verbose = false;     // CheckBox1
+    // The program folder's "setup.cfg", when it exists, as the command line spells it.
+    std::optional<std::string> profilePath;
+    // The code page the server's command line is written in; the texts are put into it.
+    CodePage commandLine = CodePage::utf8();
 };
 
 // The option text: the transfer-syntax code, or the server profile in its place, then

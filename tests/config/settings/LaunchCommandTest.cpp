@@ -8,10 +8,10 @@ namespace veltrona::config {
 namespace {
 
 LaunchInput archive() {
-    return {.transferSyntax = TransferSyntax::JpegLossless,
-            .imageFolder = "D:\\Images\\",
-            .aeTitle = "ARCHIVE",
-            .port = "104"};
+    return {.settings = {.aeTitle = "ARCHIVE",
+                         .port = "104",
+                         .imageFolder = "D:\\Images\\",
+                         .transferSyntax = TransferSyntax::JpegLossless}};
 }
 
 LaunchInput with(LaunchInput input, void (*change)(LaunchInput&)) {
@@ -26,21 +26,21 @@ TEST(LaunchCommand, OptionTextIsSyntaxOrProfileThenParameters) {
         const char* option;
     } cases[] = {
         {"Nothing", {}, ""},
-        {"Uncompressed", {.transferSyntax = TransferSyntax::Uncompressed}, "+x="},
-        {"JpegLossless", {.transferSyntax = TransferSyntax::JpegLossless}, "+xs"},
-        {"JpegLossy", {.transferSyntax = TransferSyntax::JpegLossy}, "+xy"},
-        {"ImplicitVR", {.transferSyntax = TransferSyntax::ImplicitVR}, "+xi"},
-        {"ParametersOnly", {.parameters = "-v"}, " -v"},
+        {"Uncompressed", {.settings = {.transferSyntax = TransferSyntax::Uncompressed}}, "+x="},
+        {"JpegLossless", {.settings = {.transferSyntax = TransferSyntax::JpegLossless}}, "+xs"},
+        {"JpegLossy", {.settings = {.transferSyntax = TransferSyntax::JpegLossy}}, "+xy"},
+        {"ImplicitVR", {.settings = {.transferSyntax = TransferSyntax::ImplicitVR}}, "+xi"},
+        {"ParametersOnly", {.settings = {.parameters = "-v"}}, " -v"},
         {"SyntaxAndParameters",
-         {.transferSyntax = TransferSyntax::ImplicitVR, .parameters = "-v -x"},
+         {.settings = {.transferSyntax = TransferSyntax::ImplicitVR, .parameters = "-v -x"}},
          "+xi -v -x"},
         {"ProfileReplacesSyntax",
-         {.transferSyntax = TransferSyntax::JpegLossless, .profilePath = "C:\\A\\setup.cfg"},
+         {.settings = {.transferSyntax = TransferSyntax::JpegLossless},
+          .profilePath = "C:\\A\\setup.cfg"},
          " -xf \"C:\\A\\setup.cfg\" \"default\""},
         {"ProfileThenParameters",
-         {.transferSyntax = TransferSyntax::Uncompressed,
-          .profilePath = "/opt/a b/Setup.cfg",
-          .parameters = "-v"},
+         {.settings = {.transferSyntax = TransferSyntax::Uncompressed, .parameters = "-v"},
+          .profilePath = "/opt/a b/Setup.cfg"},
          " -xf \"/opt/a b/Setup.cfg\" \"default\" -v"},
     };
     for (const auto& c : cases) {
@@ -54,7 +54,7 @@ TEST(LaunchCommand, ParameterStringHasEveryBlankAndQuoteInPlace) {
         LaunchInput input;
         const char* parameters;
     } cases[] = {
-        {"WorkedExampleDhcp", with(archive(), [](LaunchInput& i) { i.dhcpFlag = "-dhl "; }),
+        {"WorkedExampleDhcp", with(archive(), [](LaunchInput& i) { i.settings.noDhcp = true; }),
          " -dw -dhl +xs -od \"D:\\Images\"  -aet ARCHIVE 104"},
         {"WorkedExampleProfileVerbose",
          with(archive(),
@@ -64,35 +64,47 @@ TEST(LaunchCommand, ParameterStringHasEveryBlankAndQuoteInPlace) {
               }),
          " -d -dw  -xf \"C:\\Tools\\Admin\\setup.cfg\" \"default\" -od \"D:\\Images\"  -aet "
          "ARCHIVE 104"},
-        {"WorkedExampleParameters", with(archive(), [](LaunchInput& i) { i.parameters = "-v"; }),
+        {"WorkedExampleParameters",
+         with(archive(), [](LaunchInput& i) { i.settings.parameters = "-v"; }),
          " -dw +xs -v -od \"D:\\Images\"  -aet ARCHIVE 104"},
         {"EverythingEmpty", {}, " -dw  -od \"\"  -aet  "},
         {"VerboseAlone", {.verbose = true}, " -d -dw  -od \"\"  -aet  "},
         // Only a closing separator is cut; the folder's own last letter stays.
         {"FolderWithoutSeparatorKept",
-         with(archive(), [](LaunchInput& i) { i.imageFolder = "D:\\Images"; }),
+         with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "D:\\Images"; }),
          " -dw +xs -od \"D:\\Images\"  -aet ARCHIVE 104"},
         {"SlashSeparatorCut",
-         with(archive(), [](LaunchInput& i) { i.imageFolder = "/srv/images/"; }),
+         with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "/srv/images/"; }),
          " -dw +xs -od \"/srv/images\"  -aet ARCHIVE 104"},
         {"OnlyOneSeparatorCut",
-         with(archive(), [](LaunchInput& i) { i.imageFolder = "D:\\Images\\\\"; }),
+         with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "D:\\Images\\\\"; }),
          " -dw +xs -od \"D:\\Images\\\"  -aet ARCHIVE 104"},
-        {"OneSeparatorFolder", with(archive(), [](LaunchInput& i) { i.imageFolder = "\\"; }),
+        {"OneSeparatorFolder",
+         with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "\\"; }),
          " -dw +xs -od \"\"  -aet ARCHIVE 104"},
-        {"OneLetterFolder", with(archive(), [](LaunchInput& i) { i.imageFolder = "D"; }),
+        {"OneLetterFolder", with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "D"; }),
          " -dw +xs -od \"D\"  -aet ARCHIVE 104"},
         {"BlanksPassedUnquoted",
          with(archive(),
               [](LaunchInput& i) {
-                  i.aeTitle = "MY AE";
-                  i.port = " 104 ";
+                  i.settings.aeTitle = "MY AE";
+                  i.settings.port = " 104 ";
               }),
          " -dw +xs -od \"D:\\Images\"  -aet MY AE  104 "},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(buildParameterString(c.input), c.parameters) << c.name;
     }
+}
+
+// The window's texts are UTF-8; the command line takes them in its own code page.
+TEST(LaunchCommand, TextsAreWrittenInTheCommandLinesCodePage) {
+    LaunchInput input = archive();
+    input.settings.imageFolder = "D:\\R\xC3\xB6ntgen\\";
+    input.settings.parameters = "-v \xC3\xA4";
+    input.commandLine = CodePage(1252);
+    EXPECT_EQ(buildParameterString(input),
+              " -dw +xs -v \xE4 -od \"D:\\R\xF6ntgen\"  -aet ARCHIVE 104");
 }
 
 // What the server finally receives, split as its C runtime splits its command line.
@@ -109,16 +121,16 @@ TEST(LaunchCommand, ServerReceivesTheExpectedArguments) {
          with(archive(),
               [](LaunchInput& i) {
                   i.verbose = true;
-                  i.dhcpFlag = "-dhl ";
+                  i.settings.noDhcp = true;
                   i.profilePath = "C:\\Program Files\\Admin\\setup.cfg";
               }),
          {"-d", "-dw", "-dhl", "-xf", "C:\\Program Files\\Admin\\setup.cfg", "default", "-od",
           "D:\\Images", "-aet", "ARCHIVE", "104"}},
         {"FolderWithBlanks",
-         with(archive(), [](LaunchInput& i) { i.imageFolder = "C:\\srv dir\\"; }),
+         with(archive(), [](LaunchInput& i) { i.settings.imageFolder = "C:\\srv dir\\"; }),
          {"-dw", "+xs", "-od", "C:\\srv dir", "-aet", "ARCHIVE", "104"}},
         {"ShellSyntaxStaysPlain",
-         with(archive(), [](LaunchInput& i) { i.parameters = "; touch /tmp/x $(id)"; }),
+         with(archive(), [](LaunchInput& i) { i.settings.parameters = "; touch /tmp/x $(id)"; }),
          {"-dw", "+xs", ";", "touch", "/tmp/x", "$(id)", "-od", "D:\\Images", "-aet", "ARCHIVE",
           "104"}},
     };
