@@ -284,12 +284,12 @@ std::int32_t TServerAdminForm::spinEditValue(const char* name) const {
 
 void TServerAdminForm::clickedFromCode(std::string_view control) {
     // Checking from code runs the control's click handler, just as a click does.
-    const ui::ControlSpec* spec = serverAdminFormSpec().find(control);
-    if (spec == nullptr || spec->handler.empty()) {
+    const ui::ControlSpec* described = serverAdminFormSpec().find(control);
+    if (described == nullptr || described->handler.empty()) {
         return;
     }
     for (const FormHandlerRow& handler : handlers::kAll) {
-        if (handler.name == spec->handler) {
+        if (handler.name == described->handler) {
             handler.run(*this);
         }
     }
