@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
-#include <sstream>
 #include <string>
 
+#include "ctl/CtlOutput.h"
 #include "ctl/ProcessSnapshot.h"
 #include "ctl/RestartBackoff.h"
 #include "ctl/ServiceCommand.h"
@@ -79,12 +79,6 @@ std::string exitStatus(DWORD code) {
         text += std::string(" (") + hex + ")";
     }
     return text;
-}
-
-std::string seconds(std::chrono::milliseconds duration) {
-    std::ostringstream text;
-    text << static_cast<double>(duration.count()) / 1000.0 << " s";
-    return text.str();
 }
 
 DWORD WINAPI control(DWORD code, DWORD, void*, void*) {
@@ -183,8 +177,8 @@ DWORD supervise() {
         logEvent(EVENTLOG_WARNING_TYPE, kEventCrashed,
                  std::string(server::kServerExecutableName) + " (process " + std::to_string(id) +
                      ") crashed with " + exitStatus(status) + " after " +
-                     seconds(std::chrono::duration_cast<std::chrono::milliseconds>(uptime)) +
-                     "; it is started again in " + seconds(delay));
+                     secondsText(std::chrono::duration_cast<std::chrono::milliseconds>(uptime)) +
+                     "; it is started again in " + secondsText(delay));
         if (WaitForSingleObject(host.stopRequested, static_cast<DWORD>(delay.count())) ==
             WAIT_OBJECT_0) {
             logEvent(EVENTLOG_INFORMATION_TYPE, kEventStopped,
