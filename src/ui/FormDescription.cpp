@@ -24,25 +24,6 @@ bool takesFocus(const ControlSpec& control) {
     }
 }
 
-void appendChildren(const FormSpec& form, std::string_view parent,
-                    std::vector<const ControlSpec*>& sequence) {
-    std::vector<const ControlSpec*> children;
-    for (const ControlSpec& control : form.controls) {
-        if (control.parent == parent && isVisual(control.kind) && control.tabOrder >= 0) {
-            children.push_back(&control);
-        }
-    }
-    std::stable_sort(
-        children.begin(), children.end(),
-        [](const ControlSpec* a, const ControlSpec* b) { return a->tabOrder < b->tabOrder; });
-    for (const ControlSpec* child : children) {
-        if (takesFocus(*child)) {
-            sequence.push_back(child);
-        }
-        appendChildren(form, child->name, sequence);
-    }
-}
-
 void appendCreation(const FormSpec& form, std::string_view parent,
                     std::vector<CreationStep>& order) {
     std::vector<const ControlSpec*> ordered;
@@ -137,8 +118,14 @@ const RadioGroup* FormSpec::groupOf(std::string_view radioButton) const {
 }
 
 std::vector<const ControlSpec*> tabSequence(const FormSpec& form) {
+    // The tab stops of the creation order: a toolkit whose dialog manager tabs through its
+    // controls as they were created and one that is given the order agree by construction.
     std::vector<const ControlSpec*> sequence;
-    appendChildren(form, {}, sequence);
+    for (const CreationStep& step : creationOrder(form)) {
+        if (step.tabStop) {
+            sequence.push_back(step.control);
+        }
+    }
     return sequence;
 }
 

@@ -133,10 +133,10 @@ void checkRadioButton(const FormSpec& form, FormView& view, std::string_view rad
 // whose group is broken up in the tab sequence, a first focus that takes no focus.
 void checkDescription(const FormSpec& form);
 
-// The focusable controls in the window's tab order: the window's children by their tab
-// order, each container followed by its own children the same way, depth first. Controls
-// that are hidden, or that take no focus (labels, group boxes, panels), are left out,
-// but the children of containers are still reached through them.
+// The focusable controls in the window's tab order: the tab stops of creationOrder(), so
+// every toolkit walks the same sequence. Controls that are hidden, or that take no focus
+// (labels, group boxes, panels), are left out, but the children of containers are still
+// reached through them.
 std::vector<const ControlSpec*> tabSequence(const FormSpec& form);
 
 }  // namespace veltrona::ui

@@ -5,8 +5,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
-#include <string>
-#include <vector>
 
 #include "FormFixture.h"
 
@@ -24,26 +22,6 @@ TEST_F(Layout, WindowIsAFixedSizeDialogWithItsCaption) {
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(control<QLabel>("Label1")->font().bold());
-}
-
-TEST_F(Layout, EveryControlSitsInItsContainerWithTheDesignedBoundsAndCaption) {
-    build();
-    const ui::FormSpec& design = serverAdminFormSpec();
-    for (const ui::ControlSpec& c : design.controls) {
-        if (!ui::isVisual(c.kind)) {
-            continue;
-        }
-        QWidget* widget = control<QWidget>(std::string(c.name).c_str());
-        ASSERT_NE(widget, nullptr) << c.name;
-        const std::string parent(c.parent.empty() ? design.name : c.parent);
-        EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), parent) << c.name;
-        if (ui::hasCaption(c.kind)) {
-            EXPECT_EQ(form->text(c.name), c.caption) << c.name;
-        }
-        if (c.kind != ui::ControlKind::Label) {  // labels fit their text
-            EXPECT_EQ(widget->geometry(), QRect(c.left, c.top, c.width, c.height)) << c.name;
-        }
-    }
 }
 
 TEST_F(Layout, InitialStateIsEmptyUncheckedAndPartlyDisabled) {
@@ -75,11 +53,6 @@ TEST_F(Layout, InitialStateIsEmptyUncheckedAndPartlyDisabled) {
     EXPECT_EQ(form->pollingTimer()->interval(), 1000);
 }
 
-TEST_F(Layout, TimerIsArmedBeforeStartUp) {
-    QtAdminWindow armed({processes, dialogs, clock, germanTimeFormat, programFolder});
-    EXPECT_TRUE(armed.pollingTimer()->isActive());
-}
-
 TEST_F(Layout, CatalogueHoldsNineWholeLinesAndStaysHidden) {
     build();
     form->show();
@@ -103,21 +76,6 @@ TEST_F(Layout, CaptionsFitTheButtonsTheFormGivesThem) {
         const QRect room = button->style()->subElementRect(contents, &option, button);
         EXPECT_GE(room.width(), button->fontMetrics().horizontalAdvance(button->text())) << name;
     }
-}
-
-TEST_F(Layout, TabOrderInsideTheDicomGroup) {
-    build();
-    QStringList order;
-    QWidget* widget = control<QWidget>("Edit1");
-    do {
-        if (widget->parentWidget() && widget->parentWidget()->objectName() == "GroupBox2" &&
-            (widget->focusPolicy() & Qt::TabFocus)) {
-            order << widget->objectName();
-        }
-        widget = widget->nextInFocusChain();
-    } while (widget != control<QWidget>("Edit1"));
-    EXPECT_EQ(order, QStringList({"Edit1", "Edit2", "Edit3", "edDatabase", "RadioButton2",
-                                  "RadioButton4", "RadioButton3", "RadioButton5", "Edit4"}));
 }
 
 TEST_F(Layout, ClicksOnCheckBox2AndTheRadioButtonsReachTheForm) {
@@ -153,58 +111,7 @@ class Keyboard : public FormTest {
         QApplication::setActiveWindow(form.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
-    std::string focused() const {
-        QWidget* widget = QApplication::focusWidget();
-        return widget ? widget->objectName().toStdString() : std::string();
-    }
-    std::vector<std::string> walk(int presses, Qt::KeyboardModifiers modifiers) {
-        std::vector<std::string> visited{focused()};
-        for (int i = 0; i < presses; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
-            visited.push_back(focused());
-        }
-        return visited;
-    }
 };
-
-TEST_F(Keyboard, OpensOnTheFirstControlOfTheTabOrder) {
-    EXPECT_EQ(focused(), "Button1");
-}
-
-TEST_F(Keyboard, TabRunsThroughTheDicomSettingsInOrder) {
-    const std::vector<std::string> forward = {"Edit1",        "Edit2",        "Edit3",
-                                              "edDatabase",   "RadioButton2", "RadioButton4",
-                                              "RadioButton3", "RadioButton5", "Edit4"};
-    control<QWidget>("Edit1")->setFocus();
-    EXPECT_EQ(walk(8, Qt::NoModifier), forward);
-    const std::vector<std::string> backward(forward.rbegin(), forward.rend());
-    EXPECT_EQ(walk(8, Qt::ShiftModifier), backward);
-}
-
-TEST_F(Keyboard, EnterPressesTheFocusedButton) {
-    control<QWidget>("Button2")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(processes.launches.size(), 1u);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
-    EXPECT_EQ(processes.launches.size(), 2u);
-}
-
-TEST_F(Keyboard, ArrowsMoveThroughTheTransferSyntaxesAndCheckThem) {
-    control<QWidget>("RadioButton2")->setFocus();
-    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
-    press(Qt::Key_Down);
-    EXPECT_EQ(focused(), "RadioButton4");
-    press(Qt::Key_Right);
-    press(Qt::Key_Down);
-    EXPECT_EQ(focused(), "RadioButton5");
-    press(Qt::Key_Down);  // round to the first
-    press(Qt::Key_Up);
-    EXPECT_EQ(focused(), "RadioButton5");
-    for (const char* name : {"RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5"}) {
-        EXPECT_EQ(control<QRadioButton>(name)->isChecked(), std::string(name) == "RadioButton5")
-            << name;
-    }
-}
 
 TEST_F(Keyboard, StatusLogTextCanBeSelectedFromTheKeyboard) {
     auto* log = control<QPlainTextEdit>("SStatus");

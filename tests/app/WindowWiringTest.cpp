@@ -1,7 +1,6 @@
 // The Qt window end to end: its widgets hold what the form puts in them, and its events
 // (close, clicks, timer, locale change) reach the form's handlers.
 #include <QApplication>
-#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
@@ -9,7 +8,6 @@
 
 #include "FormFixture.h"
 #include "ui/qt/Panel.h"
-#include "ui/qt/SpinEdit.h"
 
 namespace veltrona::app::testing {
 namespace {
@@ -128,28 +126,6 @@ TEST_F(Wiring, ValuesComeBackWhole) {
         std::string::npos);
     EXPECT_TRUE(form->close());
     EXPECT_EQ(readBytes(programFolder / "Server.INI"), file);
-}
-
-TEST_F(Wiring, ASpinEditTakesDigitsWithAMinusInFront) {
-    create();
-    struct Row {
-        const char* typed;
-        const char* shown;
-    };
-    for (const Row row :
-         {Row{"", ""}, Row{"12abc", "12"}, Row{"-", "-"}, Row{"4-", "4"}, Row{"-1-2 x3", "-123"}}) {
-        SCOPED_TRACE(row.typed);
-        QLineEdit* days = control<ui::SpinEdit>("SpinEdit2")->edit();
-        days->selectAll();
-        QTest::keyClick(days, Qt::Key_Backspace);
-        QTest::keyClicks(days, row.typed);
-        EXPECT_EQ(form->text("SpinEdit2"), row.shown);
-    }
-    QLineEdit* days = control<ui::SpinEdit>("SpinEdit2")->edit();
-    days->selectAll();
-    QApplication::clipboard()->setText("7 days");
-    days->paste();
-    EXPECT_EQ(form->text("SpinEdit2"), "-123") << "a paste that is no number is refused";
 }
 
 TEST_F(Wiring, APanelDrawsTheCaptionItIsGiven) {

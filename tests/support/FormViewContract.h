@@ -8,19 +8,36 @@
 //       static std::unique_ptr<Window> make(const ui::FormSpec& form);
 //       static void click(Window& window, std::string_view control);  // as the user does
 //       static void settle(Window& window);                 // lets queued events arrive
+//       // What the window does beyond keeping its controls' state. A case that needs what
+//       // a window does not do is skipped for it, and says so.
+//       static constexpr bool kRoutesKeys;  // the keyboard reaches the focused control
+//       static constexpr bool kLaysOut;     // controls stand somewhere on a screen
+//       static constexpr bool kRunsTimers;  // timers tick by themselves
+//       // With kRoutesKeys: keys pressed, characters typed and a text pasted as a user
+//       // does, all reaching the control that has the focus.
+//       static void focus(Window& window, std::string_view control);
+//       static void pressKey(Window& window, contract::Key key);
+//       static void type(Window& window, std::string_view characters);
+//       static void paste(Window& window, std::string_view text);  // over the whole text
+//       // With kLaysOut: the control's bounds in the window's client area.
+//       static ui::Rect bounds(Window& window, std::string_view control);
 //   };
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/text/TextEncoding.h"
 #include "ui/FormBinder.h"
 #include "ui/FormDescription.h"
 #include "ui/FormWindow.h"
+#include "ui/PromptGeometry.h"
 #include "ui/UserDialogs.h"
 
 namespace veltrona::ui::testing {
@@ -46,8 +63,13 @@ inline const FormSpec& form() {
             make("Caption", K::Label, "", 100, 210, 40, 13, "Caption", -1),
             make("Tick", K::Timer, "", 0, 0, 0, 0, "", -1),
         }};
+        c[1].event = c[2].event = ControlEvent::Change;
+        c[1].handler = "NameChange";
+        c[2].handler = "CountChange";
         c[8].event = ControlEvent::Click;
         c[8].handler = "GoClick";
+        c[10].event = ControlEvent::Tick;
+        c[10].handler = "TickTimer";
         c[10].enabled = false;  // no tick while the tests run
         return c;
     }();
@@ -66,9 +88,25 @@ inline const FormSpec& form() {
                                  .firstFocus = "Name",
                                  .onCreate = {},
                                  .onShow = {},
-                                 .onClose = {}};
+                                 .onClose = "FormClose"};
     return design;
 }
+
+// The handlers the form names, each noting its name in `ran` when it runs; the close
+// handler keeps the window open.
+inline std::vector<FormHandler> notingHandlers(std::vector<std::string>& ran) {
+    std::vector<FormHandler> handlers;
+    for (const char* name : {"GoClick", "NameChange", "CountChange", "TickTimer", "FormClose"}) {
+        handlers.push_back({name, [&ran, name] {
+                                ran.emplace_back(name);
+                                return std::string_view(name) != "FormClose";
+                            }});
+    }
+    return handlers;
+}
+
+// The keys the cases press.
+enum class Key { Tab, ShiftTab, Up, Down, Left, Right, Space, Enter, KeypadEnter, Escape };
 
 class NoDialogs : public UserDialogs {
   public:
@@ -88,10 +126,8 @@ class FormViewContract : public ::testing::Test {
   protected:
     void SetUp() override {
         window = Traits::make(contract::form());
-        binder = std::make_unique<FormBinder>(
-            contract::form(), *window,
-            std::vector<FormHandler>{{"GoClick", [this] { return ++goClicks, true; }}}, dialogs,
-            nullptr);
+        binder = std::make_unique<FormBinder>(contract::form(), *window,
+                                              contract::notingHandlers(ran), dialogs, nullptr);
         window->setEvents(binder.get());
     }
     void TearDown() override {
@@ -107,10 +143,22 @@ class FormViewContract : public ::testing::Test {
         return all;
     }
 
+    // How often the handler of that name ran.
+    long runs(std::string_view handler) const {
+        return std::count(ran.begin(), ran.end(), handler);
+    }
+
+    // Shown, with the focus put on `control`, for a case that presses keys.
+    void focusAfterShowing(std::string_view control) {
+        window->show();
+        Traits::settle(*window);
+        Traits::focus(*window, control);
+    }
+
     std::unique_ptr<typename Traits::Window> window;
     contract::NoDialogs dialogs;
+    std::vector<std::string> ran;  // the handlers, in the order they ran
     std::unique_ptr<FormBinder> binder;
-    int goClicks = 0;
 };
 
 TYPED_TEST_SUITE_P(FormViewContract);
@@ -183,7 +231,7 @@ TYPED_TEST_P(FormViewContract, EnablingAndCheckingChangeThatControlAloneAndRunNo
     EXPECT_FALSE(w.isChecked("A"));
     EXPECT_FALSE(w.isChecked("Go"));
     EXPECT_THROW(w.isEnabled("Nothing"), std::out_of_range);
-    EXPECT_EQ(this->goClicks, 0);
+    EXPECT_EQ(this->ran, Lines());
 }
 
 TYPED_TEST_P(FormViewContract, AClickChecksWithinTheGroupAndRunsTheNamedHandler) {
@@ -202,13 +250,13 @@ TYPED_TEST_P(FormViewContract, AClickChecksWithinTheGroupAndRunsTheNamedHandler)
     EXPECT_TRUE(w.isChecked("Check"));
     TypeParam::click(w, "Go");
     TypeParam::settle(w);
-    EXPECT_EQ(this->goClicks, 1);
+    EXPECT_EQ(this->runs("GoClick"), 1);
 }
 
 TYPED_TEST_P(FormViewContract, ASpinEditHoldsWhatItIsGivenAndTheFocusStartsWhereTheFormSays) {
     auto& w = *this->window;
     EXPECT_EQ(w.text("Count"), "0");
-    for (const char* value : {"-2147483648", "2147483647", "12abc", ""}) {
+    for (const char* value : {"-2147483648", "2147483647", "99999999999", "12abc", " 12", ""}) {
         w.setText("Count", value);
         EXPECT_EQ(w.text("Count"), value);
     }
@@ -219,10 +267,208 @@ TYPED_TEST_P(FormViewContract, ASpinEditHoldsWhatItIsGivenAndTheFocusStartsWhere
     EXPECT_EQ(w.focusedControl(), "Name");
 }
 
+TYPED_TEST_P(FormViewContract, EveryControlStandsInItsContainerWhereTheFormPutsIt) {
+    if constexpr (!TypeParam::kLaysOut) {
+        GTEST_SKIP() << "the window puts its controls on no screen";
+    } else {
+        auto& w = *this->window;
+        const FormSpec& form = contract::form();
+        for (const ControlSpec& design : form.controls) {
+            if (!isVisual(design.kind)) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(design.name));
+            Rect designed{design.left, design.top, design.width, design.height};
+            for (const ControlSpec* c = &design; !c->parent.empty();) {
+                c = form.find(c->parent);  // inside its container, wherever that is
+                designed.left += c->left;
+                designed.top += c->top;
+            }
+            const Rect bounds = TypeParam::bounds(w, design.name);
+            if (design.kind == ControlKind::Label) {  // fits its text from its designed corner
+                EXPECT_EQ(bounds.left, designed.left);
+                EXPECT_EQ(bounds.top, designed.top);
+            } else {
+                EXPECT_EQ(bounds, designed) << bounds.left << "," << bounds.top << " "
+                                            << bounds.width << "x" << bounds.height;
+            }
+            if (hasCaption(design.kind)) {
+                EXPECT_EQ(w.text(design.name), design.caption);
+            }
+        }
+    }
+}
+
+TYPED_TEST_P(FormViewContract, ATimerTicksFromTheMomentTheWindowIsMadeBeforeAnyHandler) {
+    if constexpr (!TypeParam::kRunsTimers) {
+        GTEST_SKIP() << "the window's timers tick only when told to";
+    } else {
+        std::vector<ControlSpec> controls(contract::form().controls.begin(),
+                                          contract::form().controls.end());
+        controls[10].enabled = true;
+        controls[10].interval = 10;
+        FormSpec ticking = contract::form();
+        ticking.controls = controls;
+        const auto window = TypeParam::make(ticking);
+        FormBinder binder(ticking, *window, contract::notingHandlers(this->ran), this->dialogs,
+                          nullptr);
+        window->setEvents(&binder);  // neither created nor shown
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (this->runs("TickTimer") < 2 && std::chrono::steady_clock::now() < end) {
+            TypeParam::settle(*window);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        window->setEvents(nullptr);
+        EXPECT_GE(this->runs("TickTimer"), 2);
+    }
+}
+
+TYPED_TEST_P(FormViewContract, TabWalksTheSequenceBothWaysAndChoosesNothing) {
+    if constexpr (!TypeParam::kRoutesKeys) {
+        GTEST_SKIP() << "the window routes no keys";
+    } else {
+        auto& w = *this->window;
+        this->focusAfterShowing("Name");
+        const Lines forward{"Name", "Count", "Check", "A", "B", "Alone", "Go"};
+        Lines visited{w.focusedControl()};
+        for (std::size_t i = 1; i < forward.size(); ++i) {
+            TypeParam::pressKey(w, contract::Key::Tab);
+            visited.push_back(w.focusedControl());
+        }
+        EXPECT_EQ(visited, forward);
+        Lines back{w.focusedControl()};
+        for (std::size_t i = 1; i < forward.size(); ++i) {
+            TypeParam::pressKey(w, contract::Key::ShiftTab);
+            back.push_back(w.focusedControl());
+        }
+        EXPECT_EQ(back, Lines(forward.rbegin(), forward.rend()));
+        for (const char* button : {"Check", "A", "B", "Alone"}) {
+            EXPECT_FALSE(w.isChecked(button)) << button << ": passing by chooses nothing";
+        }
+        EXPECT_EQ(this->ran, Lines());
+    }
+}
+
+TYPED_TEST_P(FormViewContract, ArrowsMoveAndCheckRoundTheRadioGroupAlone) {
+    if constexpr (!TypeParam::kRoutesKeys) {
+        GTEST_SKIP() << "the window routes no keys";
+    } else {
+        using contract::Key;
+        auto& w = *this->window;
+        this->focusAfterShowing("A");
+        TypeParam::pressKey(w, Key::Space);
+        EXPECT_TRUE(w.isChecked("A"));
+        struct Row {
+            Key key;
+            const char* reached;  // focused and the group's one checked button
+        };
+        // "Alone" follows in the tab order but belongs to no group: the arrows go round.
+        for (const Row row : {Row{Key::Down, "B"}, Row{Key::Down, "A"}, Row{Key::Up, "B"},
+                              Row{Key::Right, "A"}, Row{Key::Left, "B"}}) {
+            TypeParam::pressKey(w, row.key);
+            EXPECT_EQ(w.focusedControl(), row.reached);
+            EXPECT_EQ(w.isChecked("A"), std::string_view(row.reached) == "A") << row.reached;
+            EXPECT_EQ(w.isChecked("B"), std::string_view(row.reached) == "B") << row.reached;
+        }
+        EXPECT_FALSE(w.isChecked("Alone"));
+    }
+}
+
+TYPED_TEST_P(FormViewContract, EnterPressesTheFocusedButtonOnlyAndEscapeClosesNothing) {
+    if constexpr (!TypeParam::kRoutesKeys) {
+        GTEST_SKIP() << "the window routes no keys";
+    } else {
+        using contract::Key;
+        auto& w = *this->window;
+        this->focusAfterShowing("Go");
+        TypeParam::pressKey(w, Key::Enter);
+        TypeParam::pressKey(w, Key::KeypadEnter);
+        EXPECT_EQ(this->runs("GoClick"), 2);
+        for (const char* name : {"Name", "Log", "Check"}) {
+            SCOPED_TRACE(name);
+            TypeParam::focus(w, name);
+            TypeParam::pressKey(w, Key::Enter);
+            TypeParam::pressKey(w, Key::Escape);
+        }
+        EXPECT_FALSE(w.isChecked("Check"));
+        // Away and back by Tab: the button that has the focus again is the one Enter presses.
+        TypeParam::focus(w, "Go");
+        TypeParam::pressKey(w, Key::Tab);
+        TypeParam::pressKey(w, Key::ShiftTab);
+        TypeParam::pressKey(w, Key::Enter);
+        EXPECT_EQ(this->ran, Lines({"GoClick", "GoClick", "GoClick"})) << "no close was asked";
+    }
+}
+
+TYPED_TEST_P(FormViewContract, ASpinEditTakesDigitsWithAMinusInFrontAndStepsByOne) {
+    if constexpr (!TypeParam::kRoutesKeys) {
+        GTEST_SKIP() << "the window routes no keys";
+    } else {
+        using contract::Key;
+        auto& w = *this->window;
+        this->focusAfterShowing("Count");
+        struct Row {
+            const char* typed;
+            const char* shown;
+        };
+        for (const Row row :
+             {Row{"12abc", "12"}, Row{"-", "-"}, Row{"4-", "4"}, Row{"-1-2 x3", "-123"}}) {
+            w.setText("Count", "");
+            TypeParam::type(w, row.typed);
+            EXPECT_EQ(w.text("Count"), row.shown) << row.typed;
+        }
+        TypeParam::paste(w, "7 days");
+        EXPECT_EQ(w.text("Count"), "-123") << "a paste that is no number is refused";
+        TypeParam::paste(w, "45");
+        EXPECT_EQ(w.text("Count"), "45");
+        struct Step {
+            const char* start;
+            Key key;
+            const char* after;
+        };
+        for (const Step step :
+             {Step{"41", Key::Up, "42"}, Step{"-1", Key::Up, "0"}, Step{"0", Key::Down, "-1"}}) {
+            w.setText("Count", step.start);
+            TypeParam::pressKey(w, step.key);
+            EXPECT_EQ(w.text("Count"), step.after) << step.start;
+        }
+        // Nothing pasted is cut, however long.
+        const std::string pasted(70000, 'x');
+        TypeParam::focus(w, "Name");
+        TypeParam::paste(w, pasted);
+        EXPECT_EQ(w.text("Name"), pasted);
+    }
+}
+
+TYPED_TEST_P(FormViewContract, TypingInAnEditOrSpinEditReportsEachChange) {
+    if constexpr (!TypeParam::kRoutesKeys) {
+        GTEST_SKIP() << "the window routes no keys";
+    } else {
+        auto& w = *this->window;
+        this->focusAfterShowing("Name");
+        w.setText("Name", "");
+        w.setText("Count", "");
+        this->ran.clear();
+        TypeParam::type(w, "ab");
+        TypeParam::focus(w, "Count");
+        TypeParam::type(w, "1x2");  // the refused letter changes nothing
+        TypeParam::settle(w);
+        EXPECT_EQ(this->ran, Lines({"NameChange", "NameChange", "CountChange", "CountChange"}));
+        EXPECT_EQ(w.text("Name"), "ab");
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FormViewContract, AMemoHoldsLinesEachEndedByABreak,
                             EveryAnsiCharacterComesBackFromEditsAndMemos,
                             EnablingAndCheckingChangeThatControlAloneAndRunNoHandler,
                             AClickChecksWithinTheGroupAndRunsTheNamedHandler,
-                            ASpinEditHoldsWhatItIsGivenAndTheFocusStartsWhereTheFormSays);
+                            ASpinEditHoldsWhatItIsGivenAndTheFocusStartsWhereTheFormSays,
+                            EveryControlStandsInItsContainerWhereTheFormPutsIt,
+                            ATimerTicksFromTheMomentTheWindowIsMadeBeforeAnyHandler,
+                            TabWalksTheSequenceBothWaysAndChoosesNothing,
+                            ArrowsMoveAndCheckRoundTheRadioGroupAlone,
+                            EnterPressesTheFocusedButtonOnlyAndEscapeClosesNothing,
+                            ASpinEditTakesDigitsWithAMinusInFrontAndStepsByOne,
+                            TypingInAnEditOrSpinEditReportsEachChange);
 
 }  // namespace veltrona::ui::testing

@@ -33,11 +33,12 @@ TEST(FormDescription, CreationPutsContainersBeforeTheirContentsAndJoinsOnlyRadio
     EXPECT_EQ(created.size(), 37u);  // every visual control, once
     EXPECT_EQ(joining,
               (std::vector<std::string_view>{"RadioButton4", "RadioButton3", "RadioButton5"}));
-    std::vector<std::string_view> sequence;
-    for (const ControlSpec* control : tabSequence(form)) {
-        sequence.push_back(control->name);
-    }
-    EXPECT_EQ(tabStops, sequence);  // Tab visits them in creation order
+    // Tab visits the focusable controls in creation order, containers' contents in place.
+    EXPECT_EQ(tabStops,
+              (std::vector<std::string_view>{
+                  "Button1", "Button2", "Edit1", "Edit2", "Edit3", "edDatabase", "RadioButton2",
+                  "RadioButton4", "RadioButton3", "RadioButton5", "Edit4", "SpinEdit2",
+                  "RadioButton1", "CheckBox2", "SpinEdit1", "SpinEdit3", "CheckBox1", "SStatus"}));
 }
 
 TEST(FormDescription, ContradictionsAreFoundBeforeAWindowIsBuilt) {
@@ -69,8 +70,10 @@ TEST(FormBinder, RefusesAFormWhoseHandlersItDoesNotHaveAndShowsWhatAHandlerThrow
     contract::NoDialogs dialogs;
     EXPECT_THROW(FormBinder(contract::form(), view, {}, dialogs, nullptr), std::logic_error);
 
-    FormBinder binder(contract::form(), view,
-                      {{"GoClick", []() -> bool { throw std::runtime_error("Kaputt"); }}}, dialogs,
+    std::vector<std::string> ran;
+    std::vector<FormHandler> handlers = contract::notingHandlers(ran);
+    handlers[0].run = []() -> bool { throw std::runtime_error("Kaputt"); };  // GoClick
+    FormBinder binder(contract::form(), view, handlers, dialogs,
                       [] { throw std::runtime_error("Keine Uhrzeit"); });
     view.setEvents(&binder);
     view.click("Go");
@@ -79,44 +82,29 @@ TEST(FormBinder, RefusesAFormWhoseHandlersItDoesNotHaveAndShowsWhatAHandlerThrow
 }
 
 TEST(FormBinder, RunsTheHandlerThatTheDescriptionNamesForEachEventAndNoOther) {
-    std::vector<ControlSpec> controls(contract::form().controls.begin(),
-                                      contract::form().controls.end());
-    const auto row = [&](std::string_view name) -> ControlSpec& {
-        return *std::find_if(controls.begin(), controls.end(),
-                             [&](const ControlSpec& c) { return c.name == name; });
-    };
-    row("Name").event = ControlEvent::Change;
-    row("Name").handler = "NameChange";
-    row("Tick").event = ControlEvent::Tick;
-    row("Tick").handler = "TickTimer";
     FormSpec form = contract::form();
-    form.controls = controls;
     form.onCreate = "FormCreate";
     form.onShow = "FormShow";
-    form.onClose = "FormClose";
 
-    std::vector<std::string_view> ran;
-    const auto noting = [&ran](std::string_view name, bool answer) {
-        return FormHandler{name, [&ran, name, answer] { return ran.push_back(name), answer; }};
-    };
+    std::vector<std::string> ran;
+    std::vector<FormHandler> handlers = contract::notingHandlers(ran);
+    for (const char* name : {"FormCreate", "FormShow"}) {
+        handlers.push_back({name, [&ran, name] { return ran.emplace_back(name), true; }});
+    }
     MemoryFormView view(form);
     contract::NoDialogs dialogs;
-    FormBinder binder(
-        form, view,
-        {noting("GoClick", true), noting("NameChange", true), noting("TickTimer", true),
-         noting("FormCreate", true), noting("FormShow", true), noting("FormClose", false)},
-        dialogs, nullptr);
+    FormBinder binder(form, view, handlers, dialogs, nullptr);
     binder.created();
     binder.shown();
     binder.controlEvent("Name", ControlEvent::Change);
     binder.controlEvent("Name", ControlEvent::Click);  // not the event it reports
     binder.controlEvent("Tick", ControlEvent::Tick);
-    binder.controlEvent("Count", ControlEvent::Change);  // names no handler
+    binder.controlEvent("Check", ControlEvent::Click);  // names no handler
     binder.controlEvent("Nowhere", ControlEvent::Click);
     binder.controlEvent("Go", ControlEvent::Click);
     EXPECT_FALSE(binder.closeRequested()) << "the close handler's answer decides";
-    EXPECT_EQ(ran, (std::vector<std::string_view>{"FormCreate", "FormShow", "NameChange",
-                                                  "TickTimer", "GoClick", "FormClose"}));
+    EXPECT_EQ(ran, (std::vector<std::string>{"FormCreate", "FormShow", "NameChange", "TickTimer",
+                                             "GoClick", "FormClose"}));
 }
 
 }  // namespace

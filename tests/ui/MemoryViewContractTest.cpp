@@ -8,6 +8,11 @@ namespace {
 
 struct InMemory {
     using Window = MemoryFormView;
+    // It keeps state only: no keyboard, no screen, and its timers tick when a test says.
+    static constexpr bool kRoutesKeys = false;
+    static constexpr bool kLaysOut = false;
+    static constexpr bool kRunsTimers = false;
+
     static std::unique_ptr<Window> make(const FormSpec& form) {
         return std::make_unique<Window>(form);
     }

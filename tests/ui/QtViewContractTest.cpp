@@ -1,5 +1,7 @@
 // The Qt window keeps its controls as every window does.
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QTest>
 
 #include "FormViewContract.h"
@@ -10,6 +12,10 @@ namespace {
 
 struct Qt {
     using Window = QtFormWindow;
+    static constexpr bool kRoutesKeys = true;
+    static constexpr bool kLaysOut = true;
+    static constexpr bool kRunsTimers = true;
+
     static std::unique_ptr<Window> make(const FormSpec& form) {
         return std::make_unique<Window>(form);
     }
@@ -19,9 +25,75 @@ struct Qt {
         QTest::mouseClick(widget, ::Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
     }
     static void settle(Window&) { QApplication::processEvents(); }
+
+    static void focus(Window& window, std::string_view control) {
+        if (!window.isActiveWindow()) {
+            QApplication::setActiveWindow(&window);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        }
+        window.control(control)->setFocus();
+    }
+    static void pressKey(Window&, contract::Key key) {
+        using contract::Key;
+        const auto shift = key == Key::ShiftTab ? ::Qt::ShiftModifier : ::Qt::NoModifier;
+        const auto qtKey = [key] {
+            switch (key) {
+                case Key::Tab:
+                case Key::ShiftTab:
+                    return ::Qt::Key_Tab;
+                case Key::Up:
+                    return ::Qt::Key_Up;
+                case Key::Down:
+                    return ::Qt::Key_Down;
+                case Key::Left:
+                    return ::Qt::Key_Left;
+                case Key::Right:
+                    return ::Qt::Key_Right;
+                case Key::Space:
+                    return ::Qt::Key_Space;
+                case Key::Enter:
+                    return ::Qt::Key_Return;
+                case Key::KeypadEnter:
+                    return ::Qt::Key_Enter;
+                case Key::Escape:
+                    break;
+            }
+            return ::Qt::Key_Escape;
+        }();
+        QTest::keyClick(QApplication::focusWidget(), qtKey, shift);
+    }
+    static void type(Window&, std::string_view characters) {
+        QTest::keyClicks(QApplication::focusWidget(),
+                         QString::fromUtf8(characters.data(), qsizetype(characters.size())));
+    }
+    static void paste(Window&, std::string_view text) {
+        QWidget* focused = QApplication::focusWidget();
+        auto* edit = qobject_cast<QLineEdit*>(focused);
+        if (edit == nullptr) {
+            edit = focused->findChild<QLineEdit*>();  // a spin edit's own
+        }
+        QApplication::clipboard()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+        edit->selectAll();
+        edit->paste();
+    }
+    static Rect bounds(Window& window, std::string_view control) {
+        const QWidget* widget = window.control(control);
+        const QPoint corner = widget->mapTo(&window, QPoint(0, 0));
+        return {corner.x(), corner.y(), widget->width(), widget->height()};
+    }
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Qt, FormViewContract, Qt);
+
+TEST(QtFormWindow, IsDrawnInTheFontItsFormNames) {
+    FormSpec larger = contract::form();
+    larger.fontFamily = "Liberation Serif";
+    larger.fontPointSize = 12;
+    const QtFormWindow window(larger);
+    EXPECT_EQ(window.font().family(), "Liberation Serif");
+    EXPECT_EQ(window.font().pointSize(), 12);
+    EXPECT_EQ(window.control("Name")->font().pointSize(), 12);
+}
 
 }  // namespace
 }  // namespace veltrona::ui::testing

@@ -1,15 +1,22 @@
 // The native window keeps its controls as every window does.
 #include <windows.h>
 
+#include <cstring>
+
 #include "FormViewContract.h"
 #include "NativeFormWindow.h"
 #include "Win32TestSupport.h"
+#include "ui/win32/WideText.h"
 
 namespace veltrona::ui::testing {
 namespace {
 
 struct Native {
     using Window = NativeFormWindow;
+    static constexpr bool kRoutesKeys = true;
+    static constexpr bool kLaysOut = true;
+    static constexpr bool kRunsTimers = true;
+
     static std::unique_ptr<Window> make(const FormSpec& form) {
         return std::make_unique<Window>(form);
     }
@@ -20,6 +27,79 @@ struct Native {
     }
     static void settle(Window& window) {
         veltrona::testing::pumpFor(window, std::chrono::milliseconds(20));
+    }
+
+    // The keyboard goes to the foreground window, there through the dialog manager.
+    static void focus(Window& window, std::string_view control) {
+        if (GetForegroundWindow() != window.handle()) {
+            SetForegroundWindow(window.handle());
+            veltrona::testing::pumpFor(window, std::chrono::milliseconds(200));
+        }
+        SendMessageW(window.handle(), WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(window.control(control)), TRUE);
+        settle(window);
+    }
+    static void pressKey(Window& window, contract::Key key) {
+        using contract::Key;
+        WORD virtualKey = VK_ESCAPE;
+        switch (key) {
+            case Key::Tab:
+            case Key::ShiftTab:
+                virtualKey = VK_TAB;
+                break;
+            case Key::Up:
+                virtualKey = VK_UP;
+                break;
+            case Key::Down:
+                virtualKey = VK_DOWN;
+                break;
+            case Key::Left:
+                virtualKey = VK_LEFT;
+                break;
+            case Key::Right:
+                virtualKey = VK_RIGHT;
+                break;
+            case Key::Space:
+                virtualKey = VK_SPACE;
+                break;
+            case Key::Enter:
+            case Key::KeypadEnter:  // the same virtual key
+                virtualKey = VK_RETURN;
+                break;
+            case Key::Escape:
+                break;
+        }
+        veltrona::testing::typeKey(window, virtualKey, key == Key::ShiftTab);
+    }
+    static void type(Window& window, std::string_view characters) {
+        for (const wchar_t character : widen(characters)) {
+            SendMessageW(GetFocus(), WM_CHAR, character, 0);
+        }
+        settle(window);
+    }
+    static void paste(Window& window, std::string_view text) {
+        const HWND edit = GetFocus();
+        const std::wstring wide = widen(text);
+        ASSERT_TRUE(OpenClipboard(edit));
+        EmptyClipboard();
+        const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        std::memcpy(GlobalLock(data), wide.c_str(), bytes);
+        GlobalUnlock(data);
+        SetClipboardData(CF_UNICODETEXT, data);
+        CloseClipboard();
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_PASTE, 0, 0);
+        settle(window);
+    }
+    // A spin edit's bounds hold its edit and its up-down.
+    static Rect bounds(Window& window, std::string_view control) {
+        Rect bounds = veltrona::testing::boundsIn(window.control(control), window.handle());
+        if (const HWND buttons = window.spinButtons(control)) {
+            const Rect up = veltrona::testing::boundsIn(buttons, window.handle());
+            bounds.width = up.left + up.width - bounds.left;
+        }
+        return bounds;
     }
 };
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -255,39 +254,6 @@ TEST_F(WindowLifecycle, ATranslationFileThatCannotBeOpenedIsNamedWithTheSystemsS
                                  "..\\Custom.ini kann nicht "
                                  "ge\u00f6ffnet werden. ";
     EXPECT_EQ(dialogs_.errors[0].rfind(expected, 0), 0u) << dialogs_.errors[0];
-}
-
-TEST_F(WindowLifecycle, ASpinEditTakesDigitsWithAMinusInFrontFromKeysAndClipboard) {
-    makeWindow();
-    window_->form().FormCreate();
-    const HWND days = view().control("SpinEdit2");
-    const auto type = [&](const wchar_t* keys) {
-        SendMessageW(days, EM_SETSEL, 0, -1);
-        SendMessageW(days, WM_CHAR, VK_BACK, 0);
-        for (const wchar_t* key = keys; *key != L'\0'; ++key) {
-            SendMessageW(days, WM_CHAR, *key, 0);
-        }
-        return view().text("SpinEdit2");
-    };
-    EXPECT_EQ(type(L"12abc"), "12");
-    EXPECT_EQ(type(L"-"), "-");
-    EXPECT_EQ(type(L"-1-2 x3"), "-123");
-    const auto paste = [&](const wchar_t* text) {
-        ASSERT_TRUE(OpenClipboard(days));
-        EmptyClipboard();
-        const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(data), text, bytes);
-        GlobalUnlock(data);
-        SetClipboardData(CF_UNICODETEXT, data);
-        CloseClipboard();
-        SendMessageW(days, EM_SETSEL, 0, -1);
-        SendMessageW(days, WM_PASTE, 0, 0);
-    };
-    paste(L"7 days");
-    EXPECT_EQ(view().text("SpinEdit2"), "-123") << "a paste that is no number is refused";
-    paste(L"45");
-    EXPECT_EQ(view().text("SpinEdit2"), "45");
 }
 
 TEST_F(WindowLifecycle, TheProgramHasOneTaskbarButtonTitledWithTheApplication) {

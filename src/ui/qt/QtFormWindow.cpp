@@ -113,10 +113,10 @@ QtFormWindow::QtFormWindow(const FormSpec& form, QWidget* parent) : QWidget(pare
 QtFormWindow::~QtFormWindow() = default;
 
 void QtFormWindow::build() {
-    useWindowFont();
+    useWindowFont();  // the face may be the one the program brings
     setObjectName(qstring(form_.name));
     setWindowTitle(qstring(form_.caption));
-    setFont(windowFont());
+    setFont(QFont(qstring(form_.fontFamily), form_.fontPointSize));
     // A fixed dialog frame: title and close box, no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

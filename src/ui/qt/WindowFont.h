@@ -16,8 +16,8 @@ inline constexpr const char* kWindowFontFile = "/usr/share/wine/fonts/ms_sans_se
 // application object; later calls do nothing.
 void useWindowFont();
 
-// kWindowFontFamily at 8 points, the font of the window and of every dialog it opens.
-// Calls useWindowFont().
+// kWindowFontFamily at 8 points, the font of every dialog the window opens (the window
+// itself is drawn in the font its form description names). Calls useWindowFont().
 QFont windowFont();
 
 // The size of a label sized to one line of `text`: the text's advance and the font's
