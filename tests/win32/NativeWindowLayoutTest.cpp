@@ -33,7 +33,8 @@ using NativeWindowLayout = AdminWindowTest;
 
 TEST_F(NativeWindowLayout, EveryControlIsAChildOfItsContainerInTheFormsFontAndState) {
     makeWindow();
-    // The labels' sizes are those of their captions in 8-point MS Sans Serif.
+    // Every control in 8-point MS Sans Serif, in which each label fits its caption at the
+    // size the form designed for it.
     for (const ui::ControlSpec& design : app::serverAdminFormSpec().controls) {
         if (!ui::isVisual(design.kind)) {
             continue;
@@ -43,6 +44,10 @@ TEST_F(NativeWindowLayout, EveryControlIsAChildOfItsContainerInTheFormsFontAndSt
         ASSERT_NE(control, nullptr);
         const HWND parent = design.parent.empty() ? view().handle() : view().control(design.parent);
         EXPECT_EQ(GetParent(control), parent);  // inside its group box or panel, clipped by it
+        if (design.kind == ui::ControlKind::Label) {
+            EXPECT_EQ(boundsIn(control, parent),
+                      (Rect{design.left, design.top, design.width, design.height}));
+        }
         if (design.kind == ui::ControlKind::SpinEdit) {  // the up-down level with its edit
             const Rect bounds = boundsIn(control, parent);
             const Rect buttons = boundsIn(view().spinButtons(design.name), parent);
