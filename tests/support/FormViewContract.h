@@ -94,11 +94,12 @@ inline const FormSpec& form() {
     return design;
 }
 
-// The handlers the form names, each noting its name in `ran` when it runs; the close
-// handler keeps the window open.
+// The handlers the form names, and those of a window's creation and showing, each noting
+// its name in `ran` when it runs; the close handler keeps the window open.
 inline std::vector<FormHandler> notingHandlers(std::vector<std::string>& ran) {
     std::vector<FormHandler> handlers;
-    for (const char* name : {"GoClick", "NameChange", "CountChange", "TickTimer", "FormClose"}) {
+    for (const char* name : {"GoClick", "NameChange", "CountChange", "TickTimer", "FormClose",
+                             "FormCreate", "FormShow"}) {
         handlers.push_back({name, [&ran, name] {
                                 ran.emplace_back(name);
                                 return std::string_view(name) != "FormClose";

@@ -87,13 +87,9 @@ TEST(FormBinder, RunsTheHandlerThatTheDescriptionNamesForEachEventAndNoOther) {
     form.onShow = "FormShow";
 
     std::vector<std::string> ran;
-    std::vector<FormHandler> handlers = contract::notingHandlers(ran);
-    for (const char* name : {"FormCreate", "FormShow"}) {
-        handlers.push_back({name, [&ran, name] { return ran.emplace_back(name), true; }});
-    }
     MemoryFormView view(form);
     contract::NoDialogs dialogs;
-    FormBinder binder(form, view, handlers, dialogs, nullptr);
+    FormBinder binder(form, view, contract::notingHandlers(ran), dialogs, nullptr);
     binder.created();
     binder.shown();
     binder.controlEvent("Name", ControlEvent::Change);

@@ -46,11 +46,9 @@ struct Qt {
                          QString::fromUtf8(characters.data(), qsizetype(characters.size())));
     }
     static void paste(Window&, std::string_view text) {
-        QWidget* focused = QApplication::focusWidget();
-        auto* edit = qobject_cast<QLineEdit*>(focused);
-        if (edit == nullptr) {
-            edit = focused->findChild<QLineEdit*>();  // a spin edit's own
-        }
+        QWidget* focused = QApplication::focusWidget();  // an edit, or a spin edit with its own
+        auto* edit = focused->inherits("QLineEdit") ? qobject_cast<QLineEdit*>(focused)
+                                                    : focused->findChild<QLineEdit*>();
         QApplication::clipboard()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
         edit->selectAll();
         edit->paste();
