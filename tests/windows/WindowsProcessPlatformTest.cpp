@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -406,6 +407,51 @@ TEST_F(WindowsProcessTest, TerminateSparesAProcessThatNoLongerMatchesItsEntry) {
         // Once it has ended, its identifier names nothing to terminate.
         EXPECT_EQ(platform.terminate(listed), TerminateResult::Vanished);
     }
+}
+
+// The graceful way: the shell's hidden server has a console of its own, and Ctrl+C there
+// ends it (its default handler's exit status). One started in a new process group ignores
+// Ctrl+C, has no window and no message queue: it is ended hard once its time has passed.
+TEST_F(WindowsProcessTest, GracefulTerminateAsksByCtrlCAndEndsHardWhatDoesNotListen) {
+    using std::chrono::milliseconds;
+    WindowsProcessPlatform platform;
+    const ProcessId id = launchAndFind(serverPath(), kServerName);
+    ASSERT_NE(id, 0u);
+    WatchedProcess polite(id);
+    const auto listed = platform.listProcesses();
+    const auto found = std::find_if(listed.begin(), listed.end(),
+                                    [&](const ProcessEntry& one) { return one.id == id; });
+    ASSERT_NE(found, listed.end());
+    EXPECT_EQ(platform.terminateGracefully(*found, milliseconds(10000)),
+              (GracefulTermination{TerminateResult::Terminated, false}));
+    ASSERT_TRUE(polite.endsWithin(10000));
+    EXPECT_EQ(polite.exitCode(), 0xC000013Au);
+    EXPECT_EQ(platform.terminateGracefully(*found, milliseconds(100)).result,
+              TerminateResult::Vanished);
+
+    std::string commandLine = "\"" + serverPath() + "\"" + kRunningParameters;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessA(serverPath().c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                               CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &started));
+    CloseHandle(started.hThread);
+    WatchedProcess deaf(started.dwProcessId);
+    CloseHandle(started.hProcess);
+    ProcessEntry deafEntry;
+    waitUntil([&] {
+        for (const auto& one : platform.listProcesses()) {
+            if (one.id == started.dwProcessId) {
+                deafEntry = one;
+            }
+        }
+        return deafEntry.id != 0;
+    });
+    EXPECT_EQ(platform.terminateGracefully(deafEntry, milliseconds(500)),
+              (GracefulTermination{TerminateResult::Terminated, true}));
+    ASSERT_TRUE(deaf.endsWithin(10000));
+    EXPECT_EQ(deaf.exitCode(), 0u);
 }
 
 // Takes about 8 MB and a fraction of a second per process under Wine, so it runs only on
