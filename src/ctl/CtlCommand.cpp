@@ -297,11 +297,11 @@ std::string helpText() {
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "                             end the folder's " +
            server +
-           " at once, or with --graceful\n"
-           "                             ask it to end and end it after SECONDS if it has\n"
-           "                             not; exit 0 when none is left, 1 when one still\n"
-           "                             runs, 4 as status when none was found but some\n"
-           "                             could not be inspected\n"
+           " at once; with\n"
+           "                             --graceful ask it to end first and end it only\n"
+           "                             if it still runs SECONDS later. Exit 0 when none\n"
+           "                             is left, 1 when one still runs, 4 as status when\n"
+           "                             none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
            "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
            "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
