@@ -409,46 +409,43 @@ TEST_F(WindowsProcessTest, TerminateSparesAProcessThatNoLongerMatchesItsEntry) {
     }
 }
 
-// The graceful way: the shell's hidden server has a console of its own, and Ctrl+C there
-// ends it. One started in a new process group ignores
-// Ctrl+C, has no window and no message queue: it is ended hard once its time has passed.
+// The graceful way, on servers started as the service starts them, each with a hidden
+// console of its own: Ctrl+C there ends one. One in a new process group ignores Ctrl+C and
+// has no window and no message queue: it is ended hard once its time has passed.
 TEST_F(WindowsProcessTest, GracefulTerminateAsksByCtrlCAndEndsHardWhatDoesNotListen) {
     using std::chrono::milliseconds;
     WindowsProcessPlatform platform;
-    const ProcessId id = launchAndFind(serverPath(), kServerName);
-    ASSERT_NE(id, 0u);
-    WatchedProcess polite(id);
-    const auto listed = platform.listProcesses();
-    const auto found = std::find_if(listed.begin(), listed.end(),
-                                    [&](const ProcessEntry& one) { return one.id == id; });
-    ASSERT_NE(found, listed.end());
-    EXPECT_EQ(platform.terminateGracefully(*found, milliseconds(10000)),
+    const auto start = [&](DWORD flags) {
+        std::string commandLine = "\"" + serverPath() + "\"" + kRunningParameters;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        EXPECT_TRUE(CreateProcessA(serverPath().c_str(), commandLine.data(), nullptr, nullptr,
+                                   FALSE, flags | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                   &started));
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+        ProcessEntry listed;
+        waitUntil([&] {
+            for (const auto& one : platform.listProcesses()) {
+                listed = one.id == started.dwProcessId ? one : listed;
+            }
+            return listed.id != 0;
+        });
+        return listed;
+    };
+    const ProcessEntry politeEntry = start(0);
+    WatchedProcess polite(politeEntry.id);
+    EXPECT_EQ(platform.terminateGracefully(politeEntry, milliseconds(10000)),
               (GracefulTermination{TerminateResult::Terminated, false}));
     ASSERT_TRUE(polite.endsWithin(10000));
     // The default handler's status: STATUS_CONTROL_C_EXIT on Windows, 0 under Wine.
     EXPECT_TRUE(polite.exitCode() == 0xC000013Au || polite.exitCode() == 0u) << polite.exitCode();
-    EXPECT_EQ(platform.terminateGracefully(*found, milliseconds(100)).result,
+    EXPECT_EQ(platform.terminateGracefully(politeEntry, milliseconds(100)).result,
               TerminateResult::Vanished);
 
-    std::string commandLine = "\"" + serverPath() + "\"" + kRunningParameters;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(CreateProcessA(serverPath().c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                               CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup, &started));
-    CloseHandle(started.hThread);
-    WatchedProcess deaf(started.dwProcessId);
-    CloseHandle(started.hProcess);
-    ProcessEntry deafEntry;
-    waitUntil([&] {
-        for (const auto& one : platform.listProcesses()) {
-            if (one.id == started.dwProcessId) {
-                deafEntry = one;
-            }
-        }
-        return deafEntry.id != 0;
-    });
+    const ProcessEntry deafEntry = start(CREATE_NEW_PROCESS_GROUP);
+    WatchedProcess deaf(deafEntry.id);
     EXPECT_EQ(platform.terminateGracefully(deafEntry, milliseconds(500)),
               (GracefulTermination{TerminateResult::Terminated, true}));
     ASSERT_TRUE(deaf.endsWithin(10000));

@@ -2,11 +2,17 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "config/file/windows/SystemError.h"
 
 namespace veltrona::process {
 
 namespace {
+
+BOOL WINAPI swallowCtrlC(DWORD event) {
+    return event == CTRL_C_EVENT;
+}
 
 // Ctrl+C to every process of the console of `id`: only a process attached to a console may
 // raise an event there.
@@ -15,8 +21,10 @@ bool sendCtrlC(DWORD id) {
     FreeConsole();
     bool sent = false;
     if (AttachConsole(id)) {
-        // Set before the event: a handler left at its default would end this process too.
-        SetConsoleCtrlHandler(nullptr, TRUE);
+        // Set before the event: the default handler would end this process too. A handler
+        // rather than the ignore flag, which the programs this process starts would inherit.
+        static const bool swallowing = SetConsoleCtrlHandler(swallowCtrlC, TRUE) != 0;
+        (void)swallowing;
         sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
         FreeConsole();
     }
@@ -77,8 +85,26 @@ bool askToEnd(DWORD id) {
 }
 
 bool askToEndWithin(HANDLE process, DWORD id, DWORD grace) {
-    askToEnd(id);
-    return WaitForSingleObject(process, grace) == WAIT_OBJECT_0;
+    const ULONGLONG deadline = GetTickCount64() + grace;
+    bool console = sendCtrlC(id);
+    closeWindows(id);
+    quitThreads(id);
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        // A process that has only just started may not be attached to its console yet:
+        // it is asked again, each tenth of a second, until one Ctrl+C reaches it.
+        if (WaitForSingleObject(process, console ? left : std::min<DWORD>(left, 100)) ==
+            WAIT_OBJECT_0) {
+            return true;
+        }
+        if (left == 0 || (console && GetTickCount64() >= deadline)) {
+            return false;
+        }
+        if (!console) {
+            console = sendCtrlC(id);
+        }
+    }
 }
 
 }  // namespace veltrona::process
