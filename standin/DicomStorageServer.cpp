@@ -2,9 +2,10 @@
 // its AE title on its port, answers C-ECHO and keeps each C-STORE as a file in its image
 // folder. Up to `associationSlots` associations are served at once, each by a thread of its
 // own, and a peer that stalls loses its association after `stallSeconds`. A termination
-// request it can take (a signal; Ctrl+C on Windows) ends it at once, except while a received
-// object is being committed to disk, when the request waits until the file is complete under
-// its final name. The system's parts are in ServerPlatform.h.
+// request it can take (SIGTERM, SIGINT; Ctrl+C on Windows) ends it once the associations
+// under way have ended, for `drainLimit` at most, while new ones are refused; past that
+// limit it still waits for an object being committed to disk until the file is complete
+// under its final name. The system's parts are in ServerPlatform.h.
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +48,9 @@ const std::string incomingPrefix = ".incoming-";
 // Associations served at the same time. Connections beyond that wait in the listen queue
 // until an association ends, which a stalled peer's does within `stallSeconds`.
 constexpr int associationSlots = 16;
+
+// How long a termination request waits for the associations under way to end.
+constexpr auto drainLimit = std::chrono::seconds(10);
 
 // Transfer syntaxes accepted for stored objects, most preferred first.
 std::vector<OFString> storageSyntaxes(const std::string& option) {
@@ -123,6 +127,40 @@ class CommitGate {
 };
 
 CommitGate commitGate;
+
+// The associations under way, counted from their request to their end, so that a
+// termination request lets them finish; once it has come, no new one begins.
+class AssociationCount {
+  public:
+    // False when the server is stopping: the association is to be refused.
+    bool begin() {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return false;
+        }
+        ++active_;
+        return true;
+    }
+    void end() {
+        std::lock_guard lock(mutex_);
+        --active_;
+        changed_.notify_all();
+    }
+    // Refuses new associations from now on and waits up to `limit` for those under way.
+    void drain(Clock::duration limit) {
+        std::unique_lock lock(mutex_);
+        stopping_ = true;
+        changed_.wait_for(lock, limit, [this] { return active_ == 0; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int active_ = 0;
+    bool stopping_ = false;
+};
+
+AssociationCount associations;
 
 class Commit {
   public:
@@ -209,7 +247,13 @@ class StorageServer : public DcmSCP {
     }
 
     // Takes the next connection from the network and serves its association to the end.
-    void serveNext(T_ASC_Network* network) { waitForAssociationRQ(network); }
+    void serveNext(T_ASC_Network* network) {
+        waitForAssociationRQ(network);
+        if (counted_) {
+            counted_ = false;
+            associations.end();
+        }
+    }
 
   protected:
     OFBool checkCalledAETitleAccepted(const OFString& calledAE) override {
@@ -217,11 +261,15 @@ class StorageServer : public DcmSCP {
     }
 
     void notifyAssociationRequest(const T_ASC_Parameters& parameters,
-                                  DcmSCPActionType& /*desiredAction*/) override {
+                                  DcmSCPActionType& desiredAction) override {
         peer_ = std::string("\"") + parameters.DULparams.callingAPTitle + "\" at " +
                 parameters.DULparams.callingPresentationAddress;
         log("Association request from " + peer_ + " to \"" + parameters.DULparams.calledAPTitle +
             "\"");
+        counted_ = associations.begin();
+        if (!counted_) {
+            desiredAction = DCMSCP_ACTION_REFUSE_ASSOCIATION;
+        }
     }
 
     void refuseAssociation(const DcmRefuseReasonType reason) override {
@@ -233,7 +281,8 @@ class StorageServer : public DcmSCP {
                 log("Association refused: no acceptable presentation context");
                 break;
             default:
-                log("Association refused");
+                log(counted_ ? "Association refused"
+                             : "Association refused: the server is stopping");
                 break;
         }
         DcmSCP::refuseAssociation(reason);
@@ -327,6 +376,7 @@ class StorageServer : public DcmSCP {
     fs::path folder_;
     bool verbose_;
     std::string peer_;
+    bool counted_ = false;  // the association under way counts in `associations`
 };
 
 }  // namespace
@@ -380,7 +430,14 @@ int runServer(const ServerOptions& options) {
             }
         }).detach();
     }
-    platform::endOnTermination([] { commitGate.close(); });
+    platform::endOnTermination([verbose = options.debug] {
+        if (verbose) {
+            std::cout << "Ending: new associations are refused, those under way may finish"
+                      << std::endl;
+        }
+        associations.drain(drainLimit);
+        commitGate.close();
+    });
 }
 
 }  // namespace veltrona::standin

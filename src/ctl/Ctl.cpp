@@ -39,7 +39,7 @@ int run(const CtlCommand& command, const CtlContext& context) {
         case CommandKind::Start:
             return runStart(context, command.verbose, command.wait);
         case CommandKind::Stop:
-            return runStop(context, command.wait);
+            return runStop(context, command.wait, command.graceful);
         case CommandKind::Settings:
             return runSettings(context);
         case CommandKind::SettingsSet:

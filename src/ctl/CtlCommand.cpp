@@ -25,7 +25,7 @@ const std::vector<CommandName>& commands() {
     static const std::vector<CommandName> table = {
         {"status", CommandKind::Status, {}},
         {"start", CommandKind::Start, {"--verbose", "--wait"}},
-        {"stop", CommandKind::Stop, {"--wait"}},
+        {"stop", CommandKind::Stop, {"--wait", "--graceful"}},
         {"settings", CommandKind::Settings, {}},
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
         {"check",
@@ -90,6 +90,8 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.verbose = true;
     } else if (option == "--wait") {
         command.wait = parseSeconds(option, value, 0);
+    } else if (option == "--graceful") {
+        command.graceful = parseSeconds(option, value, 0);
     } else if (option == "--host") {
         if (value.empty()) {
             throw UsageError("--host: the host name is empty");
@@ -256,7 +258,8 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
-           "  status | start [--verbose] [--wait SECONDS] | stop [--wait SECONDS]\n"
+           "  status | start [--verbose] [--wait SECONDS]\n"
+           "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
@@ -291,10 +294,14 @@ std::string helpText() {
            "                             with --wait, wait until it listens on the Port of\n"
            "                             Server.INI and fail if it does not in time (where\n"
            "                             Port is no port number: until it keeps running)\n"
-           "  stop [--wait SECONDS]      end the folder's " +
+           "  stop [--graceful SECONDS] [--wait SECONDS]\n"
+           "                             end the folder's " +
            server +
-           "; exit 4 as status\n"
-           "                             when none was found but some could not be inspected\n"
+           " at once; with\n"
+           "                             --graceful ask it to end first and end it only\n"
+           "                             if it still runs SECONDS later. Exit 0 when none\n"
+           "                             is left, 1 when one still runs, 4 as status when\n"
+           "                             none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
            "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
            "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"

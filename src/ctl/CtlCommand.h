@@ -43,8 +43,9 @@ struct CtlCommand {
     std::optional<std::string> folder;  // --folder DIR, as given
     bool json = false;                  // --json
 
-    bool verbose = false;                           // start --verbose
-    std::optional<std::chrono::milliseconds> wait;  // start/stop --wait SECONDS
+    bool verbose = false;                               // start --verbose
+    std::optional<std::chrono::milliseconds> wait;      // start/stop --wait SECONDS
+    std::optional<std::chrono::milliseconds> graceful;  // stop --graceful SECONDS
 
     std::vector<std::string> assignments;  // settings set NAME=VALUE..., as given
 

@@ -20,6 +20,38 @@ constexpr std::chrono::milliseconds kPollInterval{50};
 // A killed process is gone within moments; without --wait this long is allowed for it.
 constexpr std::chrono::milliseconds kKillGrace{2000};
 
+struct Ending {
+    ProcessEntry entry;
+    process::GracefulTermination how;
+};
+
+// Ends the servers, all at the same time: with `graceful` each is given that long.
+std::vector<Ending> endAll(process::ProcessPlatform& processes,
+                           const std::vector<ProcessEntry>& servers,
+                           std::optional<std::chrono::milliseconds> graceful) {
+    std::vector<Ending> endings;
+    for (const ProcessEntry& entry : servers) {
+        endings.push_back({entry, {}});
+    }
+    if (!graceful) {
+        for (Ending& ending : endings) {
+            ending.how.result = processes.terminate(ending.entry);
+            ending.how.killed = true;
+        }
+        return endings;
+    }
+    std::vector<std::thread> waits;
+    for (Ending& ending : endings) {
+        waits.emplace_back([&processes, &ending, grace = *graceful] {
+            ending.how = processes.terminateGracefully(ending.entry, grace);
+        });
+    }
+    for (std::thread& wait : waits) {
+        wait.join();
+    }
+    return endings;
+}
+
 bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>& entries) {
     return std::any_of(entries.begin(), entries.end(), [&](const ProcessEntry& entry) {
         const auto now = snapshot.find(entry.id);
@@ -29,7 +61,8 @@ bool anyListed(const ProcessSnapshot& snapshot, const std::vector<ProcessEntry>&
 
 }  // namespace
 
-int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
+int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> wait,
+            std::optional<std::chrono::milliseconds> graceful) {
     const ProcessSnapshot before(context.processes, context.programFolder);
     for (const ProcessEntry& other : before.elsewhere()) {
         context.err << "Left alone, " << server::kServerExecutableName
@@ -59,19 +92,33 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
     // The window's stop ends a process whose file name is the server's byte for byte; so
     // does this one, but only the program folder's.
     const auto syntax = context.processes.pathSyntax();
-    std::vector<ProcessEntry> ended;
-    std::vector<ProcessEntry> refused;
+    std::vector<ProcessEntry> chosen;
     for (const ProcessEntry& entry : before.servers()) {
-        if (process::fileNamePart(entry.executable, syntax) != server::kServerExecutableName) {
-            continue;
+        if (process::fileNamePart(entry.executable, syntax) == server::kServerExecutableName) {
+            chosen.push_back(entry);
         }
-        const TerminateResult result = context.processes.terminate(entry);
-        if (result == TerminateResult::Terminated) {
+    }
+    std::vector<ProcessEntry> ended;
+    std::vector<JsonObject> endedJson;
+    std::vector<ProcessEntry> refused;
+    for (const Ending& ending : endAll(context.processes, chosen, graceful)) {
+        const ProcessEntry& entry = ending.entry;
+        if (ending.how.result == TerminateResult::Terminated) {
             ended.push_back(entry);
-            if (!context.json) {
-                context.out << "Ended " << describe(entry) << "\n";
+            endedJson.push_back(
+                processJson(entry).text("how", ending.how.killed ? "killed" : "graceful"));
+            if (context.json) {
+                continue;
             }
-        } else if (result == TerminateResult::Refused) {
+            if (!graceful) {
+                context.out << "Ended " << describe(entry) << "\n";
+            } else if (ending.how.killed) {
+                context.out << "Killed " << describe(entry) << ": it had not ended "
+                            << secondsText(*graceful) << " after it was asked to\n";
+            } else {
+                context.out << "Ended " << describe(entry) << " gracefully\n";
+            }
+        } else if (ending.how.result == TerminateResult::Refused) {
             refused.push_back(entry);
             context.err << "Server cannot be stopped, access denied: " << describe(entry) << "\n";
         }
@@ -103,7 +150,7 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
     }
     if (context.json) {
         context.out << JsonObject()
-                           .array("ended", processesJson(ended))
+                           .array("ended", endedJson)
                            .array("refused", processesJson(refused))
                            .array("running", processesJson(left))
                            .array("elsewhere", elsewhereJson(before.elsewhere()))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -49,6 +50,15 @@ enum class TerminateResult {
     Vanished,    // the process ended meanwhile, or its identifier now names another program
 };
 
+// How a graceful termination went: `result` as for terminate(); with Terminated, `killed`
+// tells whether the process had to be ended hard after it let its time pass.
+struct GracefulTermination {
+    TerminateResult result = TerminateResult::Vanished;
+    bool killed = false;
+
+    bool operator==(const GracefulTermination&) const = default;
+};
+
 // The launch was refused: executable missing or not executable, or the system could
 // not start a process. The text is the system's reason.
 class LaunchError : public std::runtime_error {
@@ -84,6 +94,18 @@ class ProcessPlatform {
     // Ends the process hard (exit code 0 where the platform lets the caller choose),
     // provided it still is the program `entry` names.
     virtual TerminateResult terminate(const ProcessEntry& entry) = 0;
+
+    // Asks the process to end, provided it still is the program `entry` names, waits up to
+    // `grace` for it to do so and then ends it as terminate() does. Returns once it has ended
+    // or has been ended hard. Linux: SIGTERM, then SIGKILL. Windows: Ctrl+C to its console,
+    // WM_CLOSE to its windows and WM_QUIT to its threads, then termination with exit code 0.
+    // A platform without a way to ask ends the process hard at once.
+    virtual GracefulTermination terminateGracefully(const ProcessEntry& entry,
+                                                    std::chrono::milliseconds grace) {
+        (void)grace;
+        const TerminateResult result = terminate(entry);
+        return {result, result == TerminateResult::Terminated};
+    }
 
     // Starts `program`, named by its own path whatever the system code page can spell,
     // with `parameters`, a command line written for a Windows program in that code page,

@@ -41,6 +41,9 @@ TEST(CtlCommandLine, ReadsCommandsWithTheirOptionsWhereverTheGlobalOnesStand) {
     EXPECT_EQ(check.prometheus, "/var/lib/x/zarvo.prom");
 
     EXPECT_EQ(parseCommandLine({"stop"}).wait, std::nullopt);
+    EXPECT_EQ(parseCommandLine({"stop"}).graceful, std::nullopt);
+    EXPECT_EQ(parseCommandLine({"stop", "--graceful", "10", "--wait=1"}).graceful,
+              milliseconds(10000));
     EXPECT_EQ(parseCommandLine({"settings"}).kind, CommandKind::Settings);
     EXPECT_EQ(parseCommandLine({"status", "--help"}).kind, CommandKind::Help);
     EXPECT_EQ(parseCommandLine({"--version"}).kind, CommandKind::Version);
@@ -59,6 +62,8 @@ TEST(CtlCommandLine, RefusesWhatItCannotFollowAndSaysWhat) {
         {{"start", "--wait"}, "--wait needs a value"},
         {{"start", "--wait", "soon"}, "--wait: \"soon\" is not a number of seconds"},
         {{"stop", "--wait=-1"}, "--wait: \"-1\" is not a number of seconds"},
+        {{"stop", "--graceful", "soon"}, "--graceful: \"soon\" is not a number of seconds"},
+        {{"start", "--graceful", "5"}, "\"start\" takes no option \"--graceful\""},
         {{"start", "--verbose=yes"}, "--verbose takes no value"},
         {{"echo", "--port", "70000"}, "--port: \"70000\" is not a port number (1 to 65535)"},
         {{"echo", "--timeout", "0"}, "--timeout: \"0\" is not a number of seconds"},

@@ -78,7 +78,8 @@ TEST_F(CtlServer, StartsWhatTheWindowStartsAndStopsIt) {
     EXPECT_EQ(stop.out,
               "{\"ended\":[{\"id\":" + std::to_string(id) + ",\"executable\":\"" +
                   (program.folder() / "ZarvoServer.exe").string() +
-                  "\"}],\"refused\":[],\"running\":[],\"elsewhere\":[],\"uninspected\":0}\n");
+                  "\",\"how\":\"killed\"}],\"refused\":[],\"running\":[],\"elsewhere\":[],"
+                  "\"uninspected\":0}\n");
     EXPECT_EQ(program.run({"status"}).exitCode, 3);
     const CtlResult idle = program.run({"stop"});
     EXPECT_EQ(idle.exitCode, 0);

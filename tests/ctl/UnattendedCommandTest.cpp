@@ -78,6 +78,7 @@ TEST(RestartBackoff, DoublesFromOneSecondToAMinuteAndStartsAgainAfterTenMinutesU
     }
     EXPECT_TRUE(RestartBackoff::isStop(0));
     EXPECT_FALSE(RestartBackoff::isStop(1));
+    EXPECT_TRUE(RestartBackoff::isStop(0xC000013A));  // ended by Ctrl+C: the graceful stop
     EXPECT_FALSE(RestartBackoff::isStop(0xC0000005));
 }
 

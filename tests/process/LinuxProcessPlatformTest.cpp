@@ -193,6 +193,54 @@ TEST(LinuxTerminate, KillsTheServerAndReportsVanishedProcesses) {
     }
 }
 
+// A sleeper that ignores SIGTERM (an ignored signal stays ignored across exec).
+pid_t spawnDeafSleeper(const fs::path& program) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGTERM, SIG_IGN);
+        ::execl(program.c_str(), program.c_str(), "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    EXPECT_TRUE(eventually([&] {
+        std::error_code error;
+        return fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error) == program;
+    }));
+    return child;
+}
+
+TEST(LinuxTerminate, GracefullyAsksFirstAndKillsOnlyWhatIgnoresTheRequest) {
+    using namespace std::chrono_literals;
+    for (const auto method : {Method::Pidfd, Method::Kill}) {
+        const char* label = method == Method::Pidfd ? "pidfd" : "kill";
+        TempFolder folder;
+        const auto program = copyProgram("/bin/sleep", folder.path() / "ZarvoServer.exe");
+        LinuxProcessPlatform platform(method);
+
+        const pid_t polite = spawnSleeper(program);
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(
+            platform.terminateGracefully({static_cast<ProcessId>(polite), program.string()}, 30s),
+            (GracefulTermination{TerminateResult::Terminated, false}))
+            << label;
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, 10s) << label;
+        const int politeStatus = reap(polite);
+        EXPECT_TRUE(WIFSIGNALED(politeStatus) && WTERMSIG(politeStatus) == SIGTERM) << label;
+
+        const pid_t deaf = spawnDeafSleeper(program);
+        EXPECT_EQ(
+            platform.terminateGracefully({static_cast<ProcessId>(deaf), program.string()}, 300ms),
+            (GracefulTermination{TerminateResult::Terminated, true}))
+            << label;
+        const int deafStatus = reap(deaf);
+        EXPECT_TRUE(WIFSIGNALED(deafStatus) && WTERMSIG(deafStatus) == SIGKILL) << label;
+
+        EXPECT_EQ(platform.terminateGracefully({static_cast<ProcessId>(deaf), program.string()}, 1s)
+                      .result,
+                  TerminateResult::Vanished)
+            << label;
+    }
+}
+
 TEST(LinuxTerminate, ReportsRefusalForAnotherUsersProcess) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to act as another user";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -406,6 +407,49 @@ TEST_F(WindowsProcessTest, TerminateSparesAProcessThatNoLongerMatchesItsEntry) {
         // Once it has ended, its identifier names nothing to terminate.
         EXPECT_EQ(platform.terminate(listed), TerminateResult::Vanished);
     }
+}
+
+// The graceful way, on servers started as the service starts them, each with a hidden
+// console of its own: Ctrl+C there ends one. One in a new process group ignores Ctrl+C and
+// has no window and no message queue: it is ended hard once its time has passed.
+TEST_F(WindowsProcessTest, GracefulTerminateAsksByCtrlCAndEndsHardWhatDoesNotListen) {
+    using std::chrono::milliseconds;
+    WindowsProcessPlatform platform;
+    const auto start = [&](DWORD flags) {
+        std::string commandLine = "\"" + serverPath() + "\"" + kRunningParameters;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        EXPECT_TRUE(CreateProcessA(serverPath().c_str(), commandLine.data(), nullptr, nullptr,
+                                   FALSE, flags | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                   &started));
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+        ProcessEntry listed;
+        waitUntil([&] {
+            for (const auto& one : platform.listProcesses()) {
+                listed = one.id == started.dwProcessId ? one : listed;
+            }
+            return listed.id != 0;
+        });
+        return listed;
+    };
+    const ProcessEntry politeEntry = start(0);
+    WatchedProcess polite(politeEntry.id);
+    EXPECT_EQ(platform.terminateGracefully(politeEntry, milliseconds(10000)),
+              (GracefulTermination{TerminateResult::Terminated, false}));
+    ASSERT_TRUE(polite.endsWithin(10000));
+    // The default handler's status: STATUS_CONTROL_C_EXIT on Windows, 0 under Wine.
+    EXPECT_TRUE(polite.exitCode() == 0xC000013Au || polite.exitCode() == 0u) << polite.exitCode();
+    EXPECT_EQ(platform.terminateGracefully(politeEntry, milliseconds(100)).result,
+              TerminateResult::Vanished);
+
+    const ProcessEntry deafEntry = start(CREATE_NEW_PROCESS_GROUP);
+    WatchedProcess deaf(deafEntry.id);
+    EXPECT_EQ(platform.terminateGracefully(deafEntry, milliseconds(500)),
+              (GracefulTermination{TerminateResult::Terminated, true}));
+    ASSERT_TRUE(deaf.endsWithin(10000));
+    EXPECT_EQ(deaf.exitCode(), 0u);
 }
 
 // Takes about 8 MB and a fraction of a second per process under Wine, so it runs only on

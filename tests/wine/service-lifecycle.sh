@@ -4,7 +4,7 @@
 # another one named, an image folder above the programs refused), refused from a second folder
 # unless --replace is given, started with the window's command line (the
 # stand-in records the arguments it got), brought back after a crash, ended by the window's
-# stop and by the service manager's, its output kept in a rotated log, Linux storescu
+# stop, by the service manager's and by VeltronaCtl's graceful stop, its output kept in a rotated log, Linux storescu
 # storing an image with it, and removed.
 # Then `VeltronaCtl run` without the service, waiting for its server.
 #
@@ -206,6 +206,24 @@ wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
 check "sc stop: the service stops" eventually in_state STOPPED
 echo "# stopped $(( ($(date +%s%N) - started) / 1000000 )) ms after sc stop"
 check "and the server with it" eventually no_server
+
+# Both stops ask the server first. In verbose mode the stand-in says in its log that it was
+# asked; the service's stop reports its progress while it waits.
+printf 'parameter=-d\r\n' >>"$work/p/Server.INI"
+asked() { [ "$(grep -cF 'Ending: new associations are refused' "$logs/ZarvoServer.log")" -eq "$1" ]; }
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+eventually has_server
+wine sc stop ZarvoServer >/dev/null 2>&1 </dev/null
+check "sc stop asks the server to end before it ends it" eventually asked 1
+eventually in_state STOPPED && eventually no_server
+wine sc start ZarvoServer >/dev/null 2>&1 </dev/null
+eventually has_server
+ended=$(ctl --json stop --graceful 10)
+check "VeltronaCtl stop --graceful ends the service's server on request" \
+    eval 'grep -qF "\"how\":\"graceful\"" <<<"$ended" && asked 2'
+check "and the service stops with it" eventually in_state STOPPED
+sleep 2
+check "starting no server again" no_server
 
 # --log names another file, kept in the service's command line; its folder made for the account.
 ctl service install --start manual --log "$windows_work\\out\\server.log" >/dev/null

@@ -3,6 +3,8 @@
 // stop to the event log, and keeps what the server prints in a log file.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -16,6 +18,7 @@
 #include "ctl/StartLock.h"
 #include "ctl/windows/ServerChild.h"
 #include "ctl/windows/ServiceLog.h"
+#include "process/windows/GracefulEnd.h"
 #include "server/ServerLaunch.h"
 #include "server/ServerProgram.h"
 
@@ -25,8 +28,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr DWORD kStopHint = 2000;  // ms the stop may take, as told to the service manager
+constexpr DWORD kStopHint = 2000;  // ms to the next sign of progress, told to the service manager
 constexpr DWORD kServerEndWait = 1000;
+// How long the server is given to end on request before it is ended hard: at a stop, as
+// long as the stand-in lets its associations finish; at shutdown less than the 5 s that
+// Windows grants a service by default before it ends it.
+constexpr DWORD kStopGrace = 10000;
+constexpr DWORD kShutdownGrace = 4000;
+constexpr DWORD kProgressStep = 1000;
 // Event identifiers: one per kind of event, so a monitoring rule can pick them.
 constexpr DWORD kEventStarted = 1;
 constexpr DWORD kEventCrashed = 2;
@@ -42,10 +51,11 @@ struct Host {
     SERVICE_STATUS_HANDLE status = nullptr;
     HANDLE stopRequested = nullptr;
     HANDLE events = nullptr;
+    std::atomic<DWORD> grace = kStopGrace;  // the server's time to end, by the stop's kind
 };
 Host host;
 
-void report(DWORD state, DWORD exitCode = NO_ERROR, DWORD waitHint = 0) {
+void report(DWORD state, DWORD exitCode = NO_ERROR, DWORD waitHint = 0, DWORD checkPoint = 0) {
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
@@ -54,6 +64,7 @@ void report(DWORD state, DWORD exitCode = NO_ERROR, DWORD waitHint = 0) {
     status.dwWin32ExitCode = exitCode == NO_ERROR ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
     status.dwServiceSpecificExitCode = exitCode;
     status.dwWaitHint = waitHint;
+    status.dwCheckPoint = checkPoint;
     SetServiceStatus(host.status, &status);
 }
 
@@ -85,7 +96,8 @@ DWORD WINAPI control(DWORD code, DWORD, void*, void*) {
     switch (code) {
         case SERVICE_CONTROL_STOP:
         case SERVICE_CONTROL_SHUTDOWN:
-            report(SERVICE_STOP_PENDING, NO_ERROR, kStopHint);
+            host.grace = code == SERVICE_CONTROL_STOP ? kStopGrace : kShutdownGrace;
+            report(SERVICE_STOP_PENDING, NO_ERROR, kStopHint, 1);
             SetEvent(host.stopRequested);
             return NO_ERROR;
         case SERVICE_CONTROL_INTERROGATE:
@@ -93,6 +105,24 @@ DWORD WINAPI control(DWORD code, DWORD, void*, void*) {
         default:
             return ERROR_CALL_NOT_IMPLEMENTED;
     }
+}
+
+// Asks the server to end, as VeltronaCtl's graceful stop does, and waits for it up to
+// `grace`, telling the service manager every second that the stop goes on; then ends the
+// job. Returns whether the server ended on request.
+bool endOnRequest(ServerChild& server, DWORD grace) {
+    process::askToEnd(server.id());
+    DWORD checkPoint = 1;
+    for (DWORD waited = 0; waited < grace; waited += kProgressStep) {
+        if (WaitForSingleObject(server.process(), std::min(kProgressStep, grace - waited)) ==
+            WAIT_OBJECT_0) {
+            server.end(kServerEndWait);  // whatever it started goes with it
+            return true;
+        }
+        report(SERVICE_STOP_PENDING, NO_ERROR, kStopHint, ++checkPoint);
+    }
+    server.end(kServerEndWait);
+    return false;
 }
 
 // Starts the server, again after each crash, until it is stopped; returns the service's
@@ -156,11 +186,16 @@ DWORD supervise() {
 
         const HANDLE waits[] = {host.stopRequested, server->process()};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
-            server->end(kServerEndWait);
+            const DWORD grace = host.grace;
+            const bool onRequest = endOnRequest(*server, grace);
             logEvent(EVENTLOG_INFORMATION_TYPE, kEventStopped,
                      std::string(server::kServerExecutableName) + " (process " +
-                         std::to_string(id) + ") ended by the service's stop with " +
-                         exitStatus(server->exitCode()));
+                         std::to_string(id) + ") ended by the service's stop " +
+                         (onRequest ? "on request"
+                                    : "hard, as it had not ended " +
+                                          seconds(std::chrono::milliseconds(grace)) +
+                                          " after it was asked to") +
+                         ", with " + exitStatus(server->exitCode()));
             return 0;
         }
         const DWORD status = server->exitCode();

@@ -20,7 +20,9 @@ namespace {
 
 constexpr const wchar_t* kEventSourceKey =
     L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZarvoServer";
-constexpr DWORD kStopWait = 10000;  // ms for a running service to stop before its removal
+// ms for a running service to stop before its removal: its host gives the server 10 s to end
+// on request before it ends it hard.
+constexpr DWORD kStopWait = 15000;
 
 // A handle of the service control manager, closed with the scope.
 class ServiceHandle {

@@ -25,6 +25,10 @@ class LinuxProcessPlatform : public ProcessPlatform {
     // VeltronaCtl's `run` is announced to that parent first, so `run` tells the stop from
     // a crash; the window's stop and VeltronaCtl's both end the server here.
     TerminateResult terminate(const ProcessEntry& entry) override;
+    // SIGTERM, announced as terminate() announces its SIGKILL, then SIGKILL once `grace` has
+    // passed; the pidfd tells when the process has ended.
+    GracefulTermination terminateGracefully(const ProcessEntry& entry,
+                                            std::chrono::milliseconds grace) override;
     void launch(const std::filesystem::path& program, const std::string& parameters,
                 bool shown) override;
     // The child becomes the account before it executes the program (fork and exec, since a

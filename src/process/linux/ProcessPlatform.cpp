@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,11 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 namespace veltrona::process {
 
@@ -298,6 +301,63 @@ TerminateResult signalResult(int error) {
     return error == ESRCH ? TerminateResult::Vanished : TerminateResult::Refused;
 }
 
+// Sends `signal` to the process `entry` names once it is known to still run that program,
+// announcing the stop to a waiting `run` first. Where the kernel has pidfds, the one that
+// pins the process is left in `pidfd` for the caller to wait on and close; else -1.
+TerminateResult sendChecked(const ProcessEntry& entry, int signal,
+                            LinuxProcessPlatform::TerminateMethod& method, int& pidfd) {
+    using Method = LinuxProcessPlatform::TerminateMethod;
+    pidfd = -1;
+    if (entry.id == 0 || entry.id > static_cast<ProcessId>(INT_MAX)) {
+        return TerminateResult::Vanished;
+    }
+    const auto pid = static_cast<pid_t>(entry.id);
+    if (method == Method::Pidfd) {
+        FdGuard holder(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0U)));
+        if (holder.get() >= 0) {
+            // The pidfd pins the process that holds the identifier now: if it ends and the
+            // identifier is reused before the check below, the signal finds it gone.
+            if (const auto check = checkStillRuns(entry.id, entry.executable);
+                check != TerminateResult::Terminated) {
+                return check;
+            }
+            announceStop(entry.id);
+            if (::syscall(SYS_pidfd_send_signal, holder.get(), signal, nullptr, 0U) != 0) {
+                return signalResult(errno);
+            }
+            pidfd = holder.release();
+            return TerminateResult::Terminated;
+        }
+        if (errno != ENOSYS) {
+            // EINVAL: the identifier now names a thread, not a process.
+            return errno == ESRCH || errno == EINVAL ? TerminateResult::Vanished
+                                                     : TerminateResult::Refused;
+        }
+        method = Method::Kill;
+    }
+    if (const auto check = checkStillRuns(entry.id, entry.executable);
+        check != TerminateResult::Terminated) {
+        return check;
+    }
+    announceStop(entry.id);
+    return ::kill(pid, signal) == 0 ? TerminateResult::Terminated : signalResult(errno);
+}
+
+// Whether the process behind `pidfd` ends within `limit`.
+bool endsWithin(int pidfd, std::chrono::steady_clock::duration limit) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + limit;
+    for (;;) {
+        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+        pollfd ended{pidfd, POLLIN, 0};
+        const int ready =
+            ::poll(&ended, 1, static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
+        if (ready != 0 || left <= 0) {
+            return ready > 0 || (ready < 0 && errno != EINTR);
+        }
+    }
+}
+
 }  // namespace
 
 LinuxProcessPlatform::LinuxProcessPlatform(TerminateMethod method) : method_(method) {}
@@ -316,42 +376,47 @@ ProcessListing LinuxProcessPlatform::inspectProcesses() {
 }
 
 TerminateResult LinuxProcessPlatform::terminate(const ProcessEntry& entry) {
-    if (entry.id == 0 || entry.id > static_cast<ProcessId>(INT_MAX)) {
-        return TerminateResult::Vanished;
+    int pidfd = -1;
+    const TerminateResult result = sendChecked(entry, SIGKILL, method_, pidfd);
+    const FdGuard holder(pidfd);
+    return result;
+}
+
+GracefulTermination LinuxProcessPlatform::terminateGracefully(const ProcessEntry& entry,
+                                                              std::chrono::milliseconds grace) {
+    int pidfd = -1;
+    const TerminateResult asked = sendChecked(entry, SIGTERM, method_, pidfd);
+    const FdGuard holder(pidfd);
+    if (asked != TerminateResult::Terminated) {
+        return {asked, false};
     }
-    const auto pid = static_cast<pid_t>(entry.id);
-    if (method_ == TerminateMethod::Pidfd) {
-        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0U));
-        if (pidfd >= 0) {
-            // The pidfd pins the process that holds the identifier now: if it ends and the
-            // identifier is reused before the check below, the signal finds it gone.
-            const FdGuard holder(pidfd);
-            if (const auto check = checkStillRuns(entry.id, entry.executable);
-                check != TerminateResult::Terminated) {
-                return check;
-            }
-            announceStop(entry.id);
-            if (::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0U) == 0) {
-                return TerminateResult::Terminated;
-            }
-            return signalResult(errno);
+    if (holder.get() >= 0) {
+        if (endsWithin(holder.get(), grace)) {
+            return {TerminateResult::Terminated, false};
         }
-        if (errno != ENOSYS) {
-            // EINVAL: the identifier now names a thread, not a process.
-            return errno == ESRCH || errno == EINVAL ? TerminateResult::Vanished
-                                                     : TerminateResult::Refused;
+        if (::syscall(SYS_pidfd_send_signal, holder.get(), SIGKILL, nullptr, 0U) == 0) {
+            return {TerminateResult::Terminated, true};
         }
-        method_ = TerminateMethod::Kill;
+        return errno == ESRCH ? GracefulTermination{TerminateResult::Terminated, false}
+                              : GracefulTermination{TerminateResult::Refused, false};
     }
-    if (const auto check = checkStillRuns(entry.id, entry.executable);
-        check != TerminateResult::Terminated) {
-        return check;
+    // Without pidfds: the identity check tells when the process has gone (a zombie has
+    // no executable any more), and the kill is checked again just before it is sent.
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    for (;;) {
+        if (checkStillRuns(entry.id, entry.executable) != TerminateResult::Terminated) {
+            return {TerminateResult::Terminated, false};
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    announceStop(entry.id);
-    if (::kill(pid, SIGKILL) == 0) {
-        return TerminateResult::Terminated;
+    if (::kill(static_cast<pid_t>(entry.id), SIGKILL) == 0) {
+        return {TerminateResult::Terminated, true};
     }
-    return signalResult(errno);
+    return errno == ESRCH ? GracefulTermination{TerminateResult::Terminated, false}
+                          : GracefulTermination{TerminateResult::Refused, false};
 }
 
 std::unique_ptr<ProcessPlatform> createProcessPlatform() {

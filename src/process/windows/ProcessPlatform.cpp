@@ -15,6 +15,7 @@
 
 #include "config/file/windows/SystemError.h"
 #include "config/text/windows/WideText.h"
+#include "process/windows/GracefulEnd.h"
 
 namespace veltrona::process {
 
@@ -320,6 +321,35 @@ class StandardHandlesOnNul {
     std::array<HANDLE, 3> saved_{};
 };
 
+// Opens the process `entry` names into `opened`, provided it still runs that program:
+// Terminated stands for "yes, it is that program".
+TerminateResult openChecked(WindowsListingRoad listing, const ProcessEntry& entry, HANDLE& opened) {
+    if (listing == WindowsListingRoad::None) {
+        return TerminateResult::Vanished;
+    }
+    opened = OpenProcess(kAllAccess, FALSE, entry.id);
+    if (opened == nullptr) {
+        // An identifier that names no process any more is refused as a bad parameter.
+        return GetLastError() == ERROR_INVALID_PARAMETER ? TerminateResult::Vanished
+                                                         : TerminateResult::Refused;
+    }
+    // The open handle keeps the identifier from passing to another process from here on.
+    return stillNames(listing, opened, entry) ? TerminateResult::Terminated
+                                              : TerminateResult::Vanished;
+}
+
+// Ends the open process with exit code 0, as the window's stop ends the server.
+TerminateResult terminateOpen(HANDLE process) {
+    if (TerminateProcess(process, 0)) {
+        return TerminateResult::Terminated;
+    }
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE) {
+        return TerminateResult::Vanished;
+    }
+    return TerminateResult::Refused;
+}
+
 }  // namespace
 
 WindowsListingRoad currentListingRoad() {
@@ -388,28 +418,29 @@ ProcessListing WindowsProcessPlatform::inspectProcesses() {
 }
 
 TerminateResult WindowsProcessPlatform::terminate(const ProcessEntry& entry) {
-    const WindowsListingRoad listing = road();
-    if (listing == WindowsListingRoad::None) {
-        return TerminateResult::Vanished;
+    HANDLE opened = nullptr;
+    const TerminateResult check = openChecked(road(), entry, opened);
+    const OwnedHandle process(opened);
+    if (check != TerminateResult::Terminated) {
+        return check;
     }
-    OwnedHandle process(OpenProcess(kAllAccess, FALSE, entry.id));
-    if (!process.valid()) {
-        // An identifier that names no process any more is refused as a bad parameter.
-        return GetLastError() == ERROR_INVALID_PARAMETER ? TerminateResult::Vanished
-                                                         : TerminateResult::Refused;
+    return terminateOpen(process.get());
+}
+
+GracefulTermination WindowsProcessPlatform::terminateGracefully(const ProcessEntry& entry,
+                                                                std::chrono::milliseconds grace) {
+    HANDLE opened = nullptr;
+    const TerminateResult check = openChecked(road(), entry, opened);
+    const OwnedHandle process(opened);
+    if (check != TerminateResult::Terminated) {
+        return {check, false};
     }
-    // The open handle keeps the identifier from passing to another process from here on.
-    if (!stillNames(listing, process.get(), entry)) {
-        return TerminateResult::Vanished;
+    const auto wait = std::clamp<std::chrono::milliseconds::rep>(grace.count(), 0, INFINITE - 1);
+    if (askToEndWithin(process.get(), entry.id, static_cast<DWORD>(wait))) {
+        return {TerminateResult::Terminated, false};
     }
-    if (TerminateProcess(process.get(), 0)) {
-        return TerminateResult::Terminated;
-    }
-    DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) {
-        return TerminateResult::Vanished;
-    }
-    return TerminateResult::Refused;
+    const TerminateResult result = terminateOpen(process.get());
+    return {result, result == TerminateResult::Terminated};
 }
 
 void WindowsProcessPlatform::launch(const std::filesystem::path& program,

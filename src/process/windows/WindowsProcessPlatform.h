@@ -54,6 +54,12 @@ class WindowsProcessPlatform final : public ProcessPlatform {
     // executable can no longer be read.
     TerminateResult terminate(const ProcessEntry& entry) override;
 
+    // The same check, then the request of GracefulEnd.h (Ctrl+C to its console, WM_CLOSE to
+    // its windows, WM_QUIT to its threads), a wait of up to `grace` on the open handle and,
+    // should it still run, the termination above.
+    GracefulTermination terminateGracefully(const ProcessEntry& entry,
+                                            std::chrono::milliseconds grace) override;
+
     // Asks the shell to open `program` with the verb "open", no working directory, and
     // the window shown or hidden. Throws LaunchError when the shell answers 32 or less.
     void launch(const std::filesystem::path& program, const std::string& parameters,
