@@ -9,6 +9,7 @@
 #include "MetricsFile.h"
 #include "ProcessSnapshot.h"
 #include "ShownSettings.h"
+#include "SpaceLook.h"
 #include "config/text/CodePage.h"
 
 namespace veltrona::ctl {
@@ -91,11 +92,11 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
 
     if (figures.folderState == FolderState::Present && figures.spaceError.empty()) {
         std::error_code error;
-        const fs::space_info space = fs::space(folder, error);
+        const FolderSpace space = fileSystemSpace(folder, error);
         if (error) {
             figures.spaceError = jsonText(error.message());
         } else {
-            figures.space = FolderSpace{space.capacity, space.available};
+            figures.space = space;
         }
     }
     if (walking) {
@@ -105,38 +106,75 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     return figures;
 }
 
+CheckTiming timingSince(Clock::time_point started) {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return {std::chrono::duration<double>(since).count(),
+            std::chrono::duration<double>(Clock::now() - started).count()};
+}
+
+MetricLabels labelsOf(const HealthFigures& figures, const std::string& folder) {
+    const PortCheck& port = figures.port;
+    return {folder, figures.calledAeTitle,
+            port.number ? std::to_string(*port.number) : port.configured};
+}
+
 }  // namespace
 
 int runCheck(const CtlContext& context, const CheckOptions& options) {
+    CheckAnswer answer = options.answer;
+    answer.folder = jsonPath(context.programFolder);
     HealthFigures figures;
     try {
         figures = probe(context, options.limits);
     } catch (const config::FileError& error) {
-        return refuseCheck(context.out, messageText(error.what()));
+        return refuseCheck(context.out, messageText(error.what()), answer);
     } catch (const std::exception& error) {
-        return refuseCheck(context.out, error.what());
+        return refuseCheck(context.out, error.what(), answer);
     }
     const HealthVerdict verdict = judgeHealth(figures, options.limits);
-    if (options.prometheusFile) {
+    if (answer.prometheusFile) {
         try {
-            writeMetricsFile(systemPath(*options.prometheusFile), prometheusText(figures, verdict));
+            writeMetricsFile(systemPath(*answer.prometheusFile),
+                             prometheusText(figures, verdict, labelsOf(figures, answer.folder),
+                                            timingSince(answer.started)));
         } catch (const std::exception& error) {
-            return refuseCheck(context.out, error.what());
+            answer.prometheusFile.reset();  // that file is the one that cannot be written
+            return refuseCheck(context.out, error.what(), answer);
         }
     }
-    if (context.json) {
-        context.out << healthJson(figures, options.limits, verdict)
-                           .text("folder", jsonPath(context.programFolder))
-                           .str()
-                    << "\n";
+    if (answer.json) {
+        context.out
+            << healthJson(figures, options.limits, verdict).text("folder", answer.folder).str()
+            << "\n";
     } else {
         context.out << messageText(pluginLine(figures, options.limits, verdict));
+        if (options.verbose) {
+            context.out << messageText(itemLines(verdict));
+        }
     }
     return static_cast<int>(verdict.health);
 }
 
-int refuseCheck(std::ostream& out, const std::string& reason) {
-    out << unknownLine(reason);
+int refuseCheck(std::ostream& out, const std::string& reason, const CheckAnswer& answer) {
+    std::string problem = reason;
+    if (answer.prometheusFile) {
+        try {
+            writeMetricsFile(
+                systemPath(*answer.prometheusFile),
+                unknownPrometheusText({answer.folder, "", ""}, timingSince(answer.started)));
+        } catch (const std::exception& error) {
+            problem += "; " + std::string(error.what());
+        }
+    }
+    if (answer.json) {
+        out << JsonObject()
+                   .text("status", healthName(Health::Unknown))
+                   .append(errorJson(static_cast<int>(Health::Unknown), jsonText(problem)))
+                   .str()
+            << "\n";
+    } else {
+        out << unknownLine(problem);
+    }
     return static_cast<int>(Health::Unknown);
 }
 

@@ -1,8 +1,10 @@
 #include "Ctl.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "CheckCommand.h"
+#include "CheckLine.h"
 #include "CtlCommand.h"
 #include "CtlOutput.h"
 #include "EchoCommand.h"
@@ -32,7 +34,8 @@ fs::path namedFolder(const std::string& name) {
     return fs::absolute(folder).lexically_normal() / "";
 }
 
-int run(const CtlCommand& command, const CtlContext& context) {
+int run(const CtlCommand& command, const CtlContext& context,
+        std::chrono::steady_clock::time_point started) {
     switch (command.kind) {
         case CommandKind::Status:
             return runStatus(context);
@@ -47,9 +50,10 @@ int run(const CtlCommand& command, const CtlContext& context) {
         case CommandKind::Echo:
             return runEcho(context, {command.host, command.port, command.aeTitle, command.timeout});
         case CommandKind::Check:
-            return runCheck(
-                context, {{command.timeout, command.echoWarn, command.diskWarn, command.diskCrit},
-                          command.prometheus});
+            return runCheck(context, {{command.timeout, command.echoWarn, command.diskWarn,
+                                       command.diskCrit, command.inodeWarn, command.inodeCrit},
+                                      command.verbose,
+                                      {command.json, command.prometheus, "", started}});
         case CommandKind::Run:
             return runRun(context);
         case CommandKind::ServiceInstall:
@@ -71,10 +75,15 @@ int run(const CtlCommand& command, const CtlContext& context) {
 
 int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& processes,
            std::ostream& out, std::ostream& err) {
+    const auto started = std::chrono::steady_clock::now();
     CtlCommand command;
     fs::path folder;
     try {
         command = parseCommandLine(arguments);
+        if (command.checkHelp) {
+            out << checkHelpText();
+            return kSuccess;
+        }
         if (command.kind == CommandKind::Help) {
             out << helpText();
             return kSuccess;
@@ -86,13 +95,14 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
         folder = command.folder ? namedFolder(*command.folder) : process::programFolder();
     } catch (const UsageError& error) {
         if (error.command == CommandKind::Check || command.kind == CommandKind::Check) {
-            return refuseCheck(out, error.what());  // a monitoring plugin's usage error
+            // A monitoring plugin's usage error.
+            return refuseCheck(out, error.what(), checkAnswerNamed(arguments, started));
         }
         err << error.what() << "\n" << usageText();
         return kUsage;
     } catch (const std::exception& error) {
         if (command.kind == CommandKind::Check) {
-            return refuseCheck(out, error.what());
+            return refuseCheck(out, error.what(), checkAnswerNamed(arguments, started));
         }
         err << error.what() << "\n";
         return kFailure;
@@ -100,7 +110,7 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
 
     const CtlContext context{folder, command.json, processes, out, err};
     try {
-        return run(command, context);
+        return run(command, context, started);
     } catch (const config::FileError& error) {
         err << messageText(error.what()) << ".\n";  // as the window's box shows it
         return kFailure;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "CheckLine.h"
 #include "CtlOutput.h"
 #include "server/ServerProgram.h"
 
@@ -30,7 +31,8 @@ const std::vector<CommandName>& commands() {
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
         {"check",
          CommandKind::Check,
-         {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--prometheus"}},
+         {"--timeout", "--echo-warn", "--disk-warn", "--disk-crit", "--inode-warn", "--inode-crit",
+          "--prometheus", "--verbose"}},
         {"run", CommandKind::Run, {}},
         {"service",
          CommandKind::ServiceInstall,
@@ -66,19 +68,10 @@ int parsePort(const std::string& text) {
     return port;
 }
 
-// A share in percent, "20" or "7.5", from 0 to 100.
-double parsePercent(const std::string& option, const std::string& text) {
-    double percent = 0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), percent, std::chars_format::fixed);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        !(percent >= 0 && percent <= 100)) {
-        throw UsageError(option + ": \"" + text + "\" is not a percentage (0 to 100)");
-    }
-    return percent;
-}
-
 void applyOption(CtlCommand& command, const std::string& option, const std::string& value) {
+    if (applyCheckThreshold(command, option, value)) {
+        return;
+    }
     if (option == "--folder") {
         if (value.empty()) {
             throw UsageError("--folder: the folder name is empty");
@@ -103,12 +96,6 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.aeTitle = value;
     } else if (option == "--timeout") {
         command.timeout = parseSeconds(option, value, 0.001);
-    } else if (option == "--echo-warn") {
-        command.echoWarn = parseSeconds(option, value, 0);
-    } else if (option == "--disk-warn") {
-        command.diskWarn = parsePercent(option, value);
-    } else if (option == "--disk-crit") {
-        command.diskCrit = parsePercent(option, value);
     } else if (option == "--prometheus") {
         if (value.empty()) {
             throw UsageError("--prometheus: the file name is empty");
@@ -164,7 +151,8 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     std::vector<std::string> words;  // what is not an option: the command and its operands
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+        const bool plugin = chosen != nullptr && chosen->kind == CommandKind::Check;
+        const std::string argument = plugin ? checkLongOption(arguments[i]) : arguments[i];
         if (!argument.starts_with("--")) {
             words.push_back(argument);
             if (words.size() == 1) {
@@ -214,6 +202,11 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         }
     }
 
+    if (help && chosen != nullptr && chosen->kind == CommandKind::Check) {
+        command.kind = CommandKind::Check;
+        command.checkHelp = true;
+        return command;
+    }
     if (help || version) {
         command.kind = help ? CommandKind::Help : CommandKind::Version;
         return command;
@@ -236,8 +229,8 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
-    if (command.kind == CommandKind::Check && command.diskCrit > command.diskWarn) {
-        throw UsageError("--disk-crit must not be above --disk-warn");
+    if (command.kind == CommandKind::Check) {
+        checkThresholdsAgree(command);
     }
     return command;
 }
@@ -262,8 +255,8 @@ std::string usageText() {
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
-           "  check [--timeout S] [--echo-warn S] [--disk-warn PCT] [--disk-crit PCT]"
-           " [--prometheus FILE]\n"
+           "  check [-t S] [--echo-warn R] [--disk-warn R] [--disk-crit R] [--inode-warn R]\n"
+           "        [--inode-crit R] [--prometheus FILE] [-v] (see \"check --help\")\n"
            "  run | service install [--start auto|manual] [--account NAME [--password]] "
            "[--replace] [--log FILE]\n"
            "  service remove\n"
@@ -315,8 +308,9 @@ std::string helpText() {
            "                             and AE title from Server.INI, " +
            secondsInWords(kDefaultEchoTimeout) +
            ")\n"
-           "  check [--timeout SECONDS] [--echo-warn SECONDS] [--disk-warn PERCENT]\n"
-           "        [--disk-crit PERCENT] [--prometheus FILE]\n"
+           "  check [-t|--timeout SECONDS] [--echo-warn RANGE] [--disk-warn RANGE]\n"
+           "        [--disk-crit RANGE] [--inode-warn RANGE] [--inode-crit RANGE]\n"
+           "        [--prometheus FILE] [-v]\n"
            "                             health check for monitoring (plugin convention):\n"
            "                             process, port, C-ECHO (CRITICAL past --timeout, " +
            timeout +
@@ -329,11 +323,13 @@ std::string helpText() {
            ", CRITICAL\n"
            "                             below --disk-crit, " +
            diskCrit +
-           ") and, while FIFOMax is above 0,\n"
-           "                             its size against FIFOMax; one line \"ZARVO STATE -\n"
-           "                             ... | perfdata\", exit 0 OK, 1 WARNING, 2 CRITICAL,\n"
+           "), free inodes (--inode-warn,\n"
+           "                             --inode-crit) and, while FIFOMax is above 0, its size\n"
+           "                             against FIFOMax; one line \"ZARVO STATE - ... |\n"
+           "                             perfdata\", exit 0 OK, 1 WARNING, 2 CRITICAL,\n"
            "                             3 UNKNOWN (a wrong command line too); --prometheus\n"
-           "                             also writes FILE for the node exporter\n"
+           "                             also writes FILE for the node exporter; ranges and\n"
+           "                             the rest: \"check --help\"\n"
            "  run                        run the server in the foreground, as the start\n"
            "                             button starts it, for a service manager: wait for\n"
            "                             it and exit with its status (0 after a stop of the\n"

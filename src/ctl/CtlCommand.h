@@ -43,7 +43,7 @@ struct CtlCommand {
     std::optional<std::string> folder;  // --folder DIR, as given
     bool json = false;                  // --json
 
-    bool verbose = false;                               // start --verbose
+    bool verbose = false;                               // start --verbose, check -v
     std::optional<std::chrono::milliseconds> wait;      // start/stop --wait SECONDS
     std::optional<std::chrono::milliseconds> graceful;  // stop --graceful SECONDS
 
@@ -54,10 +54,16 @@ struct CtlCommand {
     std::optional<std::string> aeTitle;                       // echo --aet
     std::chrono::milliseconds timeout = kDefaultEchoTimeout;  // echo, check --timeout
 
-    std::chrono::milliseconds echoWarn = kDefaultEchoWarn;  // check --echo-warn SECONDS
-    double diskWarn = kDefaultDiskWarnPercent;              // check --disk-warn PERCENT
-    double diskCrit = kDefaultDiskCritPercent;              // check --disk-crit PERCENT
-    std::optional<std::string> prometheus;                  // check --prometheus FILE
+    // check: --echo-warn RANGE (seconds), --disk-warn, --disk-crit, --inode-warn and
+    // --inode-crit RANGE (percent free), --prometheus FILE, --help after check
+    Threshold echoWarn = kDefaultEchoWarnLine;
+    bool echoWarnGiven = false;
+    Threshold diskWarn = kDefaultDiskWarnLine;
+    Threshold diskCrit = kDefaultDiskCritLine;
+    Threshold inodeWarn = kDefaultInodeWarnLine;
+    Threshold inodeCrit = kDefaultInodeCritLine;
+    std::optional<std::string> prometheus;
+    bool checkHelp = false;
 
     bool automaticStart = true;          // service install --start auto|manual
     std::optional<std::string> account;  // service install --account NAME

@@ -115,6 +115,10 @@ JsonObject& JsonObject::append(const JsonObject& other) {
     return *this;
 }
 
+JsonObject errorJson(int exitCode, std::string_view message) {
+    return JsonObject().integer("exitCode", exitCode).text("message", message);
+}
+
 std::string jsonText(std::string_view systemBytes) {
     return config::CodePage::system().toUtf8(systemBytes);
 }

@@ -53,6 +53,10 @@ class JsonObject {
     std::string members_;
 };
 
+// The one JSON object of an answer that is an error: {"exitCode":N,"message":"..."}, the
+// message in UTF-8. A command may add members of its own around it.
+JsonObject errorJson(int exitCode, std::string_view message);
+
 // UTF-8 for JSON from text in the system code page (paths, command-line values); bytes
 // that are no text there are replaced, so the JSON stays valid.
 std::string jsonText(std::string_view systemBytes);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "EchoCommand.h"
 #include "HealthVerdict.h"
@@ -37,6 +38,19 @@ const char* folderStateName(FolderState state) {
     return "present";
 }
 
+// The lines of a "percent free" item: as numbers while they are plain floors ("20"), and
+// always as ranges.
+void lines(JsonObject& item, const Threshold& warn, const Threshold& crit) {
+    for (const auto& [name, line] : {std::pair("warn", &warn), std::pair("crit", &crit)}) {
+        if (line->isFloor()) {
+            item.number(std::string(name) + "Percent", line->start);
+        } else {
+            item.null(std::string(name) + "Percent");
+        }
+    }
+    item.text("warnRange", warn.text()).text("critRange", crit.text());
+}
+
 }  // namespace
 
 JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
@@ -64,7 +78,12 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
     } else {
         echo.null("milliseconds");
     }
-    echo.number("warnMilliseconds", static_cast<double>(limits.echoWarn.count()))
+    if (limits.echoWarn.isCeiling()) {
+        echo.number("warnMilliseconds", limits.echoWarn.end * 1000);
+    } else {
+        echo.null("warnMilliseconds");
+    }
+    echo.text("warnRange", limits.echoWarn.text())
         .number("timeoutMilliseconds", static_cast<double>(limits.timeout.count()))
         .text("detail", figures.echo ? figures.echo->detail : "");
 
@@ -82,8 +101,17 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
     } else {
         folder.null("capacityBytes").null("freeBytes").null("freePercent");
     }
-    folder.number("warnPercent", limits.diskWarnPercent)
-        .number("critPercent", limits.diskCritPercent);
+    lines(folder, limits.diskWarn, limits.diskCrit);
+
+    JsonObject inodes = itemJson(itemNamed(verdict, "inodes"));
+    if (figures.space && figures.space->inodes > 0) {
+        inodes.integer("inodes", static_cast<std::int64_t>(figures.space->inodes))
+            .integer("freeInodes", static_cast<std::int64_t>(figures.space->availableInodes))
+            .number("freePercent", percentInodesFree(*figures.space));
+    } else {
+        inodes.null("inodes").null("freeInodes").null("freePercent");
+    }
+    lines(inodes, limits.inodeWarn, limits.inodeCrit);
 
     JsonObject json;
     json.text("status", healthName(verdict.health))
@@ -91,7 +119,8 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
         .object("process", process)
         .object("port", port)
         .object("echo", echo)
-        .object("imageFolder", folder);
+        .object("imageFolder", folder)
+        .object("inodes", inodes);
     if (!sizeJudged(figures)) {
         return json.null("folderSize");
     }

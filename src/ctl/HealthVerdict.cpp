@@ -58,6 +58,12 @@ double percentFree(const FolderSpace& space) {
                                           static_cast<double>(space.capacityBytes);
 }
 
+double percentInodesFree(const FolderSpace& space) {
+    return space.inodes == 0 ? 0
+                             : 100.0 * static_cast<double>(space.availableInodes) /
+                                   static_cast<double>(space.inodes);
+}
+
 std::uint64_t fifoLimitBytes(const HealthFigures& figures) {
     return static_cast<std::uint64_t>(std::max(figures.fifoMaxMByte, 0)) * kMByte;
 }
@@ -147,9 +153,12 @@ HealthItem echoItem(const HealthFigures& figures, const HealthLimits& limits) {
     std::string text = to + " " + echoOutcome(echo);
     switch (echo.status) {
         case Status::Answered:
-            if (echo.milliseconds > static_cast<double>(limits.echoWarn.count())) {
+            if (limits.echoWarn.alerts(echo.milliseconds / 1000)) {
                 return {"echo", Health::Warning,
-                        text + ", slower than " + secondsText(limits.echoWarn)};
+                        text + ", " +
+                            (limits.echoWarn.isCeiling()
+                                 ? "slower than " + decimal(limits.echoWarn.end, 3) + " s"
+                                 : limits.echoWarn.breach(" s"))};
             }
             return {"echo", Health::Ok, text};
         case Status::Unavailable:
@@ -173,6 +182,12 @@ HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) 
         case FolderState::Unnamed:
             return {"imageFolder", Health::Critical, "Server.INI names no image folder (-od)"};
         case FolderState::Missing:
+            if (figures.access && figures.access->writable) {
+                // As after a start: the server makes it with the first image.
+                return {"imageFolder", Health::Warning,
+                        folder + " not created yet; " + figures.access->who + " may make it in " +
+                            figures.access->judged};
+            }
             return {"imageFolder", Health::Critical,
                     folder + " is missing" +
                         (closed ? ", and " + closed->who + " may not make it in " + closed->judged +
@@ -195,15 +210,38 @@ HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) 
     const double free = percentFree(space);
     std::string text = folder + ": " + format("%.1f", free) + "% free (" +
                        amount(space.availableBytes) + " of " + amount(space.capacityBytes) + ")";
-    if (free < limits.diskCritPercent) {
-        return {"imageFolder", Health::Critical,
-                text + ", below " + format("%g", limits.diskCritPercent) + "%"};
+    if (limits.diskCrit.alerts(free)) {
+        return {"imageFolder", Health::Critical, text + ", " + limits.diskCrit.breach("%")};
     }
-    if (free < limits.diskWarnPercent) {
-        return {"imageFolder", Health::Warning,
-                text + ", below " + format("%g", limits.diskWarnPercent) + "%"};
+    if (limits.diskWarn.alerts(free)) {
+        return {"imageFolder", Health::Warning, text + ", " + limits.diskWarn.breach("%")};
     }
     return {"imageFolder", Health::Ok, text};
+}
+
+HealthItem inodeItem(const HealthFigures& figures, const HealthLimits& limits) {
+    const std::string folder = "image folder " + figures.imageFolder;
+    if (!figures.space) {
+        const bool present = figures.folderState == FolderState::Present;
+        return {"inodes", Health::Unknown,
+                "free inodes of " + (figures.imageFolder.empty() ? "the image folder" : folder) +
+                    " not known: " + (present ? figures.spaceError : "it is not there")};
+    }
+    const FolderSpace& space = *figures.space;
+    if (space.inodes == 0) {
+        return {"inodes", Health::Ok, "the file system of " + folder + " counts no inodes"};
+    }
+    const double free = percentInodesFree(space);
+    const std::string text = "inodes of " + folder + ": " + format("%.1f", free) + "% free (" +
+                             std::to_string(space.availableInodes) + " of " +
+                             std::to_string(space.inodes) + ")";
+    if (limits.inodeCrit.alerts(free)) {
+        return {"inodes", Health::Critical, text + ", " + limits.inodeCrit.breach("%")};
+    }
+    if (limits.inodeWarn.alerts(free)) {
+        return {"inodes", Health::Warning, text + ", " + limits.inodeWarn.breach("%")};
+    }
+    return {"inodes", Health::Ok, text};
 }
 
 HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
@@ -267,7 +305,7 @@ Health worse(Health a, Health b) {
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits) {
     HealthVerdict verdict;
     verdict.items = {processItem(figures), portItem(figures), echoItem(figures, limits),
-                     folderItem(figures, limits)};
+                     folderItem(figures, limits), inodeItem(figures, limits)};
     if (sizeJudged(figures)) {
         verdict.items.push_back(sizeItem(figures, limits));
     }

@@ -9,6 +9,7 @@
 #include "CheckDefaults.h"
 #include "CtlOutput.h"
 #include "PortCheck.h"
+#include "Threshold.h"
 #include "dicom/DicomEcho.h"
 #include "process/ProcessPlatform.h"
 
@@ -25,18 +26,22 @@ const char* healthName(Health health);
 // outweighs an item that could not be judged.
 Health worse(Health a, Health b);
 
-// Where the check draws its lines.
+// Where the check draws its lines. The echo's in seconds, the others in percent free.
 struct HealthLimits {
     std::chrono::milliseconds timeout = kDefaultEchoTimeout;  // echo answer and folder walk
-    std::chrono::milliseconds echoWarn = kDefaultEchoWarn;    // a slower answer is a WARNING
-    double diskWarnPercent = kDefaultDiskWarnPercent;         // less free space is a WARNING
-    double diskCritPercent = kDefaultDiskCritPercent;         // less free space is CRITICAL
+    Threshold echoWarn = kDefaultEchoWarnLine;                // WARNING
+    Threshold diskWarn = kDefaultDiskWarnLine;                // WARNING
+    Threshold diskCrit = kDefaultDiskCritLine;                // CRITICAL
+    Threshold inodeWarn = kDefaultInodeWarnLine;              // WARNING
+    Threshold inodeCrit = kDefaultInodeCritLine;              // CRITICAL
 };
 
-// Free space of the file system that holds the image folder.
+// Free space and free inodes of the file system that holds the image folder.
 struct FolderSpace {
     std::uint64_t capacityBytes = 0;
     std::uint64_t availableBytes = 0;  // what the server may still write
+    std::uint64_t inodes = 0;          // 0: the file system counts none
+    std::uint64_t availableInodes = 0;
 };
 
 // Whether the server may write its image folder, and whose rights and which folder that
@@ -89,7 +94,8 @@ inline constexpr std::uint64_t kMByte = 1024 * 1024;
 // One item of the verdict: its name in the JSON and Prometheus forms, its state and one
 // sentence for the plugin line (UTF-8).
 struct HealthItem {
-    std::string name;  // "process", "port", "echo", "imageFolder", "folderSize"
+    // "process", "port", "echo", "imageFolder", "inodes", "folderSize"
+    std::string name;
     Health health = Health::Ok;
     std::string text;
 };
@@ -101,8 +107,10 @@ struct HealthVerdict {
 
 HealthVerdict judgeHealth(const HealthFigures& figures, const HealthLimits& limits);
 
-// The free share of the image folder's disk, in percent (0 for a disk of no size).
+// The free share of the image folder's disk, in percent (0 for a disk of no size), and of
+// its inodes (only where it counts them).
 double percentFree(const FolderSpace& space);
+double percentInodesFree(const FolderSpace& space);
 // Whether the image folder's size is judged (FIFOMax above 0), and the limit it is held to.
 bool sizeJudged(const HealthFigures& figures);
 std::uint64_t fifoLimitBytes(const HealthFigures& figures);
@@ -111,6 +119,9 @@ std::uint64_t fifoLimitBytes(const HealthFigures& figures);
 // newline. The items that are not OK come first, worst first. Texts are UTF-8.
 std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
                        const HealthVerdict& verdict);
+
+// With -v, after the plugin line: "<item>: <STATE> - <text>" for each item, one a line.
+std::string itemLines(const HealthVerdict& verdict);
 
 // A usage error or a check that could not be made at all: "ZARVO UNKNOWN - <reason>".
 std::string unknownLine(const std::string& reason);
@@ -123,9 +134,28 @@ JsonObject healthJson(const HealthFigures& figures, const HealthLimits& limits,
 // decimals, no exponent, no trailing zeros.
 std::string decimal(double value, int places);
 
+// Which server the metrics are of, as labels on every series, so that the files of several
+// program folders on one host stay apart: the program folder, the AE title and the port of
+// Server.INI (UTF-8; empty where not known).
+struct MetricLabels {
+    std::string folder;
+    std::string aeTitle;
+    std::string port;
+};
+
+// When the check ran: its end as Unix time, and how long it took, in seconds.
+struct CheckTiming {
+    double endSeconds = 0;
+    double durationSeconds = 0;
+};
+
 // The figures in the text exposition format of the node exporter's textfile collector:
 // HELP and TYPE for every metric, no time stamps. A figure that is not known is left out
 // (its HELP and TYPE stay).
-std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict);
+std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict,
+                           const MetricLabels& labels, const CheckTiming& timing);
+// A check that could not be made: status 3 (UNKNOWN) and its time, nothing else, so that
+// no figure of an earlier check stays.
+std::string unknownPrometheusText(const MetricLabels& labels, const CheckTiming& timing);
 
 }  // namespace veltrona::ctl

@@ -1,6 +1,5 @@
 // The health check's verdict as the monitoring plugin line with its performance data.
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -12,10 +11,6 @@ namespace {
 
 using Status = dicom::EchoResult::Status;
 
-std::uint64_t percentOf(std::uint64_t total, double percent) {
-    return static_cast<std::uint64_t>(std::llround(static_cast<double>(total) * percent / 100));
-}
-
 // 'label'=value[UOM];warn;crit;min;max
 std::string perf(const std::string& label, const std::string& value, const std::string& rest) {
     return "'" + label + "'=" + value + rest;
@@ -26,7 +21,7 @@ std::string performanceData(const HealthFigures& figures, const HealthLimits& li
     const bool unseen = figures.servers.empty() && figures.uninspected > 0;
     items.push_back(
         perf("server_processes", unseen ? "U" : std::to_string(figures.servers.size()), ";;1:;0;"));
-    const std::string echoLimits = ";" + decimal(inSeconds(limits.echoWarn), 3) + ";" +
+    const std::string echoLimits = ";" + limits.echoWarn.text() + ";" +
                                    decimal(inSeconds(limits.timeout), 3) + ";0;" +
                                    decimal(inSeconds(limits.timeout), 3);
     if (figures.echo && figures.echo->status == Status::Answered) {
@@ -35,16 +30,25 @@ std::string performanceData(const HealthFigures& figures, const HealthLimits& li
     } else {
         items.push_back(perf("echo_time", "U", echoLimits));
     }
+    // The free amount's lines are the percentages' of the whole.
+    const auto freeData = [&](const std::string& label, std::uint64_t free, std::uint64_t total,
+                              double percent, const Threshold& warn, const Threshold& crit,
+                              const std::string& unit) {
+        const double scale = static_cast<double>(total) / 100;
+        items.push_back(perf(
+            label, std::to_string(free) + unit,
+            ";" + warn.text(scale, 0) + ";" + crit.text(scale, 0) + ";0;" + std::to_string(total)));
+        items.push_back(perf(label + "_percent", decimal(percent, 2) + "%",
+                             ";" + warn.text(1, 2) + ";" + crit.text(1, 2) + ";0;100"));
+    };
     if (figures.space) {
         const FolderSpace& space = *figures.space;
-        items.push_back(
-            perf("image_folder_free", std::to_string(space.availableBytes) + "B",
-                 ";" + std::to_string(percentOf(space.capacityBytes, limits.diskWarnPercent)) +
-                     ":;" + std::to_string(percentOf(space.capacityBytes, limits.diskCritPercent)) +
-                     ":;0;" + std::to_string(space.capacityBytes)));
-        items.push_back(perf("image_folder_free_percent", decimal(percentFree(space), 2) + "%",
-                             ";" + decimal(limits.diskWarnPercent, 2) + ":;" +
-                                 decimal(limits.diskCritPercent, 2) + ":;0;100"));
+        freeData("image_folder_free", space.availableBytes, space.capacityBytes, percentFree(space),
+                 limits.diskWarn, limits.diskCrit, "B");
+        if (space.inodes > 0) {
+            freeData("image_folder_free_inodes", space.availableInodes, space.inodes,
+                     percentInodesFree(space), limits.inodeWarn, limits.inodeCrit, "");
+        }
     }
     if (sizeJudged(figures)) {
         const bool known = figures.walk && figures.walk->complete;
@@ -78,6 +82,16 @@ std::string pluginLine(const HealthFigures& figures, const HealthLimits& limits,
     std::replace(text.begin(), text.end(), '|', '/');
     return "ZARVO " + std::string(healthName(verdict.health)) + " - " + text + " | " +
            performanceData(figures, limits) + "\n";
+}
+
+std::string itemLines(const HealthVerdict& verdict) {
+    std::string lines;
+    for (const HealthItem& item : verdict.items) {
+        lines += item.name + ": " + healthName(item.health) + " - " + item.text + "\n";
+    }
+    // After the first line, "|" would start performance data as well.
+    std::replace(lines.begin(), lines.end(), '|', '/');
+    return lines;
 }
 
 std::string unknownLine(const std::string& reason) {

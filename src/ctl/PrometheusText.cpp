@@ -14,14 +14,36 @@ namespace {
 using FolderState = HealthFigures::FolderState;
 using Status = dicom::EchoResult::Status;
 
-// One metric family of the exposition format: HELP, TYPE and its samples.
+// A label value in the exposition format: backslash, double quote and line feed escaped.
+std::string labelValue(const std::string& text) {
+    std::string value;
+    for (const char c : text) {
+        if (c == '\\' || c == '"') {
+            value += '\\';
+            value += c;
+        } else if (c == '\n') {
+            value += "\\n";
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+// The metric families of the exposition format: HELP, TYPE and their samples, each sample
+// with the labels of its server.
 class Metrics {
   public:
+    explicit Metrics(const MetricLabels& labels)
+        : labels_("folder=\"" + labelValue(labels.folder) + "\",ae_title=\"" +
+                  labelValue(labels.aeTitle) + "\",port=\"" + labelValue(labels.port) + "\"") {}
+
+    // Samples as their own labels ("item=\"echo\"", or none) and value.
     void gauge(const std::string& name, const std::string& help,
                const std::vector<std::pair<std::string, std::string>>& samples) {
         text_ += "# HELP " + name + " " + help + "\n# TYPE " + name + " gauge\n";
-        for (const auto& [labels, value] : samples) {
-            text_ += name + labels + " " + value + "\n";
+        for (const auto& [own, value] : samples) {
+            text_ += name + "{" + labels_ + (own.empty() ? "" : "," + own) + "} " + value + "\n";
         }
     }
     void gauge(const std::string& name, const std::string& help,
@@ -30,9 +52,19 @@ class Metrics {
               value ? std::vector<std::pair<std::string, std::string>>{{"", *value}}
                     : std::vector<std::pair<std::string, std::string>>{});
     }
+    void verdict(Health health, const CheckTiming& timing) {
+        gauge("zarvo_check_status",
+              "Verdict of the health check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.",
+              std::to_string(static_cast<int>(health)));
+        gauge("zarvo_check_timestamp_seconds", "When the health check ended, as Unix time.",
+              decimal(timing.endSeconds, 3));
+        gauge("zarvo_check_duration_seconds", "How long the health check took.",
+              decimal(timing.durationSeconds, 6));
+    }
     const std::string& str() const { return text_; }
 
   private:
+    std::string labels_;
     std::string text_;
 };
 
@@ -45,14 +77,19 @@ std::optional<std::string> flag(std::optional<bool> value) {
 
 }  // namespace
 
-std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict) {
-    Metrics metrics;
-    metrics.gauge("zarvo_check_status",
-                  "Verdict of the health check: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.",
-                  std::to_string(static_cast<int>(verdict.health)));
+std::string unknownPrometheusText(const MetricLabels& labels, const CheckTiming& timing) {
+    Metrics metrics(labels);
+    metrics.verdict(Health::Unknown, timing);
+    return metrics.str();
+}
+
+std::string prometheusText(const HealthFigures& figures, const HealthVerdict& verdict,
+                           const MetricLabels& labels, const CheckTiming& timing) {
+    Metrics metrics(labels);
+    metrics.verdict(verdict.health, timing);
     std::vector<std::pair<std::string, std::string>> items;
     for (const HealthItem& item : verdict.items) {
-        items.emplace_back("{item=\"" + item.name + "\"}",
+        items.emplace_back("item=\"" + item.name + "\"",
                            std::to_string(static_cast<int>(item.health)));
     }
     metrics.gauge("zarvo_check_item_status",
@@ -98,6 +135,13 @@ std::string prometheusText(const HealthFigures& figures, const HealthVerdict& ve
         "zarvo_image_folder_free_bytes",
         "Space the server may still use on the file system of the image folder.",
         bytes(figures.space ? std::optional(figures.space->availableBytes) : std::nullopt));
+    const bool counted = figures.space && figures.space->inodes > 0;
+    metrics.gauge("zarvo_image_folder_inodes",
+                  "Inodes of the file system that holds the image folder (where it counts them).",
+                  bytes(counted ? std::optional(figures.space->inodes) : std::nullopt));
+    metrics.gauge("zarvo_image_folder_free_inodes",
+                  "Inodes the server may still use on the file system of the image folder.",
+                  bytes(counted ? std::optional(figures.space->availableInodes) : std::nullopt));
     const bool walked = figures.walk && figures.walk->complete;
     metrics.gauge("zarvo_image_folder_size_bytes",
                   "Bytes the files in the image folder hold (measured while FIFOMax is above 0).",

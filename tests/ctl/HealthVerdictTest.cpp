@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "ctl/HealthVerdict.h"
 
@@ -17,7 +18,8 @@ using FolderState = HealthFigures::FolderState;
 
 constexpr std::uint64_t kGByte = 1024 * kMByte;
 
-// A server that runs, listens, answers in 0.5 ms, on a disk 50 % free; FIFOMax off.
+// A server that runs, listens, answers in 0.5 ms, on a disk 50 % free with half its inodes
+// free; FIFOMax off.
 HealthFigures serving() {
     HealthFigures figures;
     figures.servers = {{4242, "/opt/zarvo/ZarvoServer.exe"}};
@@ -30,7 +32,7 @@ HealthFigures serving() {
     figures.echo = dicom::EchoResult{Status::Answered, 0.5, ""};
     figures.imageFolder = "/srv/images/";
     figures.folderState = FolderState::Present;
-    figures.space = FolderSpace{100 * kGByte, 50 * kGByte};
+    figures.space = FolderSpace{100 * kGByte, 50 * kGByte, 1000, 500};
     return figures;
 }
 
@@ -52,9 +54,12 @@ TEST(HealthVerdict, AServingServerIsOkWithItsFiguresInThePerformanceData) {
     EXPECT_EQ(pluginLine(figures, limits, verdict),
               "ZARVO OK - ZarvoServer.exe runs (process 4242); listens on port 11112; C-ECHO to "
               "ARCHIVE answered in 0.5 ms; image folder /srv/images/: 50.0% free (50.0 GByte of "
-              "100.0 GByte) | 'server_processes'=1;;1:;0; 'echo_time'=0.0005s;1;5;0;5 "
+              "100.0 GByte); inodes of image folder /srv/images/: 50.0% free (500 of 1000) | "
+              "'server_processes'=1;;1:;0; 'echo_time'=0.0005s;1;5;0;5 "
               "'image_folder_free'=53687091200B;21474836480:;10737418240:;0;107374182400 "
-              "'image_folder_free_percent'=50%;20:;10:;0;100\n");
+              "'image_folder_free_percent'=50%;20:;10:;0;100 "
+              "'image_folder_free_inodes'=500;100:;50:;0;1000 "
+              "'image_folder_free_inodes_percent'=50%;10:;5:;0;100\n");
 }
 
 TEST(HealthVerdict, EachItemDecidesByItsOwnLimits) {
@@ -125,8 +130,35 @@ TEST(HealthVerdict, EachItemDecidesByItsOwnLimits) {
              f.echo.reset();
          },
          Health::Unknown, "Port \"x\" in Server.INI is no port number"},
-        {"folder missing", [](HealthFigures& f) { f.folderState = FolderState::Missing; },
-         Health::Critical, "image folder /srv/images/ is missing"},
+        {"folder missing, rights not known",
+         [](HealthFigures& f) { f.folderState = FolderState::Missing; }, Health::Critical,
+         "image folder /srv/images/ is missing"},
+        {"folder missing, the server may not make it",
+         [](HealthFigures& f) {
+             f.folderState = FolderState::Missing;
+             f.access = FolderWriteAccess{false, "/srv", "the server (process 4242, uid 108)",
+                                          "Permission denied"};
+         },
+         Health::Critical,
+         "is missing, and the server (process 4242, uid 108) may not make it in /srv: Permission "
+         "denied"},
+        {"folder not created yet",
+         [](HealthFigures& f) {
+             f.folderState = FolderState::Missing;
+             f.space.reset();
+             f.access = FolderWriteAccess{true, "/srv", "the server (process 4242, uid 108)", ""};
+         },
+         Health::Warning,
+         "ZARVO WARNING - image folder /srv/images/ not created yet; the server (process 4242, uid "
+         "108) may make it in /srv; free inodes of image folder /srv/images/ not known: it is not "
+         "there; ZarvoServer.exe runs"},
+        {"no inodes left", [](HealthFigures& f) { f.space->availableInodes = 0; }, Health::Critical,
+         "ZARVO CRITICAL - inodes of image folder /srv/images/: 0.0% free (0 of 1000), below 5%"},
+        {"few inodes left", [](HealthFigures& f) { f.space->availableInodes = 99; },
+         Health::Warning, "9.9% free (99 of 1000), below 10%"},
+        {"a file system that counts no inodes",
+         [](HealthFigures& f) { f.space->inodes = f.space->availableInodes = 0; }, Health::Ok,
+         "the file system of image folder /srv/images/ counts no inodes"},
         {"no folder named", [](HealthFigures& f) { f.folderState = FolderState::Unnamed; },
          Health::Critical, "Server.INI names no image folder (-od)"},
         {"disk at the warning line",
@@ -219,22 +251,56 @@ TEST(HealthVerdict, JsonCarriesTheStatusAndEachItemsFigures) {
               std::string::npos);
 }
 
-TEST(HealthVerdict, PrometheusTextDeclaresEveryMetricAndLeavesOutWhatIsNotKnown) {
+TEST(HealthVerdict, RangesDecideAndShowInThePerformanceData) {
+    HealthLimits limits;
+    limits.diskWarn = {40, 60, true};  // "@40:60"
+    limits.echoWarn = {0.001, 1, false};
+    const HealthFigures figures = serving();
+    const HealthVerdict verdict = judgeHealth(figures, limits);
+    EXPECT_EQ(verdict.health, Health::Warning);
+    const std::string line = pluginLine(figures, limits, verdict);
+    for (const char* part :
+         {"answered in 0.5 ms, outside 0.001:1 s", "(50.0 GByte of 100.0 GByte), inside @40:60%",
+          "'echo_time'=0.0005s;0.001:1;5;0;5",
+          "'image_folder_free'=53687091200B;@42949672960:64424509440;10737418240:;",
+          "'image_folder_free_percent'=50%;@40:60;10:;0;100"}) {
+        EXPECT_NE(line.find(part), std::string::npos) << part << "\n" << line;
+    }
+    EXPECT_EQ(itemLines(verdict).substr(0, 56),
+              "process: OK - ZarvoServer.exe runs (process 4242)\nport: ");
+}
+
+TEST(HealthVerdict, PrometheusTextDeclaresEveryMetricLabelsItsServerAndLeavesOutWhatIsNotKnown) {
     HealthFigures figures = serving();
     figures.fifoMaxMByte = 10;
     figures.walk = FolderWalk{1234, 3, true, false, ""};
-    const std::string text = prometheusText(figures, judgeHealth(figures, {}));
-    for (const char* sample :
-         {"\nzarvo_server_up 1\n", "\nzarvo_server_listening 1\n",
-          "\nzarvo_dicom_echo_seconds 0.0005\n", "\nzarvo_image_folder_free_bytes 53687091200\n",
-          "\nzarvo_image_folder_size_bytes 1234\n", "\nzarvo_fifo_max_bytes 10485760\n",
-          "\nzarvo_check_item_status{item=\"folderSize\"} 0\n"}) {
-        EXPECT_NE(text.find(sample), std::string::npos) << sample;
+    const MetricLabels labels{"/opt/a \"b\"\\c\n/", "ARCHIVE", "11112"};
+    const std::string server =
+        "{folder=\"/opt/a \\\"b\\\"\\\\c\\n/\",ae_title=\"ARCHIVE\",port=\"11112\"";
+    const std::string text =
+        prometheusText(figures, judgeHealth(figures, {}), labels, {1765000000.25, 0.0125});
+    const std::vector<std::pair<std::string, std::string>> samples = {
+        {"zarvo_check_timestamp_seconds", "} 1765000000.25"},
+        {"zarvo_check_duration_seconds", "} 0.0125"},
+        {"zarvo_server_up", "} 1"},
+        {"zarvo_server_listening", "} 1"},
+        {"zarvo_dicom_echo_seconds", "} 0.0005"},
+        {"zarvo_image_folder_free_bytes", "} 53687091200"},
+        {"zarvo_image_folder_inodes", "} 1000"},
+        {"zarvo_image_folder_free_inodes", "} 500"},
+        {"zarvo_image_folder_size_bytes", "} 1234"},
+        {"zarvo_fifo_max_bytes", "} 10485760"},
+        {"zarvo_check_item_status", ",item=\"inodes\"} 0"},
+    };
+    for (const auto& [name, rest] : samples) {
+        EXPECT_NE(text.find("\n" + name + server + rest + "\n"), std::string::npos) << name << "\n"
+                                                                                    << text;
     }
-    // Every sample follows the HELP and TYPE of its own name; no time stamps.
+    // Every sample follows the HELP and TYPE of its own name and carries the server's
+    // labels; no time stamps.
     std::set<std::string> declared;
     std::istringstream lines(text);
-    static const std::regex sampleLine("(zarvo_[a-z_]+)(\\{[a-z]+=\"[A-Za-z]+\"\\})? [0-9.]+");
+    static const std::regex sampleLine("(zarvo_[a-z_]+)\\{(.*)\\} [0-9.]+");
     for (std::string line; std::getline(lines, line);) {
         std::smatch match;
         if (line.rfind("# TYPE ", 0) == 0) {
@@ -243,15 +309,32 @@ TEST(HealthVerdict, PrometheusTextDeclaresEveryMetricAndLeavesOutWhatIsNotKnown)
         } else if (line.rfind("# HELP ", 0) != 0) {
             ASSERT_TRUE(std::regex_match(line, match, sampleLine)) << line;
             EXPECT_TRUE(declared.contains(match[1])) << line;
+            EXPECT_EQ(line.find(server), match[1].length()) << line;
         }
     }
 
-    const std::string down = prometheusText(stopped(), judgeHealth(stopped(), {}));
-    EXPECT_NE(down.find("\nzarvo_server_up 0\n"), std::string::npos);
-    EXPECT_NE(down.find("\nzarvo_dicom_echo_success 0\n"), std::string::npos);
-    EXPECT_EQ(down.find("\nzarvo_dicom_echo_seconds "), std::string::npos);
+    const std::string down = prometheusText(stopped(), judgeHealth(stopped(), {}), labels, {});
+    EXPECT_NE(down.find("\nzarvo_server_up" + server + "} 0\n"), std::string::npos);
+    EXPECT_NE(down.find("\nzarvo_dicom_echo_success" + server + "} 0\n"), std::string::npos);
+    EXPECT_EQ(down.find("\nzarvo_dicom_echo_seconds{"), std::string::npos);
     EXPECT_NE(down.find("# TYPE zarvo_dicom_echo_seconds gauge\n"), std::string::npos);
-    EXPECT_EQ(down.find("\nzarvo_image_folder_size_bytes "), std::string::npos);
+    EXPECT_EQ(down.find("\nzarvo_image_folder_size_bytes{"), std::string::npos);
+
+    // A check that could not be made: its verdict and time, nothing of an earlier one.
+    const std::string unknown = unknownPrometheusText({"/opt/a/", "", ""}, {1765000000, 0.5});
+    const std::string none = "{folder=\"/opt/a/\",ae_title=\"\",port=\"\"}";
+    EXPECT_EQ(unknown,
+              "# HELP zarvo_check_status Verdict of the health check: 0 OK, 1 WARNING, 2 "
+              "CRITICAL, 3 UNKNOWN.\n# TYPE zarvo_check_status gauge\nzarvo_check_status" +
+                  none +
+                  " 3\n# HELP zarvo_check_timestamp_seconds When the health check ended, "
+                  "as Unix time.\n# TYPE zarvo_check_timestamp_seconds gauge\n"
+                  "zarvo_check_timestamp_seconds" +
+                  none +
+                  " 1765000000\n# HELP zarvo_check_duration_seconds How long the health "
+                  "check took.\n# TYPE zarvo_check_duration_seconds gauge\n"
+                  "zarvo_check_duration_seconds" +
+                  none + " 0.5\n");
 }
 
 TEST(HealthVerdict, AnUnknownLineKeepsThePerformanceDataSeparatorOut) {
