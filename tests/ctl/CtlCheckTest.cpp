@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <regex>
 #include <set>
 
@@ -75,6 +76,20 @@ class CtlCheck : public ::testing::Test {
         }
         return status == 0 ? "" : "promtool: " + fileContent(capture / "out");
     }
+
+    // The value of the series `name` in a metrics file, "" when it has none; every series
+    // carries the labels of this program folder's server.
+    std::string sampleOf(const std::string& text, const std::string& name) const {
+        const std::string labels = "{folder=\"" + program.folder().string() +
+                                   "/\",ae_title=\"ARCHIVE\",port=\"" + port + "\"} ";
+        const std::size_t at = text.find("\n" + name + labels);
+        if (at == std::string::npos) {
+            EXPECT_EQ(text.find("\n" + name + "{"), std::string::npos) << name << "\n" << text;
+            return "";
+        }
+        const std::size_t value = at + 1 + name.size() + labels.size();
+        return text.substr(value, text.find('\n', value) - value);
+    }
 };
 
 TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
@@ -97,7 +112,7 @@ TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
               std::string::npos)
         << down.out;
     EXPECT_EQ(promtoolProblems(metrics), "");
-    EXPECT_NE(fileContent(metrics).find("\nzarvo_server_up 0\n"), std::string::npos);
+    EXPECT_EQ(sampleOf(fileContent(metrics), "zarvo_server_up"), "0");
 
     // The temporary folder lies on the machine's own disk, which may be nearly full: the
     // checks of a serving server set no free-space limits.
@@ -111,11 +126,12 @@ TEST_F(CtlCheck, TellsAStoppedServerFromAServingOneInEachForm) {
     EXPECT_EQ(up.err, "");
     EXPECT_EQ(promtoolProblems(metrics), "");
     const std::string text = fileContent(metrics);
-    for (const char* sample :
-         {"\nzarvo_server_up 1\n", "\nzarvo_server_listening 1\n", "\nzarvo_dicom_echo_seconds 0.",
-          "\nzarvo_image_folder_free_bytes ", "\nzarvo_fifo_max_bytes 0\n"}) {
-        EXPECT_NE(text.find(sample), std::string::npos) << sample << "\n" << text;
-    }
+    EXPECT_EQ(sampleOf(text, "zarvo_server_up"), "1");
+    EXPECT_EQ(sampleOf(text, "zarvo_server_listening"), "1");
+    EXPECT_EQ(sampleOf(text, "zarvo_dicom_echo_seconds").rfind("0.", 0), 0u) << text;
+    EXPECT_NE(sampleOf(text, "zarvo_image_folder_free_bytes"), "");
+    EXPECT_NE(sampleOf(text, "zarvo_image_folder_free_inodes"), "");
+    EXPECT_EQ(sampleOf(text, "zarvo_fifo_max_bytes"), "0");
     EXPECT_EQ(veltrona::testing::entries(metrics.parent_path()),
               std::set<std::string>{"zarvo.prom"});
 
@@ -224,6 +240,50 @@ TEST_F(CtlCheck, WarnsAndThenAlarmsAsTheImageDiskFillsUp) {
     EXPECT_EQ(program.run({"check"}).exitCode, 0);
 }
 
+// A file system that has space left but no inodes stores nothing: not OK.
+TEST_F(CtlCheck, AnImageDiskWithoutFreeInodesIsCritical) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    if (::mount("tmpfs", images.c_str(), "tmpfs", 0, "size=4m,nr_inodes=32") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{images};
+    writeSettings();
+    const fs::path metrics = program.root() / "zarvo.prom";
+    std::error_code full;
+    for (int i = 0; !full; ++i) {
+        fs::create_directory(images / std::to_string(i), full);
+    }
+    const CtlResult check = program.run({"check", "-v", "--prometheus", metrics.string()});
+    EXPECT_EQ(check.exitCode, 2) << check.out;
+    EXPECT_TRUE(std::regex_search(
+        check.out, std::regex("\ninodes: CRITICAL - inodes of image folder " + images.string() +
+                              "/: 0\\.0% free \\(0 of [0-9]+\\), below 5%\n")))
+        << check.out;
+    EXPECT_NE(check.out.find(" 'image_folder_free_inodes'=0;"), std::string::npos) << check.out;
+    EXPECT_EQ(sampleOf(fileContent(metrics), "zarvo_image_folder_free_inodes"), "0");
+    EXPECT_EQ(promtoolProblems(metrics), "");
+}
+
+// Right after a start the server has stored nothing, so its image folder is not there yet.
+TEST_F(CtlCheck, AnImageFolderTheServerMayStillMakeIsAWarning) {
+    writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port + "\r\n-od = " +
+                                          (images / "new" / "day").string() + "/\r\n");
+    serve("ARCHIVE", port);
+    const CtlResult check = program.run({"check", "--disk-warn", "0", "--disk-crit", "0"});
+    EXPECT_EQ(check.exitCode, 1) << check.out;
+    EXPECT_EQ(check.out.rfind("ZARVO WARNING - image folder " + (images / "new" / "day").string() +
+                                  "/ not created yet; the server (process ",
+                              0),
+              0u)
+        << check.out;
+    EXPECT_NE(check.out.find(") may make it in " + images.string() + ";"), std::string::npos);
+}
+
 // Checks from a timer may overlap, and the textfile folder may be closed to the user that
 // runs one: the metrics file is then always some check's whole file, and the last one
 // stays as it was when a new one cannot be written.
@@ -263,7 +323,8 @@ TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
     writeSettings();
     const std::vector<std::pair<Args, std::string>> rows = {
         {{"check", "--disk-warn", "lots"},
-         "ZARVO UNKNOWN - --disk-warn: \"lots\" is not a percentage (0 to 100)\n"},
+         "ZARVO UNKNOWN - --disk-warn: \"lots\" is not a percentage (0 to 100) nor a range of "
+         "them (10:, ~:10, 10:20, @10:20)\n"},
         {{"check", "now"}, "ZARVO UNKNOWN - unexpected argument \"now\"\n"},
         {{"check", "--port", "1"}, "ZARVO UNKNOWN - \"check\" takes no option \"--port\"\n"},
         {{"--folder", (program.root() / "none").string(), "check"},
@@ -277,6 +338,60 @@ TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
         EXPECT_EQ(result.exitCode, 3) << line;
         EXPECT_EQ(result.out.rfind(line, 0), 0u) << result.out;
         EXPECT_EQ(result.err, "") << line;
+    }
+}
+
+// A check that cannot be made leaves no earlier figure standing: the metrics file says
+// UNKNOWN with its time and nothing else, and --json still answers one object.
+TEST_F(CtlCheck, ACheckThatCannotBeMadeSaysUnknownInTheMetricsFileAndInJson) {
+    writeSettings();
+    const fs::path metrics = program.root() / "zarvo.prom";
+    const std::string file = metrics.string();
+    ASSERT_EQ(program.run({"check", "--prometheus", file}).exitCode, 2);
+    EXPECT_EQ(sampleOf(fileContent(metrics), "zarvo_server_up"), "0");
+    const std::string unknown =
+        "{folder=\"" + program.folder().string() + "/\",ae_title=\"\",port=\"\"} 3\n";
+
+    const fs::path settings = program.settingsFile();
+    const std::vector<std::pair<Args, std::function<void()>>> rows = {
+        {{"check", "--disk-warn", "lots", "--prometheus", file}, [] {}},
+        {{"check", "--prometheus=" + file, "now"}, [] {}},
+        {{"check", "--prometheus", file},
+         [&] {
+             fs::remove(settings);
+             fs::create_directory(settings);  // Server.INI cannot be read
+         }},
+    };
+    for (const auto& [args, prepare] : rows) {
+        prepare();
+        const CtlResult result = program.run(args);
+        EXPECT_EQ(result.exitCode, 3) << result.out;
+        EXPECT_EQ(result.out.rfind("ZARVO UNKNOWN - ", 0), 0u) << result.out;
+        const std::string text = fileContent(metrics);
+        EXPECT_NE(text.find("\nzarvo_check_status" + unknown), std::string::npos) << text;
+        EXPECT_TRUE(std::regex_search(
+            text, std::regex("\nzarvo_check_timestamp_seconds\\{.*\\} 1[0-9]{9}(\\.[0-9]+)?\n")))
+            << text;
+        EXPECT_TRUE(std::regex_search(
+            text, std::regex("\nzarvo_check_duration_seconds\\{.*\\} 0(\\.[0-9]+)?\n")))
+            << text;
+        EXPECT_EQ(text.find("zarvo_server_up"), std::string::npos) << text;
+        EXPECT_EQ(promtoolProblems(metrics), "");
+    }
+
+    fs::remove(settings);
+    writeSettings();
+    const std::string closed = (program.root() / "none" / "x.prom").string();
+    for (const Args& args :
+         {Args{"check", "--json", "--disk-warn", "lots"},
+          Args{"--json", "check", "--prometheus", closed}, Args{"check", "--json", "-t"}}) {
+        const CtlResult json = program.run(args);
+        EXPECT_EQ(json.exitCode, 3);
+        EXPECT_EQ(json.out.rfind("{\"status\":\"UNKNOWN\",\"exitCode\":3,\"message\":\"", 0), 0u)
+            << json.out;
+        EXPECT_TRUE(json.out.ends_with("\"}\n") && json.out.find('\n') == json.out.size() - 1)
+            << json.out;
+        EXPECT_EQ(json.err, "");
     }
 }
 
