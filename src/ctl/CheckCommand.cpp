@@ -169,7 +169,7 @@ int refuseCheck(std::ostream& out, const std::string& reason, const CheckAnswer&
     if (answer.json) {
         out << JsonObject()
                    .text("status", healthName(Health::Unknown))
-                   .append(errorJson(static_cast<int>(Health::Unknown), jsonText(problem)))
+                   .append(errorJson(static_cast<int>(Health::Unknown), problem))
                    .str()
             << "\n";
     } else {

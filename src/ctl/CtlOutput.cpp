@@ -116,7 +116,7 @@ JsonObject& JsonObject::append(const JsonObject& other) {
 }
 
 JsonObject errorJson(int exitCode, std::string_view message) {
-    return JsonObject().integer("exitCode", exitCode).text("message", message);
+    return JsonObject().integer("exitCode", exitCode).text("error", jsonText(message));
 }
 
 std::string jsonText(std::string_view systemBytes) {

@@ -53,8 +53,8 @@ class JsonObject {
     std::string members_;
 };
 
-// The one JSON object of an answer that is an error: {"exitCode":N,"message":"..."}, the
-// message in UTF-8. A command may add members of its own around it.
+// The answer of --json to an error: {"exitCode": N, "error": "<message>"}, `message` in the
+// system code page. Every command that fails with --json says so with these members.
 JsonObject errorJson(int exitCode, std::string_view message);
 
 // UTF-8 for JSON from text in the system code page (paths, command-line values); bytes

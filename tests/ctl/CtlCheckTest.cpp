@@ -387,7 +387,7 @@ TEST_F(CtlCheck, ACheckThatCannotBeMadeSaysUnknownInTheMetricsFileAndInJson) {
           Args{"--json", "check", "--prometheus", closed}, Args{"check", "--json", "-t"}}) {
         const CtlResult json = program.run(args);
         EXPECT_EQ(json.exitCode, 3);
-        EXPECT_EQ(json.out.rfind("{\"status\":\"UNKNOWN\",\"exitCode\":3,\"message\":\"", 0), 0u)
+        EXPECT_EQ(json.out.rfind("{\"status\":\"UNKNOWN\",\"exitCode\":3,\"error\":\"", 0), 0u)
             << json.out;
         EXPECT_TRUE(json.out.ends_with("\"}\n") && json.out.find('\n') == json.out.size() - 1)
             << json.out;
