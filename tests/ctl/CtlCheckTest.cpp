@@ -10,6 +10,7 @@
 #include <functional>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "CtlTestSupport.h"
 #include "process/ProcessPlatform.h"
@@ -339,6 +340,35 @@ TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
         EXPECT_EQ(result.out.rfind(line, 0), 0u) << result.out;
         EXPECT_EQ(result.err, "") << line;
     }
+}
+
+// Two servers on one host: the collector reads both files into one scrape, so no series of
+// one may be a series of the other; an odd folder name is escaped as the format wants.
+TEST_F(CtlCheck, TheMetricsOfTwoProgramFoldersStayApart) {
+    writeSettings();
+    const fs::path other = program.root() / "second \"site\" \\ B";
+    fs::create_directory(other);
+    writeFile(other / "Server.INI",
+              "-aet = ARCHIVE\r\nPort = " + port + "\r\n-od = " + images.string() + "/\r\n");
+    const fs::path first = program.root() / "a.prom";
+    const fs::path second = program.root() / "b.prom";
+    program.run({"check", "--prometheus", first.string()});
+    program.run({"--folder", other.string(), "check", "--prometheus", second.string()});
+    std::set<std::string> series;
+    for (const fs::path& file : {first, second}) {
+        EXPECT_EQ(promtoolProblems(file), "") << fileContent(file);
+        std::istringstream lines(fileContent(file));
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.starts_with("#")) {
+                EXPECT_TRUE(series.insert(line.substr(0, line.rfind(' '))).second) << line;
+            }
+        }
+    }
+    EXPECT_NE(fileContent(second).find(
+                  "{folder=\"" + program.root().string() +
+                  "/second \\\"site\\\" \\\\ B/\",ae_title=\"ARCHIVE\",port=\"" + port + "\"}"),
+              std::string::npos)
+        << fileContent(second);
 }
 
 // A check that cannot be made leaves no earlier figure standing: the metrics file says

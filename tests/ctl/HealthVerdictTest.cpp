@@ -241,7 +241,9 @@ TEST(HealthVerdict, JsonCarriesTheStatusAndEachItemsFigures) {
          {"{\"status\":\"WARNING\",\"exitCode\":1,\"process\":{\"status\":\"OK\"",
           "\"port\":{\"status\":\"OK\",\"text\":\"listens on port 11112\",\"configured\":\"11112\"",
           "\"echo\":{\"status\":\"OK\"", "\"result\":\"answered\",\"milliseconds\":0.500",
-          "\"freeBytes\":53687091200", "\"freePercent\":50.000",
+          "\"freeBytes\":53687091200", "\"freePercent\":50.000", "\"inodes\":{\"status\":\"OK\"",
+          "\"inodes\":1000,\"freeInodes\":500",
+          "\"warnPercent\":10.000,\"critPercent\":5.000,\"warnRange\":\"10:\"",
           "\"folderSize\":{\"status\":\"WARNING\"", "\"bytes\":20971520,\"files\":3"}) {
         EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
     }
