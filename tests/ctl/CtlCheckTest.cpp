@@ -340,6 +340,12 @@ TEST_F(CtlCheck, AnythingThatKeepsItFromCheckingIsUnknown) {
         EXPECT_EQ(result.out.rfind(line, 0), 0u) << result.out;
         EXPECT_EQ(result.err, "") << line;
     }
+    // Its own help is no check.
+    const CtlResult help = program.run({"check", "-h"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: VeltronaCtl [--folder DIR] [--json] check [-t|--timeout", 0),
+              0u)
+        << help.out;
 }
 
 // Two servers on one host: the collector reads both files into one scrape, so no series of
