@@ -223,9 +223,10 @@ HealthItem inodeItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string folder = "image folder " + figures.imageFolder;
     if (!figures.space) {
         const bool present = figures.folderState == FolderState::Present;
+        const std::string why = present ? figures.spaceError : "it is not there";
         return {"inodes", Health::Unknown,
                 "free inodes of " + (figures.imageFolder.empty() ? "the image folder" : folder) +
-                    " not known: " + (present ? figures.spaceError : "it is not there")};
+                    " not known" + (why.empty() ? "" : ": " + why)};
     }
     const FolderSpace& space = *figures.space;
     if (space.inodes == 0) {
