@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "HealthVerdict.h"
+#include "config/text/TextEncoding.h"
 #include "server/ServerProgram.h"
 
 namespace veltrona::ctl {
@@ -14,10 +15,11 @@ namespace {
 using FolderState = HealthFigures::FolderState;
 using Status = dicom::EchoResult::Status;
 
-// A label value in the exposition format: backslash, double quote and line feed escaped.
+// A label value in the exposition format: well-formed UTF-8 (each byte that is no part of it
+// becomes U+FFFD), backslash, double quote and line feed escaped.
 std::string labelValue(const std::string& text) {
     std::string value;
-    for (const char c : text) {
+    for (const char c : config::toUtf8(text, config::TextEncoding::Utf8)) {
         if (c == '\\' || c == '"') {
             value += '\\';
             value += c;

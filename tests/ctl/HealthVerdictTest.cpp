@@ -276,9 +276,9 @@ TEST(HealthVerdict, PrometheusTextDeclaresEveryMetricLabelsItsServerAndLeavesOut
     HealthFigures figures = serving();
     figures.fifoMaxMByte = 10;
     figures.walk = FolderWalk{1234, 3, true, false, ""};
-    const MetricLabels labels{"/opt/a \"b\"\\c\n/", "ARCHIVE", "11112"};
+    const MetricLabels labels{"/opt/a \"b\"\\c\n/", "ARCHIVE\xff", "11112"};
     const std::string server =
-        "{folder=\"/opt/a \\\"b\\\"\\\\c\\n/\",ae_title=\"ARCHIVE\",port=\"11112\"";
+        "{folder=\"/opt/a \\\"b\\\"\\\\c\\n/\",ae_title=\"ARCHIVE\xef\xbf\xbd\",port=\"11112\"";
     const std::string text =
         prometheusText(figures, judgeHealth(figures, {}), labels, {1765000000.25, 0.0125});
     const std::vector<std::pair<std::string, std::string>> samples = {
