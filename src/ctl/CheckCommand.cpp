@@ -167,11 +167,13 @@ int refuseCheck(std::ostream& out, const std::string& reason, const CheckAnswer&
         }
     }
     if (answer.json) {
-        out << JsonObject()
-                   .text("status", healthName(Health::Unknown))
-                   .append(errorJson(static_cast<int>(Health::Unknown), problem))
-                   .str()
-            << "\n";
+        JsonObject json = JsonObject()
+                              .text("status", healthName(Health::Unknown))
+                              .append(errorJson(static_cast<int>(Health::Unknown), problem));
+        if (!answer.folder.empty()) {
+            json.text("folder", answer.folder);  // as the check's own answer names it
+        }
+        out << json.str() << "\n";
     } else {
         out << unknownLine(problem);
     }

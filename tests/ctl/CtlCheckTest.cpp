@@ -425,7 +425,8 @@ TEST_F(CtlCheck, ACheckThatCannotBeMadeSaysUnknownInTheMetricsFileAndInJson) {
         EXPECT_EQ(json.exitCode, 3);
         EXPECT_EQ(json.out.rfind("{\"status\":\"UNKNOWN\",\"exitCode\":3,\"error\":\"", 0), 0u)
             << json.out;
-        EXPECT_TRUE(json.out.ends_with("\"}\n") && json.out.find('\n') == json.out.size() - 1)
+        EXPECT_TRUE(json.out.ends_with("\",\"folder\":\"" + program.folder().string() + "/\"}\n") &&
+                    json.out.find('\n') == json.out.size() - 1)
             << json.out;
         EXPECT_EQ(json.err, "");
     }
