@@ -1,5 +1,6 @@
 #include "CtlCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -250,6 +251,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
         if (chosen != nullptr) {
             error.command = chosen->kind;
         }
+        error.json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
         throw;
     }
 }
