@@ -235,6 +235,16 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
+    // The server's own output is run's answer, and the service commands tell an
+    // administrator at a prompt what they did: neither has a JSON object to give.
+    const bool noJson =
+        command.kind == CommandKind::Run || command.kind == CommandKind::ServiceInstall ||
+        command.kind == CommandKind::ServiceRemove || command.kind == CommandKind::ServiceHost;
+    if (command.json && noJson) {
+        throw UsageError("--json: \"" + words[0] +
+                         (words.size() > 1 ? " " + words[1] : std::string()) +
+                         "\" has no JSON answer");
+    }
     if (command.kind == CommandKind::Check && command.diskCrit > command.diskWarn) {
         throw UsageError("--disk-crit must not be above --disk-warn");
     }

@@ -219,6 +219,7 @@ TEST_F(CtlSettings, ErrorsWithJsonAreOneObject) {
         std::string error;  // as JSON
     } rows[] = {
         {{"status", "--json", "--wait", "1"}, 2, "\\\"status\\\" takes no option \\\"--wait\\\""},
+        {{"run", "--json"}, 2, "--json: \\\"run\\\" has no JSON answer"},
         {{"--json", "settings", "set", "Colour=red"},
          2,
          "unknown setting \\\"Colour\\\"; nothing was written"},
