@@ -171,19 +171,26 @@ int reportStart(const CtlContext& context, JsonObject& json, const StartOutcome&
 
 }  // namespace
 
+std::optional<std::string> portlessStart(const CtlContext& context, const ShownSettings& settings) {
+    if (portNumber(settings.shown.port)) {
+        return std::nullopt;
+    }
+    const std::string port = config::CodePage::system().fromUtf8(settings.shown.port);
+    if (!settings.document.path) {
+        return "There is no Server.INI in " + messagePath(context.programFolder.parent_path()) +
+               ", so the server would listen on no port; it was not started";
+    }
+    if (port.empty()) {
+        return std::string(
+            "Server.INI sets no Port, so the server would listen on no port; it was not started");
+    }
+    return "Port \"" + port + "\" in Server.INI is no port number; the server was not started";
+}
+
 std::optional<int> lockForStart(const CtlContext& context, const ShownSettings& settings,
                                 std::optional<StartLock>& lock) {
-    if (!portNumber(settings.shown.port)) {
-        const std::string port = config::CodePage::system().fromUtf8(settings.shown.port);
-        return refuseStart(
-            context,
-            !settings.document.path
-                ? "There is no Server.INI in " + messagePath(context.programFolder.parent_path()) +
-                      ", so the server would listen on no port; it was not started"
-            : port.empty() ? "Server.INI sets no Port, so the server would listen on no port; it "
-                             "was not started"
-                           : "Port \"" + port +
-                                 "\" in Server.INI is no port number; the server was not started");
+    if (const std::optional<std::string> refused = portlessStart(context, settings)) {
+        return refuseStart(context, *refused);
     }
     try {
         lock.emplace(context.programFolder);

@@ -26,8 +26,11 @@ int runStart(const CtlContext& context, bool verbose,
 // server may be started.
 std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSettings& settings);
 
-// Refuses (kFailure) when the Port setting is no port number: a server without one
-// listens nowhere. Then takes the start lock into `lock` and refuses as
+// Why the server is not started with these settings: their Port is no port number (or
+// there is none), and a server without one listens nowhere, forever. Nothing when it is.
+std::optional<std::string> portlessStart(const CtlContext& context, const ShownSettings& settings);
+
+// Refuses (kFailure) as portlessStart says. Then takes the start lock into `lock` and refuses as
 // refuseWhileServing does; also refuses (kFailure, the lock named) when the lock cannot be
 // taken. Nothing when the server may be
 // started, the lock then held until the caller lets it go.
