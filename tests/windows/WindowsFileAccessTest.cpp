@@ -208,5 +208,19 @@ TEST(WindowsFileLock, AnotherWriterWaitsAndGivesUpInTime) {
     const FileLock again(file, std::chrono::milliseconds(100));
 }
 
+// A folder in the lock file's place is named, not told as "Access is denied".
+TEST(WindowsFileLock, AFolderAtTheLockIsNamed) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    std::filesystem::create_directory(folder.path() / L".Server.INI.lock");
+    try {
+        const FileLock lock(file, std::chrono::milliseconds(100));
+        ADD_FAILURE() << "a folder was taken as the lock";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.reason(), "Its lock \"" + (folder.path() / L".Server.INI.lock").string() +
+                                      "\" is a folder, not a regular file");
+    }
+}
+
 }  // namespace
 }  // namespace veltrona::config
