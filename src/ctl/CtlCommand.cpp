@@ -291,7 +291,8 @@ std::string helpText() {
            server +
            ") of a program folder, as\n"
            "the window VeltronaAdmin does. The program folder is the folder of VeltronaCtl\n"
-           "itself, or DIR with --folder. --json answers with one JSON object.\n"
+           "itself, or DIR with --folder. --json answers with one JSON object, errors\n"
+           "included ({\"exitCode\":N,\"error\":...}); run and service have no JSON answer.\n"
            "\n"
            "Commands:\n"
            "  status                     whether the server runs (exit 0) or not (exit 3),\n"
@@ -299,10 +300,10 @@ std::string helpText() {
            "                             found but processes that may be it could not be\n"
            "                             inspected (another user's: ask as root)\n"
            "  start [--verbose] [--wait SECONDS]\n"
-           "                             start the server with the settings of Server.INI;\n"
-           "                             with --wait, wait until it listens on the Port of\n"
-           "                             Server.INI and fail if it does not in time (where\n"
-           "                             Port is no port number: until it keeps running)\n"
+           "                             start the server with the settings of Server.INI,\n"
+           "                             never without a Port that is a port number; with\n"
+           "                             --wait, wait until it listens on that port and fail\n"
+           "                             if it does not in time\n"
            "  stop [--wait SECONDS]      end the folder's " +
            server +
            "; exit 4 as status\n"
