@@ -105,9 +105,7 @@ void TServerAdminForm::openTranslation() {
         return;
     }
     if (file.status == config::FileReadResult::Status::Failed) {
-        const std::u8string shown = path.u8string();
-        throw config::FileError("Datei " + std::string(shown.begin(), shown.end()) +
-                                " kann nicht geöffnet werden. " + file.reason);
+        throw config::FileError(config::FileAction::Open, path, file.reason);
     }
     translationFile_ = ui::TranslationFile::parse(file.content);
     const config::CodePage codePage = config::CodePage::ofFile(file.content);
@@ -137,7 +135,8 @@ void TServerAdminForm::readSettingsFile() {
 
     // A file that is there but could not be read is said once; the close leaves it alone.
     if (!settingsFile_.unreadable.empty()) {
-        services_.dialogs.showInfo(ui::errorText(server::unreadableMessage(settingsFile_)));
+        services_.dialogs.showInfo(
+            ui::errorText(ui::fileErrorText(server::unreadableError(settingsFile_))));
     }
     // Each bad number is reported on its own; the settings around it are already in place.
     for (const config::InvalidInteger& invalid : settingsFile_.invalidIntegers) {

@@ -127,7 +127,7 @@ int runCheck(const CtlContext& context, const CheckOptions& options) {
     try {
         figures = probe(context, options.limits);
     } catch (const config::FileError& error) {
-        return refuseCheck(context.out, messageText(error.what()), answer);
+        return refuseCheck(context.out, fileErrorText(error), answer);
     } catch (const std::exception& error) {
         return refuseCheck(context.out, error.what(), answer);
     }

@@ -71,11 +71,29 @@ int run(const CtlCommand& command, const CtlContext& context,
     return kUsage;
 }
 
+// How a command that did not get to its answer ends: `message` on the error stream and,
+// with --json, the error object as the one answer on standard output (unless the command
+// had written its answer already).
+int fail(const CtlContext& context, const ShownTextBuffer& out, int exitCode,
+         const std::string& message, const std::string& more = {}) {
+    context.err << message << "\n" << more;
+    if (context.json && out.written() == 0) {
+        context.out << errorJson(exitCode, message).str() << "\n";
+    }
+    return exitCode;
+}
+
 }  // namespace
 
 int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& processes,
-           std::ostream& out, std::ostream& err) {
+           std::ostream& rawOut, std::ostream& rawErr) {
     const auto started = std::chrono::steady_clock::now();
+    // Every answer goes out with its control characters shown, never sent to the terminal.
+    ShownTextBuffer outBuffer(rawOut.rdbuf());
+    ShownTextBuffer errBuffer(rawErr.rdbuf());
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
+
     CtlCommand command;
     fs::path folder;
     try {
@@ -98,25 +116,25 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
             // A monitoring plugin's usage error.
             return refuseCheck(out, error.what(), checkAnswerNamed(arguments, started));
         }
-        err << error.what() << "\n" << usageText();
-        return kUsage;
+        command.json = command.json || error.json;
+        return fail({folder, command.json, processes, out, err}, outBuffer, kUsage, error.what(),
+                    usageText());
     } catch (const std::exception& error) {
         if (command.kind == CommandKind::Check) {
             return refuseCheck(out, error.what(), checkAnswerNamed(arguments, started));
         }
-        err << error.what() << "\n";
-        return kFailure;
+        return fail({folder, command.json, processes, out, err}, outBuffer, kFailure, error.what());
     }
 
     const CtlContext context{folder, command.json, processes, out, err};
     try {
         return run(command, context, started);
+    } catch (const CtlError& error) {
+        return fail(context, outBuffer, error.exitCode(), error.what());
     } catch (const config::FileError& error) {
-        err << messageText(error.what()) << ".\n";  // as the window's box shows it
-        return kFailure;
+        return fail(context, outBuffer, kFailure, fileErrorText(error));
     } catch (const std::exception& error) {
-        err << error.what() << "\n";
-        return kFailure;
+        return fail(context, outBuffer, kFailure, error.what());
     }
 }
 

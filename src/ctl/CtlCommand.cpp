@@ -1,5 +1,6 @@
 #include "CtlCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -229,6 +230,16 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
     }
+    // The server's own output is run's answer, and the service commands tell an
+    // administrator at a prompt what they did: neither has a JSON object to give.
+    const bool noJson =
+        command.kind == CommandKind::Run || command.kind == CommandKind::ServiceInstall ||
+        command.kind == CommandKind::ServiceRemove || command.kind == CommandKind::ServiceHost;
+    if (command.json && noJson) {
+        throw UsageError("--json: \"" + words[0] +
+                         (words.size() > 1 ? " " + words[1] : std::string()) +
+                         "\" has no JSON answer");
+    }
     if (command.kind == CommandKind::Check) {
         checkThresholdsAgree(command);
     }
@@ -245,6 +256,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
         if (chosen != nullptr) {
             error.command = chosen->kind;
         }
+        error.json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
         throw;
     }
 }
@@ -275,7 +287,8 @@ std::string helpText() {
            server +
            ") of a program folder, as\n"
            "the window VeltronaAdmin does. The program folder is the folder of VeltronaCtl\n"
-           "itself, or DIR with --folder. --json answers with one JSON object.\n"
+           "itself, or DIR with --folder. --json answers with one JSON object, errors\n"
+           "included ({\"exitCode\":N,\"error\":...}); run and service have no JSON answer.\n"
            "\n"
            "Commands:\n"
            "  status                     whether the server runs (exit 0) or not (exit 3),\n"
@@ -283,10 +296,10 @@ std::string helpText() {
            "                             found but processes that may be it could not be\n"
            "                             inspected (another user's: ask as root)\n"
            "  start [--verbose] [--wait SECONDS]\n"
-           "                             start the server with the settings of Server.INI;\n"
-           "                             with --wait, wait until it listens on the Port of\n"
-           "                             Server.INI and fail if it does not in time (where\n"
-           "                             Port is no port number: until it keeps running)\n"
+           "                             start the server with the settings of Server.INI,\n"
+           "                             never without a Port that is a port number; with\n"
+           "                             --wait, wait until it listens on that port and fail\n"
+           "                             if it does not in time\n"
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "                             end the folder's " +
            server +

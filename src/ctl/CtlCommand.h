@@ -18,6 +18,8 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
     // The command the line names, when the parser got as far as that.
     std::optional<CommandKind> command;
+    // Whether the line asks for --json, wherever it stands.
+    bool json = false;
 };
 
 enum class CommandKind : int {

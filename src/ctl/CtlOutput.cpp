@@ -119,6 +119,71 @@ JsonObject errorJson(int exitCode, std::string_view message) {
     return JsonObject().integer("exitCode", exitCode).text("error", jsonText(message));
 }
 
+std::string fileErrorText(const config::FileError& error) {
+    std::string what;
+    switch (error.action()) {
+        case config::FileAction::Open:
+            what = "cannot be opened";
+            break;
+        case config::FileAction::Read:
+            what = "cannot be read and is left unchanged";
+            break;
+        case config::FileAction::Write:
+            what = "cannot be written";
+            break;
+    }
+    return "File \"" + messagePath(error.path()) + "\" " + what + ". " +
+           messageText(error.reason()) + ".";
+}
+
+std::string withoutControls(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            shown += escape;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+ShownTextBuffer::int_type ShownTextBuffer::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) {
+        return traits_type::not_eof(c);
+    }
+    const char ch = traits_type::to_char_type(c);
+    return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+}
+
+std::streamsize ShownTextBuffer::xsputn(const char* text, std::streamsize count) {
+    std::streamsize done = 0;
+    while (done < count) {
+        // Up to the next line end, which passes as it is.
+        const char* begin = text + done;
+        const char* end = begin;
+        while (end < text + count && *end != '\n') {
+            ++end;
+        }
+        std::string shown = withoutControls(std::string_view(begin, end));
+        if (end < text + count) {
+            shown += '\n';
+            ++end;
+        }
+        const auto size = static_cast<std::streamsize>(shown.size());
+        if (target_->sputn(shown.data(), size) != size) {
+            return done;
+        }
+        written_ += shown.size();
+        done = end - text;
+    }
+    return done;
+}
+
 std::string jsonText(std::string_view systemBytes) {
     return config::CodePage::system().toUtf8(systemBytes);
 }
@@ -163,7 +228,7 @@ JsonObject processJson(const process::ProcessEntry& entry) {
 
 std::string shownExecutable(const process::ProcessEntry& entry) {
     const std::optional<WidePath> wide = wideExecutable(entry);
-    return wide ? wide->shown : entry.executable;
+    return withoutControls(wide ? wide->shown : entry.executable);  // a line end too
 }
 
 std::string describe(const process::ProcessEntry& entry) {

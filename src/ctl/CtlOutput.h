@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "config/file/FileAccess.h"
 #include "process/ProcessPlatform.h"
 
 namespace veltrona::ctl {
@@ -21,6 +24,19 @@ enum ExitCode {
     // status, stop: some processes could not be inspected, so the answer is not known
     // (the init-script convention for insufficient privilege)
     kNoPrivilege = 4,
+};
+
+// A command that refuses or fails: the message (system code page, one line, no closing
+// period) and the exit status. The one guard in runCtl shows it on the error stream and,
+// with --json, as the one object on standard output.
+class CtlError : public std::runtime_error {
+  public:
+    CtlError(int exitCode, const std::string& message)
+        : std::runtime_error(message), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+  private:
+    int exitCode_;
 };
 
 // What every command works with: where the server lives, how to answer, and the
@@ -56,6 +72,32 @@ class JsonObject {
 // The answer of --json to an error: {"exitCode": N, "error": "<message>"}, `message` in the
 // system code page. Every command that fails with --json says so with these members.
 JsonObject errorJson(int exitCode, std::string_view message);
+
+// A file error in VeltronaCtl's English, in the system code page, with its closing period:
+// `File "<path>" cannot be written. <reason>.`, `... cannot be read and is left unchanged.
+// <reason>.`, `... cannot be opened. <reason>.`
+std::string fileErrorText(const config::FileError& error);
+
+// Text for a terminal: control characters, which could move the cursor, overwrite what was
+// shown or end the line, are shown as \xNN. Every human-readable answer goes through it.
+std::string withoutControls(std::string_view text);
+
+// A stream buffer that passes what is written on to `target` with every control character
+// but the line end shown as withoutControls shows it, and counts what it passed on.
+class ShownTextBuffer : public std::streambuf {
+  public:
+    explicit ShownTextBuffer(std::streambuf* target) : target_(target) {}
+    std::size_t written() const { return written_; }
+
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+    int sync() override { return target_->pubsync(); }
+
+  private:
+    std::streambuf* target_;
+    std::size_t written_ = 0;
+};
 
 // UTF-8 for JSON from text in the system code page (paths, command-line values); bytes
 // that are no text there are replaced, so the JSON stays valid.

@@ -61,9 +61,8 @@ int runEcho(const CtlContext& context, const EchoTarget& target) {
     } else if (const auto configured = portNumber(settings.shown.port)) {
         port = *configured;
     } else {
-        context.err << "Port \"" << system.fromUtf8(settings.shown.port)
-                    << "\" in Server.INI is no port number; give one with --port\n";
-        return kFailure;
+        throw CtlError(kFailure, "Port \"" + system.fromUtf8(settings.shown.port) +
+                                     "\" in Server.INI is no port number; give one with --port");
     }
 
     const dicom::EchoResult result =
@@ -86,7 +85,11 @@ int runEcho(const CtlContext& context, const EchoTarget& target) {
         } else {
             json.null("milliseconds");
         }
-        context.out << json.text("detail", result.detail).str() << "\n";
+        json.text("detail", result.detail);
+        if (!answered) {
+            json.append(errorJson(kFailure, message));
+        }
+        context.out << json.str() << "\n";
     }
     if (!answered) {
         context.err << message << "\n";

@@ -1,7 +1,6 @@
 #include "SettingsCommand.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "ProcessSnapshot.h"
 #include "ShownSettings.h"
@@ -225,23 +224,6 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
     }
 }
 
-// A value for a terminal: control characters, which could move the cursor or end the
-// line, are shown as \xNN.
-std::string withoutControls(std::string_view text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            shown += escape;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 // A line the window reports as no integer keeps its spin edit at 0, so a write would
 // turn it into 0: that happens only when the command sets the value itself.
 void refuseToZeroInvalidIntegers(const ShownSettings& settings,
@@ -280,8 +262,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
         }
         refuseToZeroInvalidIntegers(settings, set);
     } catch (const SettingRefused& refused) {
-        context.err << refused.what() << "; nothing was written\n";
-        return kUsage;
+        throw CtlError(kUsage, std::string(refused.what()) + "; nothing was written");
     }
 
     const std::filesystem::path path =
@@ -335,14 +316,9 @@ int runSettings(const CtlContext& context) {
 }
 
 int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
-    try {
-        // From the reading of the file to the write, no other writer comes between.
-        const config::FileLock lock = server::lockSettingsFile(context.programFolder);
-        return setUnderLock(context, assignments, lock);
-    } catch (const config::FileError& error) {
-        context.err << messageText(error.what()) << ".\n";  // as the window's box shows it
-        return kFailure;
-    }
+    // From the reading of the file to the write, no other writer comes between.
+    const config::FileLock lock = server::lockSettingsFile(context.programFolder);
+    return setUnderLock(context, assignments, lock);
 }
 
 }  // namespace veltrona::ctl

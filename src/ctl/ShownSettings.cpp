@@ -9,7 +9,7 @@ ShownSettings readShownSettings(const CtlContext& context) {
     result.document = server::readSettingsDocument(context.programFolder);
     if (!result.document.unreadable.empty()) {
         // Empty settings in the place of the file's would be a wrong answer to any command.
-        throw config::FileError(server::unreadableMessage(result.document));
+        throw server::unreadableError(result.document);
     }
     result.shown = result.document.settings;
     server::defaultDatabase(result.shown);

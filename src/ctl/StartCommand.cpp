@@ -19,7 +19,6 @@ using process::ProcessEntry;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kPollInterval{50};
-constexpr std::chrono::milliseconds kSettleTime{500};
 
 // "process 12" or "processes 12, 13".
 std::string processIds(const std::vector<ProcessEntry>& servers) {
@@ -39,11 +38,7 @@ std::string startFailure(const std::exception& error) {
 int refuseStart(const CtlContext& context, const std::string& message, const JsonObject& details) {
     context.err << message << "\n";
     if (context.json) {
-        context.out << JsonObject()
-                           .boolean("started", false)
-                           .text("error", jsonText(message))
-                           .append(details)
-                           .str()
+        context.out << errorJson(kFailure, message).boolean("started", false).append(details).str()
                     << "\n";
     }
     return kFailure;
@@ -93,25 +88,12 @@ void launchServer(const CtlContext& context, const ShownSettings& settings,
     }
 }
 
-// Up, ended at once, or neither in time. Up means listening on the configured port:
-// a server that runs but cannot open its port (taken meanwhile, or a privileged port
-// for an ordinary user) serves nothing. Where the Port setting is no port number there
-// is nothing to check, and up means what it meant before the port was looked at: seen
-// running and not ended within the settle time, since a server that rejects its
-// command line is seen for a moment before it ends.
+// Up, ended at once, or neither in time. Up means listening on the configured port
+// (lockForStart refused a start without one): a server that runs but cannot open its port
+// (taken meanwhile, or a privileged port for an ordinary user) serves nothing.
 StartOutcome waitUntilUp(const CtlContext& context, const ShownSettings& settings,
                          LaunchWatch& watch, std::chrono::milliseconds wait) {
-    const std::optional<std::uint16_t> portToCheck = portNumber(settings.shown.port);
-    if (!portToCheck) {
-        context.err << "Port \"" << config::CodePage::system().fromUtf8(settings.shown.port)
-                    << "\" in Server.INI is no port number; only whether the server keeps "
-                       "running is checked\n";
-    }
     const auto deadline = Clock::now() + wait;
-    // Whether a server was seen on every look since seenSince (an optional time here makes
-    // GCC 12 warn at -O3 that it may be read uninitialised).
-    bool seen = false;
-    Clock::time_point seenSince;
     StartOutcome outcome;
     std::vector<ProcessEntry>& servers = outcome.servers;
     std::optional<PortCheck>& listened = outcome.listened;
@@ -127,19 +109,11 @@ StartOutcome waitUntilUp(const CtlContext& context, const ShownSettings& setting
             break;  // it ended, and no process of its own took its place
         }
         const auto time = Clock::now();
-        if (servers.empty()) {
-            seen = false;
-        } else if (!seen) {
-            seen = true;
-            seenSince = time;
-        }
-        if (portToCheck && !servers.empty()) {
+        if (!servers.empty()) {
             listened = checkPort(settings.shown.port, now, servers);
             // Nothing listened before the start: a listener the system does not name (Wine
             // names none) that came up beside the new server is that server.
             up = listened->serverListens || (listened->unnamedHolder && listened->holders.empty());
-        } else {
-            up = seen && time - seenSince >= kSettleTime;
         }
         if (up || time >= deadline) {
             break;
@@ -187,7 +161,7 @@ int reportStart(const CtlContext& context, JsonObject& json, const StartOutcome&
     }
     if (!message.empty()) {
         context.err << message << "\n";
-        json.text("error", jsonText(message));
+        json.append(errorJson(kFailure, message));
     }
     if (context.json) {
         context.out << json.str() << "\n";
@@ -197,8 +171,27 @@ int reportStart(const CtlContext& context, JsonObject& json, const StartOutcome&
 
 }  // namespace
 
+std::optional<std::string> portlessStart(const CtlContext& context, const ShownSettings& settings) {
+    if (portNumber(settings.shown.port)) {
+        return std::nullopt;
+    }
+    const std::string port = config::CodePage::system().fromUtf8(settings.shown.port);
+    if (!settings.document.path) {
+        return "There is no Server.INI in " + messagePath(context.programFolder.parent_path()) +
+               ", so the server would listen on no port; it was not started";
+    }
+    if (port.empty()) {
+        return std::string(
+            "Server.INI sets no Port, so the server would listen on no port; it was not started");
+    }
+    return "Port \"" + port + "\" in Server.INI is no port number; the server was not started";
+}
+
 std::optional<int> lockForStart(const CtlContext& context, const ShownSettings& settings,
                                 std::optional<StartLock>& lock) {
+    if (const std::optional<std::string> refused = portlessStart(context, settings)) {
+        return refuseStart(context, *refused);
+    }
     try {
         lock.emplace(context.programFolder);
     } catch (const StartLockError& error) {

@@ -26,14 +26,20 @@ int runStart(const CtlContext& context, bool verbose,
 // server may be started.
 std::optional<int> refuseWhileServing(const CtlContext& context, const ShownSettings& settings);
 
-// Takes the start lock into `lock`, then refuses as refuseWhileServing does; also refuses
-// (kFailure, the lock named) when the lock cannot be taken. Nothing when the server may be
+// Why the server is not started with these settings: their Port is no port number (or
+// there is none), and a server without one listens nowhere, forever. Nothing when it is.
+std::optional<std::string> portlessStart(const CtlContext& context, const ShownSettings& settings);
+
+// Refuses (kFailure) as portlessStart says. Then takes the start lock into `lock` and refuses as
+// refuseWhileServing does; also refuses (kFailure, the lock named) when the lock cannot be
+// taken. Nothing when the server may be
 // started, the lock then held until the caller lets it go.
 std::optional<int> lockForStart(const CtlContext& context, const ShownSettings& settings,
                                 std::optional<StartLock>& lock);
 
 // Says why nothing was started: the message on the error stream, and with --json an object
-// ({"started":false,"error":...} and `details`) on the output stream. Returns kFailure.
+// ({"exitCode":1,"error":...,"started":false} and `details`) on the output stream. Returns
+// kFailure.
 int refuseStart(const CtlContext& context, const std::string& message,
                 const JsonObject& details = {});
 

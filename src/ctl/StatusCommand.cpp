@@ -1,6 +1,7 @@
 #include "StatusCommand.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "PortCheck.h"
 #include "ShownSettings.h"
@@ -34,25 +35,40 @@ std::string portLine(const PortCheck& check, bool running) {
 
 }  // namespace
 
+// Whether the server runs is told from the processes alone; a settings file that cannot
+// be read (another user's folder, say) leaves only its port unknown. The answer then keeps
+// the exit status of what was seen: 0 runs, 3 not, 4 not known.
 int runStatus(const CtlContext& context) {
-    const ShownSettings settings = readShownSettings(context);
+    std::optional<ShownSettings> settings;
+    std::string unreadable;
+    try {
+        settings = readShownSettings(context);
+    } catch (const config::FileError& error) {
+        unreadable = fileErrorText(error);
+    }
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     const bool running = snapshot.serverRunning();
     const bool unseen = snapshot.serverMayRunUnseen();
     const std::vector<ProcessEntry>& servers = snapshot.servers();
-    const PortCheck port = checkPort(settings.shown.port, snapshot, servers);
+    std::optional<PortCheck> port;
+    if (settings) {
+        port = checkPort(settings->shown.port, snapshot, servers);
+    }
 
     if (context.json) {
-        context.out << JsonObject()
-                           .text("folder", jsonPath(context.programFolder))
-                           .boolean("running", running)
-                           .array("processes", processesJson(servers))
-                           .array("elsewhere", elsewhereJson(snapshot.elsewhere()))
-                           .object("port", portJson(port))
-                           .integer("uninspected",
-                                    static_cast<std::int64_t>(snapshot.uninspected()))
-                           .str()
-                    << "\n";
+        JsonObject json = JsonObject()
+                              .text("folder", jsonPath(context.programFolder))
+                              .boolean("running", running)
+                              .array("processes", processesJson(servers))
+                              .array("elsewhere", elsewhereJson(snapshot.elsewhere()));
+        if (port) {
+            json.object("port", portJson(*port));
+        } else {
+            json.null("port").text("settingsError", jsonText(unreadable));
+        }
+        context.out
+            << json.integer("uninspected", static_cast<std::int64_t>(snapshot.uninspected())).str()
+            << "\n";
     } else {
         if (unseen) {
             context.out << unseenServerText(snapshot.uninspected()) << "\n";
@@ -67,7 +83,12 @@ int runStatus(const CtlContext& context) {
             context.out << server::kServerExecutableName
                         << " runs elsewhere: " << elsewhereText(other) << "\n";
         }
-        context.out << portLine(port, running) << "\n";
+        if (port) {
+            context.out << portLine(*port, running) << "\n";
+        }
+    }
+    if (!port) {
+        context.err << unreadable << " The port was not checked.\n";
     }
     if (unseen) {
         return kNoPrivilege;

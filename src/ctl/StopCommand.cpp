@@ -149,14 +149,17 @@ int runStop(const CtlContext& context, std::optional<std::chrono::milliseconds> 
                     << "\n";
     }
     if (context.json) {
-        context.out << JsonObject()
-                           .array("ended", endedJson)
-                           .array("refused", processesJson(refused))
-                           .array("running", processesJson(left))
-                           .array("elsewhere", elsewhereJson(before.elsewhere()))
-                           .integer("uninspected", static_cast<std::int64_t>(uninspected))
-                           .str()
-                    << "\n";
+        JsonObject json = JsonObject()
+                              .array("ended", endedJson)
+                              .array("refused", processesJson(refused))
+                              .array("running", processesJson(left))
+                              .array("elsewhere", elsewhereJson(before.elsewhere()))
+                              .integer("uninspected", static_cast<std::int64_t>(uninspected));
+        if (!left.empty()) {
+            json.append(errorJson(kFailure, std::string(server::kServerExecutableName) +
+                                                " is still running: " + describe(left)));
+        }
+        context.out << json.str() << "\n";
     } else if (left.empty()) {
         context.out << server::kServerExecutableName << " is no longer running\n";
     }

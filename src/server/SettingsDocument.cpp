@@ -88,10 +88,9 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     return document;
 }
 
-std::string unreadableMessage(const SettingsDocument& document) {
-    const std::u8string path = document.path.value_or(fs::path()).u8string();
-    return "Datei \"" + std::string(path.begin(), path.end()) +
-           "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. " + document.unreadable;
+config::FileError unreadableError(const SettingsDocument& document) {
+    return config::FileError(config::FileAction::Read, document.path.value_or(fs::path()),
+                             document.unreadable);
 }
 
 fs::path settingsWritePath(const SettingsDocument& document, const fs::path& programFolder) {
@@ -112,7 +111,7 @@ config::FileLock lockSettingsFile(const fs::path& programFolder) {
 void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
                            const fs::path& programFolder, const config::FileLock& /*heldLock*/) {
     if (!document.unreadable.empty()) {
-        throw config::FileError(unreadableMessage(document));
+        throw unreadableError(document);
     }
     const config::CodePage& codePage = document.codePage;
     const auto toFile = [&codePage](const std::string& utf8) {
@@ -128,7 +127,7 @@ void writeChangedSettings(const SettingsDocument& document, const config::Server
                           const config::ServerSettings& after, const fs::path& programFolder,
                           const config::FileLock& heldLock) {
     if (!document.unreadable.empty()) {
-        throw config::FileError(unreadableMessage(document));
+        throw unreadableError(document);
     }
     const SettingsDocument now = readSettingsDocument(programFolder);
     const bool changed = now.path && (now.path != document.path ||

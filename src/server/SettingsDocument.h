@@ -38,9 +38,8 @@ struct SettingsDocument {
 // `path` is set whenever a file is there, so the next write goes to it.
 SettingsDocument readSettingsDocument(const std::filesystem::path& programFolder);
 
-// `Datei "<path>" kann nicht gelesen werden und bleibt unverändert. <reason>` for a
-// document whose file could not be read (without a closing period, as config::FileError).
-std::string unreadableMessage(const SettingsDocument& document);
+// The error (Read) for a document whose file could not be read: the file stays as it is.
+config::FileError unreadableError(const SettingsDocument& document);
 
 // Where the settings are written: the file that was read, else "Server.ini".
 std::filesystem::path settingsWritePath(const SettingsDocument& document,
@@ -55,8 +54,8 @@ config::FileLock lockSettingsFile(const std::filesystem::path& programFolder);
 // Writes `settings` (texts in UTF-8, as the document holds them; the password as the
 // file's bytes) to the settings file in the document's code page, under the
 // writers' lock. A document whose file could not be read is never written: that would
-// replace the settings in it with an empty window's. Throws config::FileError
-// `Datei "<path>" kann nicht erstellt werden. <reason>`.
+// replace the settings in it with an empty window's. Throws config::FileError (Read for
+// such a document, Write when the write fails).
 void writeSettingsDocument(const SettingsDocument& document, const config::ServerSettings& settings,
                            const std::filesystem::path& programFolder,
                            const config::FileLock& heldLock);

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/FileErrorText.h"
+
 namespace veltrona::ui {
 
 // Every modal dialog the window shows goes through here, so tests can answer them
@@ -40,6 +42,8 @@ bool showingErrors(UserDialogs& dialogs, Action&& action) {
     try {
         action();
         return true;
+    } catch (const config::FileError& error) {
+        dialogs.showError(errorText(fileErrorText(error)));
     } catch (const std::exception& error) {
         dialogs.showError(errorText(error.what()));
     }

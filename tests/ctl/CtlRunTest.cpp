@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "CtlTestSupport.h"
 #include "ServerArguments.h"
@@ -128,8 +129,35 @@ TEST_F(CtlRun, FailsWithTheUsualMessageWithoutServerOrReadableSettings) {
     fs::create_directory(program.settingsFile());  // there, but no file to read
     const CtlResult unreadable = program.run({"run"});
     EXPECT_EQ(unreadable.exitCode, 1);
-    EXPECT_NE(unreadable.err.find("kann nicht gelesen werden"), std::string::npos)
-        << unreadable.err;
+    EXPECT_EQ(unreadable.err, "File \"" + program.settingsFile().string() +
+                                  "\" cannot be read and is left unchanged. Is a directory.\n");
+    EXPECT_FALSE(fs::exists(argsFile));
+}
+
+// A server without a port would listen nowhere, forever: neither run nor start starts one.
+TEST_F(CtlRun, RunAndStartRefuseSettingsWithoutAPortNumber) {
+    const std::string notStarted = ", so the server would listen on no port; it was not started\n";
+    const struct {
+        std::optional<std::string> settings;
+        std::string message;
+    } rows[] = {
+        {std::nullopt, "There is no Server.INI in " + program.folder().string() + notStarted},
+        {"", "Server.INI sets no Port" + notStarted},
+        {"-aet = A\r\nPort = 11112x\r\n",
+         "Port \"11112x\" in Server.INI is no port number; the server was not started\n"},
+    };
+    for (const auto& row : rows) {
+        fs::remove_all(program.settingsFile());
+        if (row.settings) {
+            writeFile(program.settingsFile(), *row.settings);
+        }
+        for (const Args& command : {Args{"run"}, Args{"start"}, Args{"start", "--wait", "3"}}) {
+            SCOPED_TRACE(command.back() + ": " + row.message);
+            const CtlResult result = program.run(command);
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_EQ(result.err, row.message);
+        }
+    }
     EXPECT_FALSE(fs::exists(argsFile));
 }
 

@@ -121,12 +121,12 @@ TEST_F(CtlServer, SaysWhenARunningServerDoesNotListenOnItsPort) {
 }
 
 TEST_F(CtlServer, StartWithWaitTellsHowAServerThatEndsAtOnceEnded) {
-    writeSettings("-aet = A\r\nPort = none\r\n");  // the stand-in refuses such a port
+    writeSettings("-aet = A\r\nPort = " + std::to_string(freePort()) + "\r\n");
+    // The stand-in ends at once when it cannot record its arguments.
+    ::setenv("ZARVO_SERVER_ARGS_FILE", (program.root() / "gone" / "arguments.txt").c_str(), 1);
     const CtlResult start = program.run({"start", "--wait", "10"});
     EXPECT_EQ(start.exitCode, 1);
-    EXPECT_EQ(start.err,
-              "Port \"none\" in Server.INI is no port number; only whether the server keeps "
-              "running is checked\nZarvoServer.exe exited at once with exit status 2\n");
+    EXPECT_EQ(start.err, "ZarvoServer.exe exited at once with exit status 3\n");
 
     fs::remove(program.folder() / "ZarvoServer.exe");
     const CtlResult missing = program.run({"start"});
@@ -170,6 +170,32 @@ TEST_F(CtlServer, SaysWhenProcessesCouldNotBeInspectedInsteadOfNotRunning) {
             << result.out << result.err;
     }
     EXPECT_EQ(::kill(server, 0), 0);  // nothing ended it
+    killAndReap(server);
+}
+
+// A user who may not read Server.INI is still told whether the server runs, with the exit
+// status of status: only the port is left unknown, and said so.
+TEST_F(CtlServer, StatusWithoutReadableSettingsStillAnswersFromTheProcesses) {
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    const std::string port = std::to_string(freePort());
+    writeSettings("-aet = A\r\nPort = " + port + "\r\n");
+    fs::permissions(program.settingsFile(), static_cast<fs::perms>(0600));
+    const pid_t server =
+        spawn(program.folder() / "ZarvoServer.exe", {"-dw", "-od", "/tmp", "-aet", "A", port});
+    const std::string unreadable = "File \"" + program.settingsFile().string() +
+                                   "\" cannot be read and is left unchanged. Permission denied.";
+    const CtlResult status = program.runAsOtherUser({"status"});
+    EXPECT_EQ(status.exitCode, 4);
+    EXPECT_EQ(status.err, unreadable + " The port was not checked.\n");
+    EXPECT_NE(status.out.find("ZarvoServer.exe was not found, but "), std::string::npos)
+        << status.out;
+    const CtlResult json = program.runAsOtherUser({"status", "--json"});
+    EXPECT_EQ(json.exitCode, 4);
+    EXPECT_NE(json.out.find("\"port\":null,\"settingsError\":\"File \\\"" +
+                            program.settingsFile().string()),
+              std::string::npos)
+        << json.out;
     killAndReap(server);
 }
 

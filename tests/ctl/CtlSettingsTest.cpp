@@ -1,6 +1,11 @@
 // VeltronaCtl's settings commands, its program folder and its command line, run as the
 // built program on temporary program folders.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <functional>
 
 #include "CtlTestSupport.h"
 #include "OtherUser.h"
@@ -9,6 +14,17 @@ namespace veltrona::ctl::testing {
 namespace {
 
 using Args = std::vector<std::string>;
+
+// Leaves a socket file at `path`, as a program that listened there would.
+void bindUnixSocket(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
 
 class CtlSettings : public ::testing::Test {
   protected:
@@ -141,16 +157,91 @@ TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
     }
 }
 
-TEST_F(CtlSettings, AFileThatCannotBeWrittenGivesTheWindowsMessage) {
+TEST_F(CtlSettings, AFileThatCannotBeWrittenIsSaidInEnglish) {
     fs::create_symlink("gone/Server.ini", folder / "Server.ini");  // into a missing folder
     const CtlResult set = ctl({"settings", "set", "Port=104"});
     EXPECT_EQ(set.exitCode, 1);
-    EXPECT_EQ(
-        set.err.rfind(
-            "Datei \"" + (folder / "Server.ini").string() + "\" kann nicht erstellt werden. ", 0),
-        0u)
+    EXPECT_EQ(set.err.rfind("File \"" + (folder / "Server.ini").string() +
+                                "\" cannot be written. No such file or directory.\n",
+                            0),
+              0u)
         << set.err;
     EXPECT_EQ(set.out, "");
+}
+
+// Each problem with the writers' lock names the lock file and what is wrong with it.
+TEST_F(CtlSettings, LockProblemsNameTheLockAndWhy) {
+    VELTRONA_NEEDS_OTHER_USER();
+    const fs::path lock = folder / ".Server.INI.lock";
+    const std::string prefix = "File \"" + (folder / "Server.INI").string() +
+                               "\" cannot be written. Its lock \"" + lock.string() + "\" ";
+    writeFile(folder / "Server.INI", "Port = 104\r\n");
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        std::string reason;
+    } rows[] = {
+        {"folder", [&] { fs::create_directory(lock); }, "is a folder, not a regular file"},
+        {"socket", [&] { bindUnixSocket(lock); }, "is a socket, not a regular file"},
+        {"link", [&] { fs::create_symlink(folder / "Server.INI", lock); },
+         "is a symbolic link, not a regular file"},
+        {"FIFO", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); },
+         "is a FIFO, not a regular file"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.plant();
+        const CtlResult set = ctl({"settings", "set", "Port=105"});
+        EXPECT_EQ(set.exitCode, 1);
+        EXPECT_EQ(set.err, prefix + row.reason + ".\n");
+        fs::remove(lock);
+    }
+    // The file is the other user's to write, its folder is not.
+    fs::permissions(folder.path(), static_cast<fs::perms>(0755));
+    fs::permissions(folder / "Server.INI", static_cast<fs::perms>(0666));
+    const CtlResult other =
+        runCtl(veltrona::testing::kSetpriv,
+               veltrona::testing::asOtherUser(
+                   kBuiltCtl, {"--folder", folder.path().string(), "settings", "set", "Port=105"}));
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_EQ(other.err, prefix + "cannot be made in the folder \"" + folder.path().string() +
+                             "\": Permission denied.\n");
+    EXPECT_EQ(fileContent(folder / "Server.INI"), "Port = 104\r\n");
+}
+
+// With --json every answer is one object, errors too: the exit status and the message.
+TEST_F(CtlSettings, ErrorsWithJsonAreOneObject) {
+    const std::string unreadable = "File \\\"" + (folder / "Server.INI").string() +
+                                   "\\\" cannot be read and is left unchanged. Is a directory.";
+    const struct {
+        Args arguments;
+        int exitCode;
+        std::string error;  // as JSON
+    } rows[] = {
+        {{"status", "--json", "--wait", "1"}, 2, "\\\"status\\\" takes no option \\\"--wait\\\""},
+        {{"run", "--json"}, 2, "--json: \\\"run\\\" has no JSON answer"},
+        {{"--json", "settings", "set", "Colour=red"},
+         2,
+         "unknown setting \\\"Colour\\\"; nothing was written"},
+        {{"--json", "echo"},
+         1,
+         "Port \\\"\\\" in Server.INI is no port number; give one with --port"},
+        {{"--json", "settings"}, 1, unreadable},
+        {{"--json", "settings", "set", "Port=1"}, 1, unreadable},
+        {{"--json", "start"}, 1, unreadable},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        fs::remove_all(folder / "Server.INI");
+        if (row.error == unreadable) {
+            fs::create_directory(folder / "Server.INI");
+        }
+        const CtlResult result = ctl(row.arguments);
+        EXPECT_EQ(result.exitCode, row.exitCode);
+        EXPECT_EQ(result.out, "{\"exitCode\":" + std::to_string(row.exitCode) + ",\"error\":\"" +
+                                  row.error + "\"}\n");
+        EXPECT_FALSE(result.err.empty());
+    }
 }
 
 // Empty settings in the place of a file's would be shown, and written over it.
@@ -166,12 +257,13 @@ TEST_F(CtlSettings, AFileThatCannotBeReadIsNeverReplaced) {
         arguments.insert(arguments.end(), command.begin(), command.end());
         const CtlResult result = runCtl(veltrona::testing::kSetpriv,
                                         veltrona::testing::asOtherUser(kBuiltCtl, arguments));
+        const std::string message = "File \"" + (folder / "Server.INI").string() +
+                                    "\" cannot be read and is left unchanged. Permission denied.";
         EXPECT_EQ(result.exitCode, 1) << command.back();
-        EXPECT_EQ(result.err, "Datei \"" + (folder / "Server.INI").string() +
-                                  "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. "
-                                  "Permission denied.\n")
-            << command.back();
-        EXPECT_EQ(result.out, "") << command.back();
+        EXPECT_EQ(result.err, message + "\n") << command.back();
+        if (command.back() != "--json") {
+            EXPECT_EQ(result.out, "") << command.back();
+        }
     }
     EXPECT_EQ(fileContent(folder / "Server.INI"), kept);
     EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
@@ -249,6 +341,18 @@ TEST_F(CtlSettings, OutputCarriesNoRawControlOrBrokenBytes) {
               "B\r\n");
     const CtlResult shown = ctl({"settings"});
     EXPECT_EQ(shown.out.rfind("-aet=A\\x1b[2J\\x07B\n", 0), 0u) << shown.out;
+    // Every answer and warning, not only the listing.
+    writeFile(folder / "Server.INI", "Port = 1\x1b[2J\r\nFIFOMax = /etc/\b\b\b\b\b/srv/x\r\n");
+    const std::string port = "Port \"1\\x1b[2J\" in Server.INI is no port number";
+    const std::string warning = "warning: Server.INI: '/etc/\\x08\\x08\\x08\\x08\\x08/srv/x'";
+    const CtlResult status = ctl({"status"});
+    EXPECT_NE(status.out.find(port + "; no port was checked\n"), std::string::npos) << status.out;
+    EXPECT_EQ(status.err.rfind(warning, 0), 0u) << status.err;
+    const CtlResult start = ctl({"start"});
+    EXPECT_EQ(start.exitCode, 1);
+    EXPECT_EQ(start.err.rfind(warning, 0), 0u) << start.err;
+    EXPECT_NE(start.err.find(port + "; the server was not started\n"), std::string::npos)
+        << start.err;
     const CtlResult echo = ctl({"--json", "echo", "--host", "\xff\xfe", "--port", "1"});
     EXPECT_EQ(echo.exitCode, 1);
     EXPECT_EQ(echo.out.find('\xff'), std::string::npos) << echo.out;

@@ -136,12 +136,10 @@ TEST(WindowsReplaceFile, ReportsFailureAndKeepsTheOldFileWhole) {
             replaceFile(row.path, "new");
             ADD_FAILURE() << "no FileError";
         } catch (const FileError& error) {
-            const std::string prefix =
-                "Datei \"" + row.path.string() + "\" kann nicht erstellt werden. ";
-            const std::string text = error.what();
-            EXPECT_EQ(text.substr(0, prefix.size()), prefix);
-            EXPECT_GT(text.size(), prefix.size()) << "no reason";
-            EXPECT_NE(text.back(), '.') << "the error box adds the period";
+            EXPECT_EQ(error.action(), FileAction::Write);
+            EXPECT_EQ(error.path(), row.path);
+            EXPECT_FALSE(error.reason().empty()) << "no reason";
+            EXPECT_NE(error.reason().back(), '.') << "the error box adds the period";
         }
         row.undo();
         EXPECT_EQ(contentOf(file), "old");
@@ -208,6 +206,20 @@ TEST(WindowsFileLock, AnotherWriterWaitsAndGivesUpInTime) {
     }
     EXPECT_EQ(entriesIn(folder.path()), 0u);
     const FileLock again(file, std::chrono::milliseconds(100));
+}
+
+// A folder in the lock file's place is named, not told as "Access is denied".
+TEST(WindowsFileLock, AFolderAtTheLockIsNamed) {
+    TempFolder folder;
+    const auto file = folder.path() / L"Server.INI";
+    std::filesystem::create_directory(folder.path() / L".Server.INI.lock");
+    try {
+        const FileLock lock(file, std::chrono::milliseconds(100));
+        ADD_FAILURE() << "a folder was taken as the lock";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.reason(), "Its lock \"" + (folder.path() / L".Server.INI.lock").string() +
+                                      "\" is a folder, not a regular file");
+    }
 }
 
 }  // namespace

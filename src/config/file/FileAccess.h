@@ -9,10 +9,30 @@
 
 namespace veltrona::config {
 
-// An error about a file, with the text the user sees (UTF-8).
+// What could not be done with a file.
+enum class FileAction {
+    Open,   // opened for reading (a file the program only takes from)
+    Read,   // read; the file is left as it is and never replaced
+    Write,  // made, replaced, or locked for a write
+};
+
+// An error about a file: what could not be done, with which file, and why. Each front end
+// words it in its own language (the window in its texts, VeltronaCtl in English); what()
+// is only the facts, `"<path>": <reason>`.
 class FileError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    FileError(FileAction action, std::filesystem::path path, std::string reason);
+
+    FileAction action() const { return action_; }
+    const std::filesystem::path& path() const { return path_; }
+    // The system's description of the failure or the file layer's own (UTF-8), without a
+    // closing period.
+    const std::string& reason() const { return reason_; }
+
+  private:
+    FileAction action_;
+    std::filesystem::path path_;
+    std::string reason_;
 };
 
 // The entry of `folder` whose name equals `name` when ASCII letter case is ignored, as
@@ -47,7 +67,7 @@ FileReadResult readWholeFile(const std::filesystem::path& path);
 //   is removed; should the rewrite fail, the old content is put back.
 // - A new file is readable and writable by its owner and group only (the file mask may
 //   take away more). No temporary file or copy is readable by more users than the file.
-// Throws FileError `Datei "<path>" kann nicht erstellt werden. <reason>`.
+// Throws FileError (Write).
 void replaceFile(const std::filesystem::path& path, std::string_view bytes);
 
 // How long a writer waits for another one to finish before it gives up.
@@ -57,8 +77,8 @@ inline constexpr std::chrono::milliseconds kFileLockWait{5000};
 // are going to change until they have replaced it, so that no writer's change is lost to
 // another's. It is a lock file beside the file that `path` finally names (the file itself
 // is replaced by a rename, which would take a lock on it away), released when the object
-// goes. Throws FileError `Datei "<path>" kann nicht erstellt werden. <reason>` when the
-// lock file cannot be made or another writer holds the lock for longer than `wait`.
+// goes. Throws FileError (Write, for `path`) when the lock file cannot be made or taken, or
+// another writer holds the lock for longer than `wait`; the reason names the lock file.
 class FileLock {
   public:
     explicit FileLock(const std::filesystem::path& path,

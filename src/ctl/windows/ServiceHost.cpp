@@ -15,6 +15,7 @@
 #include "ctl/RestartBackoff.h"
 #include "ctl/ServiceCommand.h"
 #include "ctl/ShownSettings.h"
+#include "ctl/StartCommand.h"
 #include "ctl/StartLock.h"
 #include "ctl/windows/ServerChild.h"
 #include "ctl/windows/ServiceLog.h"
@@ -164,10 +165,19 @@ DWORD supervise() {
                              " elsewhere: " + elsewhereText(other);
             }
             const ShownSettings settings = readShownSettings(context);
+            if (const std::optional<std::string> refused = portlessStart(context, settings)) {
+                logEvent(EVENTLOG_ERROR_TYPE, kEventFailed, *refused + "; the service stops");
+                return 1;
+            }
             const server::ServerLaunch launch =
                 server::makeServerLaunch(settings.shown, /*verbose=*/false, context.programFolder);
             commandLine = "\"" + server::systemPathText(launch.program) + "\"" + launch.parameters;
             server.emplace(launch, ServerChild::Console::None, output ? output->output() : nullptr);
+        } catch (const config::FileError& error) {
+            logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
+                     std::string(server::kServerExecutableName) +
+                         " could not be started: " + fileErrorText(error) + " The service stops");
+            return 1;
         } catch (const std::exception& error) {
             logEvent(EVENTLOG_ERROR_TYPE, kEventFailed,
                      std::string(server::kServerExecutableName) +
@@ -193,7 +203,7 @@ DWORD supervise() {
                          std::to_string(id) + ") ended by the service's stop " +
                          (onRequest ? "on request"
                                     : "hard, as it had not ended " +
-                                          seconds(std::chrono::milliseconds(grace)) +
+                                          secondsText(std::chrono::milliseconds(grace)) +
                                           " after it was asked to") +
                          ", with " + exitStatus(server->exitCode()));
             return 0;

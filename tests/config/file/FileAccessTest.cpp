@@ -29,8 +29,9 @@ mode_t modeOf(const fs::path& path) {
     return st.st_mode & 07777;
 }
 
+// The facts of a failed write: `"<path>": <reason>`.
 std::string cannotCreate(const fs::path& path, int error) {
-    return "Datei \"" + path.string() + "\" kann nicht erstellt werden. " + std::strerror(error);
+    return "\"" + path.string() + "\": " + std::strerror(error);
 }
 
 // The FileError text of replaceFile, empty when it succeeded.
@@ -38,6 +39,7 @@ std::string replaceError(const fs::path& path, std::string_view bytes) {
     try {
         replaceFile(path, bytes);
     } catch (const FileError& e) {
+        EXPECT_EQ(e.action(), FileAction::Write);
         return e.what();
     }
     return {};
@@ -362,8 +364,8 @@ TEST_F(ReplaceFile, FollowsNoLinkOrFolderThatAnotherUserOwns) {
     };
     for (const auto& c : cases) {
         const std::string error = replaceError(c.path, newContent);
-        EXPECT_EQ(error.rfind("Datei \"" + c.path.string() + "\" kann nicht erstellt werden. " +
-                                  c.planted + " (uid 65534) and is not followed",
+        EXPECT_EQ(error.rfind("\"" + c.path.string() + "\": " + c.planted +
+                                  " (uid 65534) and is not followed",
                               0),
                   0u)
             << c.name << ": " << error;

@@ -13,6 +13,48 @@ using namespace detail;
 
 namespace fs = std::filesystem;
 
+namespace {
+
+constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// The lock file `name` in the folder of `at`, made when it is missing, and what it is.
+// Reading is all a lock needs, so a writer who may not write the lock file that another
+// made can still take the lock. Each failure names the lock file and why.
+Descriptor openLockFile(const Location& at, const std::string& name, const fs::path& lockFile,
+                        struct stat& st) {
+    const auto failure = [&](const std::string& what) {
+        return PathFailure(0, "Its lock \"" + lockFile.string() + "\" " + what);
+    };
+    Descriptor lock(::openat(at.folder.get(), name.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0666));
+    int error = lock.valid() ? 0 : errno;
+    if (error == EACCES) {
+        lock = Descriptor(::openat(at.folder.get(), name.c_str(), O_RDONLY | kOpenFlags));
+        // Nothing there to read: the first answer says why it could not be made.
+        if (!lock.valid() && errno != ENOENT) {
+            error = errno;
+        }
+    }
+    if (lock.valid()) {
+        if (::fstat(lock.get(), &st) != 0) {
+            throw failure("cannot be looked at: " + describe(errno));
+        }
+    } else if (::fstatat(at.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        throw failure("cannot be made in the folder \"" + at.folderPath.string() +
+                      "\": " + describe(error));
+    }
+    // A folder, socket or link refuses to open (EISDIR, ENXIO, ELOOP), a FIFO opens: either
+    // is named for what it is.
+    if (!S_ISREG(st.st_mode)) {
+        throw failure("is " + kindOf(st.st_mode) + ", not a regular file");
+    }
+    if (!lock.valid()) {
+        throw failure("cannot be opened: " + describe(error));
+    }
+    return lock;
+}
+
+}  // namespace
+
 FileLock::FileLock(const fs::path& path, std::chrono::milliseconds wait) {
     try {
         const Location at = locate(path);
@@ -20,26 +62,12 @@ FileLock::FileLock(const fs::path& path, std::chrono::milliseconds wait) {
         lockFile_ = at.folderPath / name;
         const auto deadline = std::chrono::steady_clock::now() + wait;
         for (;;) {
-            // Reading is all a lock needs, so a writer who may not write the lock file
-            // that another made can still take the lock.
-            int fd =
-                ::openat(at.folder.get(), name.c_str(),
-                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-            if (fd < 0 && errno == EACCES) {
-                fd = ::openat(at.folder.get(), name.c_str(),
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-            }
-            Descriptor lock(fd);
             struct stat st {};
-            if (!lock.valid() || ::fstat(lock.get(), &st) != 0) {
-                throw PathFailure(errno);
-            }
-            if (!S_ISREG(st.st_mode)) {
-                throw PathFailure(0, "\"" + lockFile_.string() + "\" is no regular file");
-            }
+            Descriptor lock = openLockFile(at, name, lockFile_, st);
             while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
                 if (errno != EWOULDBLOCK && errno != EINTR) {
-                    throw PathFailure(errno);
+                    throw PathFailure(0, "Its lock \"" + lockFile_.string() +
+                                             "\" cannot be taken: " + describe(errno));
                 }
                 if (std::chrono::steady_clock::now() >= deadline) {
                     char seconds[32];

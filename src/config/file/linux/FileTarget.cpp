@@ -128,6 +128,22 @@ Location locate(const fs::path& path, LastLink last) {
     throw PathFailure(EISDIR);  // the path, or a link on it, names "/"
 }
 
+std::string kindOf(mode_t mode) {
+    if (S_ISLNK(mode)) {
+        return "a symbolic link";
+    }
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    return S_ISSOCK(mode) ? "a socket" : "no regular file";
+}
+
 PathFailure notAFile(const Location& at) {
     if (S_ISDIR(at.st.st_mode)) {
         return PathFailure(EISDIR);
@@ -159,7 +175,7 @@ FileError cannotCreate(const fs::path& path, const std::string& reason) {
     if (ec) {
         shown = path;
     }
-    return FileError("Datei \"" + shown.string() + "\" kann nicht erstellt werden. " + reason);
+    return FileError(FileAction::Write, shown, reason);
 }
 
 }  // namespace veltrona::config::detail

@@ -76,6 +76,9 @@ enum class LastLink { Follow, Keep };
 // owns, a loop of links, and a component that is no folder. Throws PathFailure.
 Location locate(const std::filesystem::path& path, LastLink last = LastLink::Follow);
 
+// What a directory entry of `mode` is, for a message: "a folder", "a socket", ...
+std::string kindOf(mode_t mode);
+
 // Why the existing entry `at` is not a file that can be read or replaced.
 PathFailure notAFile(const Location& at);
 

@@ -27,8 +27,17 @@ FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds 
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     OwnedHandle lock(handle);
+    const auto failure = [&](const std::string& what) {
+        return FileError(FileAction::Write, path,
+                         "Its lock \"" + pathText(lockFile_) + "\" " + what);
+    };
     if (!lock.valid()) {
-        throwCannotCreate(path, GetLastError());
+        const DWORD code = GetLastError();
+        const DWORD attributes = GetFileAttributesW(lockFile_.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            throw failure("is a folder, not a regular file");
+        }
+        throw failure("cannot be opened: " + systemMessage(code));
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
@@ -39,15 +48,14 @@ FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds 
         }
         const DWORD code = GetLastError();
         if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
-            throwCannotCreate(path, code);
+            throw failure("cannot be taken: " + systemMessage(code));
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
-            throw FileError("Datei \"" + pathText(path) +
-                            "\" kann nicht erstellt werden. Another program is writing it: its "
-                            "lock \"" +
-                            pathText(lockFile_) + "\" was held for " + seconds + " s");
+            throw FileError(FileAction::Write, path,
+                            "Another program is writing it: its lock \"" + pathText(lockFile_) +
+                                "\" was held for " + seconds + " s");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -17,8 +17,7 @@ std::string pathText(const std::filesystem::path& path) {
 }
 
 [[noreturn]] void throwCannotCreate(const std::filesystem::path& path, DWORD code) {
-    throw FileError("Datei \"" + pathText(path) + "\" kann nicht erstellt werden. " +
-                    systemMessage(code));
+    throw FileError(FileAction::Write, path, systemMessage(code));
 }
 
 bool isMissing(DWORD code) {

@@ -15,7 +15,7 @@ namespace veltrona::config::detail {
 // The path in UTF-8, for messages.
 std::string pathText(const std::filesystem::path& path);
 
-// Throws FileError `Datei "<path>" kann nicht erstellt werden. <the system's text>`.
+// Throws FileError (Write) with the system's text.
 [[noreturn]] void throwCannotCreate(const std::filesystem::path& path, DWORD code);
 
 // Whether `code` says that nothing is there.
