@@ -83,10 +83,7 @@ ShownSettings settingsWithin(const CtlContext& context, Clock::time_point deadli
         });
     const std::optional<Read> read = look.answer(deadline);
     if (!read) {
-        throw std::runtime_error(
-            "Server.INI could not be read: its file system did not answer "
-            "within " +
-            secondsText(timeout));
+        throw std::runtime_error("Server.INI could not be read within " + secondsText(timeout));
     }
     context.err << read->warnings;
     return read->settings;
