@@ -1,5 +1,5 @@
 // The health check walks the image folder to learn its size: on a tree of 1,000,000 files
-// that walk must take at most 0.8 times as long as `du -sb` does for the same tree.
+// that walk must be at least 1.25 times as fast as `du -sb` for the same tree.
 //
 // VELTRONA_WALK_FILES: the files of the tree, in thousands of files per series folder
 // (default 100,000). VELTRONA_WALK_TREE: a folder to make the tree in and keep, or to find
@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,30 +134,51 @@ void BM_DuSb(benchmark::State& state) {
     }
 }
 
-// Both interleaved, so load from other users of the machine falls on both alike.
+// Processor seconds this process (every thread of it) and its ended children used so far.
+double processorSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Both interleaved, so load from other users of the machine falls on both alike. Besides
+// the wall clock, the processor time each took: the walk gains by its second thread only
+// while the machine has a processor to spare.
 void BM_WalkPerDu(benchmark::State& state) {
     walk();
     du();
     double walking = 0;
     double duing = 0;
+    double walkProcessor = 0;
+    double duProcessor = 0;
     for (auto _ : state) {
+        double processor = processorSeconds(RUSAGE_SELF);
         auto start = Clock::now();
         benchmark::DoNotOptimize(walk());
         walking += std::chrono::duration<double>(Clock::now() - start).count();
+        walkProcessor += processorSeconds(RUSAGE_SELF) - processor;
+        processor = processorSeconds(RUSAGE_CHILDREN);
         start = Clock::now();
         du();
         duing += std::chrono::duration<double>(Clock::now() - start).count();
+        duProcessor += processorSeconds(RUSAGE_CHILDREN) - processor;
     }
     const double runs = static_cast<double>(state.iterations());
     state.counters["walk_ms"] = 1e3 * walking / runs;
     state.counters["du_ms"] = 1e3 * duing / runs;
-    state.counters["walk_per_du"] = walking / duing;  // target <= 0.8
+    state.counters["walk_cpu_ms"] = 1e3 * walkProcessor / runs;
+    state.counters["du_cpu_ms"] = 1e3 * duProcessor / runs;
     state.counters["du_per_walk"] = duing / walking;  // target >= 1.25
 }
 
-BENCHMARK(BM_FolderWalk)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DuSb)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WalkPerDu)->Unit(benchmark::kMillisecond);
+// Wall-clock time decides how many runs make a measurement: the walk's processor time is
+// spread over two threads.
+BENCHMARK(BM_FolderWalk)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DuSb)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WalkPerDu)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
