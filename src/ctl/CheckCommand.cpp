@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 using FolderState = HealthFigures::FolderState;
 
 // How long past the deadline a look that ends itself there may take to hand over.
-constexpr std::chrono::milliseconds kHandOver{20};
+constexpr std::chrono::milliseconds kHandOver{50};
 
 // The image folder as the server takes it: a relative one from the program folder,
 // where the window's launch and the service start it.
@@ -101,14 +101,34 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const auto unanswered = [&](const char* look) { figures.unanswered.emplace_back(look); };
 
     fs::path folder;
+    std::optional<BoundedLook<FolderStatus>> status;
     if (!settings.shown.imageFolder.empty()) {
         folder = imageFolderPath(settings.shown.imageFolder, context.programFolder);
         figures.imageFolder = jsonPath(folder);
-        const std::optional<FolderStatus> status =
-            BoundedLook<FolderStatus>([folder] { return folderStatus(folder); }).answer(deadline);
-        if (status) {
-            figures.folderState = status->state;
-            figures.spaceError = status->error;
+        status.emplace([folder] { return folderStatus(folder); });
+    }
+
+    const ProcessSnapshot snapshot(context.processes, context.programFolder);
+    figures.servers = snapshot.servers();
+    figures.elsewhere = snapshot.elsewhere();
+    figures.uninspected = snapshot.uninspected();
+    figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
+    // The echo, which may take up to the whole timeout, runs beside the looks at the
+    // folder; only the server is sent DICOM, not another program that holds its port.
+    std::optional<BoundedLook<dicom::EchoResult>> echo;
+    if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
+        const auto left =
+            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                     std::chrono::milliseconds(1));
+        echo.emplace([port = *figures.port.number, called = figures.calledAeTitle, left] {
+            return dicom::echo("127.0.0.1", port, called, kCallingAeTitle, left);
+        });
+    }
+
+    if (status) {
+        if (const std::optional<FolderStatus> found = status->answer(deadline)) {
+            figures.folderState = found->state;
+            figures.spaceError = found->error;
         } else {
             figures.folderState = FolderState::Unanswered;
             unanswered("status");
@@ -124,26 +144,12 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     if (present && figures.spaceError.empty()) {
         space.emplace([folder] { return folderSpace(folder); });
     }
-
-    const ProcessSnapshot snapshot(context.processes, context.programFolder);
-    figures.servers = snapshot.servers();
-    figures.elsewhere = snapshot.elsewhere();
-    figures.uninspected = snapshot.uninspected();
-    // Before the echo, which may take up to the whole timeout.
     std::optional<BoundedLook<std::optional<FolderWriteAccess>>> access;
     if (present || figures.folderState == FolderState::Missing) {
         const std::optional<process::ProcessEntry> server =
             figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
         access.emplace(
             [folder, server, deadline] { return serverWriteAccess(folder, server, deadline); });
-    }
-    figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
-    // Only the server is sent DICOM: not another program that holds its port.
-    if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        figures.echo = dicom::echo("127.0.0.1", *figures.port.number, figures.calledAeTitle,
-                                   kCallingAeTitle, std::max(left, std::chrono::milliseconds(1)));
     }
 
     if (space) {
@@ -161,13 +167,17 @@ HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
             unanswered("access");
         }
     }
+    // The walk and the echo end themselves at the deadline and then hand over their answer.
     if (walk) {
-        // The walk stops itself at the deadline and hands over what it counted so far.
         if (const std::optional<FolderWalk> walked = walk->answer(deadline + kHandOver)) {
             figures.walk = walked;
         } else {
             unanswered("walk");
         }
+    }
+    if (echo) {
+        figures.echo = echo->answer(deadline + kHandOver)
+                           .value_or(dicom::EchoResult{dicom::EchoResult::Status::TimedOut, 0, ""});
     }
     return figures;
 }

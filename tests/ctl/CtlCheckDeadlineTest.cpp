@@ -27,8 +27,23 @@ TEST(CtlCheckDeadline, AnswersAtItsTimeoutWhileAFileSystemHangsAndNamesWhatHadNo
     const fs::path metrics = program.root() / "zarvo.prom";
     fs::create_directories(images / "patient");
     writeFile(images / "patient" / "a.dcm", "1234");
+    // A server that answers, so that only what the file system holds up is not OK.
+    const std::string port = std::to_string(freePort());
+    fs::create_directory(program.root() / "served");
+    writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port + "\r\n");
+    const pid_t server =
+        spawn(program.folder() / "ZarvoServer.exe",
+              {"-dw", "-od", (program.root() / "served").string(), "-aet", "ARCHIVE", port});
+    struct Reaper {
+        pid_t pid;
+        ~Reaper() { killAndReap(pid); }
+    } reaper{server};
+    ASSERT_TRUE(eventually([&] {
+        return program.run({"status", "--json"}).out.find("\"listening\":true") !=
+               std::string::npos;
+    }));
     const auto check = [&](const std::string& imageFolder) {
-        writeFile(program.settingsFile(), "Port = " + std::to_string(freePort()) +
+        writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port +
                                               "\r\n-od = " + imageFolder + "\r\nFIFOMax = 10\r\n");
         const auto start = Clock::now();
         CtlResult result =
@@ -49,8 +64,10 @@ TEST(CtlCheckDeadline, AnswersAtItsTimeoutWhileAFileSystemHangsAndNamesWhatHadNo
         const HungFileSystem hung(images);
         ASSERT_EQ(hung.problem(), "") << "FUSE is needed for this test";
         const TimedCheck timed = check(images.string() + "/");
-        EXPECT_EQ(timed.result.exitCode, 2) << timed.result.out;  // no server runs
+        EXPECT_EQ(timed.result.exitCode, 3) << timed.result.out;
         EXPECT_LT(timed.seconds, 1.5);
+        EXPECT_NE(timed.result.out.find("; C-ECHO to ARCHIVE answered in "), std::string::npos)
+            << timed.result.out;
         EXPECT_NE(timed.result.out.find("image folder " + images.string() +
                                         "/: its file system did not answer within 0.5 s "
                                         "(status)"),

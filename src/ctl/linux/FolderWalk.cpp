@@ -140,8 +140,14 @@ class Walk {
         std::unique_lock lock(mutex_);
         for (;;) {
             changed_.wait(lock, [this] { return !waiting_.empty() || reading_ == 0; });
+            if (timedOut_.load()) {
+                waiting_.clear();  // past the deadline nothing more is read
+            }
             if (waiting_.empty()) {
-                return;
+                if (reading_ == 0) {
+                    return;
+                }
+                continue;
             }
             Waiting next = std::move(waiting_.back());
             waiting_.pop_back();
@@ -192,6 +198,9 @@ class Walk {
         std::vector<char>& buffer = tally.buffer;
         unsigned sinceClockLook = 0;
         for (;;) {
+            if (pastDeadline()) {
+                return;  // a folder of very many subfolders, too, ends at the deadline
+            }
             const long length = ::syscall(SYS_getdents64, folder->fd, buffer.data(), buffer.size());
             if (length < 0) {
                 tally.note(folder->path, errno);
