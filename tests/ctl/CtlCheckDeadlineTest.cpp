@@ -62,7 +62,10 @@ TEST(CtlCheckDeadline, AnswersAtItsTimeoutWhileAFileSystemHangsAndNamesWhatHadNo
 
     {  // The image folder itself: nothing about it can be learnt.
         const HungFileSystem hung(images);
-        ASSERT_EQ(hung.problem(), "") << "FUSE is needed for this test";
+        if (hung.problem().find("/dev/fuse") != std::string::npos) {
+            GTEST_SKIP() << hung.problem();  // a machine without FUSE
+        }
+        ASSERT_EQ(hung.problem(), "");
         const TimedCheck timed = check(images.string() + "/");
         EXPECT_EQ(timed.result.exitCode, 3) << timed.result.out;
         EXPECT_LT(timed.seconds, 1.5);
