@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -98,7 +97,7 @@ struct Tally {
         incomplete = true;
         if (error.empty()) {
             error = "cannot read " + (path.empty() ? std::string(".") : path) + ": " +
-                    std::strerror(code);
+                    std::generic_category().message(code);  // strerror is not for threads
         }
     }
 };
@@ -302,7 +301,8 @@ FolderWalk walkFolder(const std::filesystem::path& folder, Clock::time_point dea
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         FolderWalk result;
-        result.error = "cannot read " + folder.string() + ": " + std::strerror(errno);
+        result.error =
+            "cannot read " + folder.string() + ": " + std::generic_category().message(errno);
         return result;
     }
     Walk walk(std::make_shared<const OpenFolder>(fd, "", 0), deadline);
