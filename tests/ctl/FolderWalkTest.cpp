@@ -96,7 +96,7 @@ TEST(FolderWalk, StopsAtTheDeadlineAndSaysSo) {
     EXPECT_EQ(std::distance(fs::directory_iterator(empty), fs::directory_iterator()), 50000);
     const auto deadline = Clock::now() + 2 * (Clock::now() - listingStart);
     const FolderWalk emptyOver = walkFolder(empty, deadline);
-    EXPECT_LT(Clock::now(), deadline + std::chrono::milliseconds(100));
+    EXPECT_LT(Clock::now(), deadline + std::chrono::milliseconds(250));  // a busy machine, too
     EXPECT_TRUE(emptyOver.timedOut);
     EXPECT_FALSE(emptyOver.complete);
 
