@@ -216,13 +216,13 @@ HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) 
         case FolderState::Unanswered:
             break;
     }
-    if (const std::string silent = silence(figures, limits, {"status", "space", "access"});
-        !silent.empty()) {
-        return {"imageFolder", Health::Unknown, folder + silent};
-    }
     if (closed) {
         return {"imageFolder", Health::Critical,
                 folder + " may not be written by " + closed->who + ": " + closed->reason};
+    }
+    if (const std::string silent = silence(figures, limits, {"status", "space", "access"});
+        !silent.empty()) {
+        return {"imageFolder", Health::Unknown, folder + silent};
     }
     if (!figures.space) {
         return {"imageFolder", Health::Unknown,
