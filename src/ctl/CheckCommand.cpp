@@ -1,8 +1,11 @@
 #include "CheckCommand.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <thread>
+#include <sstream>
+#include <stdexcept>
 
+#include "BoundedLook.h"
 #include "EchoCommand.h"
 #include "FolderAccess.h"
 #include "FolderWalk.h"
@@ -20,6 +23,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using FolderState = HealthFigures::FolderState;
 
+// How long past the deadline a look that ends itself there may take to hand over.
+constexpr std::chrono::milliseconds kHandOver{50};
+
 // The image folder as the server takes it: a relative one from the program folder,
 // where the window's launch and the service start it.
 fs::path imageFolderPath(const std::string& shown, const fs::path& programFolder) {
@@ -27,81 +33,151 @@ fs::path imageFolderPath(const std::string& shown, const fs::path& programFolder
     return folder.is_absolute() ? folder : programFolder / folder;
 }
 
-FolderState folderState(const fs::path& folder, std::string& error) {
+struct FolderStatus {
+    FolderState state = FolderState::Unnamed;
+    std::string error;  // why it could not be looked at, where the reason is told below
+};
+
+FolderStatus folderStatus(const fs::path& folder) {
     std::error_code code;
     const fs::file_status status = fs::status(folder, code);
     if (status.type() == fs::file_type::not_found) {
-        return FolderState::Missing;
+        return {FolderState::Missing, ""};
     }
     if (code) {
-        error = jsonText(code.message());  // looked at below, where the reason is told
-        return FolderState::Present;
+        return {FolderState::Present, jsonText(code.message())};
     }
-    return status.type() == fs::file_type::directory ? FolderState::Present
-                                                     : FolderState::NotAFolder;
+    return {
+        status.type() == fs::file_type::directory ? FolderState::Present : FolderState::NotAFolder,
+        ""};
 }
 
+struct FoundSpace {
+    std::optional<FolderSpace> space;
+    std::string error;
+};
+
+FoundSpace folderSpace(const fs::path& folder) {
+    std::error_code error;
+    const FolderSpace space = fileSystemSpace(folder, error);
+    if (error) {
+        return {std::nullopt, jsonText(error.message())};
+    }
+    return {space, ""};
+}
+
+// Server.INI, read under the deadline as well: the program folder may lie on a file
+// system that does not answer either.
+ShownSettings settingsWithin(const CtlContext& context, Clock::time_point deadline,
+                             std::chrono::milliseconds timeout) {
+    struct Read {
+        ShownSettings settings;
+        std::string warnings;
+    };
+    const BoundedLook<Read> look(
+        [folder = context.programFolder, json = context.json, &processes = context.processes] {
+            std::ostringstream out;
+            std::ostringstream err;
+            const Read read{readShownSettings({folder, json, processes, out, err}), err.str()};
+            return read;
+        });
+    const std::optional<Read> read = look.answer(deadline);
+    if (!read) {
+        throw std::runtime_error("Server.INI could not be read within " + secondsText(timeout));
+    }
+    context.err << read->warnings;
+    return read->settings;
+}
+
+// Every look at the file system runs on a thread of its own and is waited for until the
+// deadline only; what had no answer by then is named in `figures.unanswered`.
 HealthFigures probe(const CtlContext& context, const HealthLimits& limits) {
     const Clock::time_point deadline = Clock::now() + limits.timeout;
     dicom::useCommandDictionaryOnly();  // the echo is all the DICOM this process does
-    const ShownSettings settings = readShownSettings(context);
+    const ShownSettings settings = settingsWithin(context, deadline, limits.timeout);
     HealthFigures figures;
     figures.fifoMaxMByte = settings.shown.fifoMax;
     figures.calledAeTitle = settings.shown.aeTitle;
+    const auto unanswered = [&](const char* look) { figures.unanswered.emplace_back(look); };
 
     fs::path folder;
+    std::optional<BoundedLook<FolderStatus>> status;
     if (!settings.shown.imageFolder.empty()) {
         folder = imageFolderPath(settings.shown.imageFolder, context.programFolder);
         figures.imageFolder = jsonPath(folder);
-        figures.folderState = folderState(folder, figures.spaceError);
-    }
-    // The walk is the slow look: it runs beside the other looks, under the same deadline.
-    std::thread walker;
-    FolderWalk walk;
-    struct Joiner {
-        std::thread& thread;
-        ~Joiner() {
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
-    } joiner{walker};
-    const bool walking = figures.fifoMaxMByte > 0 && figures.folderState == FolderState::Present;
-    if (walking) {
-        walker = std::thread([&] { walk = walkFolder(folder, deadline); });
+        status.emplace([folder] { return folderStatus(folder); });
     }
 
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     figures.servers = snapshot.servers();
     figures.elsewhere = snapshot.elsewhere();
     figures.uninspected = snapshot.uninspected();
-    // Before the echo, which may take up to the whole timeout.
-    const bool named =
-        figures.folderState == FolderState::Present || figures.folderState == FolderState::Missing;
-    if (named) {
-        const std::optional<process::ProcessEntry> server =
-            figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
-        figures.access = serverWriteAccess(folder, server, deadline);
-    }
     figures.port = checkPort(settings.shown.port, snapshot, figures.servers);
-    // Only the server is sent DICOM: not another program that holds its port.
+    // The echo, which may take up to the whole timeout, runs beside the looks at the
+    // folder; only the server is sent DICOM, not another program that holds its port.
+    std::optional<BoundedLook<dicom::EchoResult>> echo;
     if (figures.port.serverListens || (figures.port.listening && figures.port.holders.empty())) {
-        figures.echo = dicom::echo("127.0.0.1", *figures.port.number, figures.calledAeTitle,
-                                   kCallingAeTitle, limits.timeout);
+        const auto left =
+            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                     std::chrono::milliseconds(1));
+        echo.emplace([port = *figures.port.number, called = figures.calledAeTitle, left] {
+            return dicom::echo("127.0.0.1", port, called, kCallingAeTitle, left);
+        });
     }
 
-    if (figures.folderState == FolderState::Present && figures.spaceError.empty()) {
-        std::error_code error;
-        const FolderSpace space = fileSystemSpace(folder, error);
-        if (error) {
-            figures.spaceError = jsonText(error.message());
+    if (status) {
+        if (const std::optional<FolderStatus> found = status->answer(deadline)) {
+            figures.folderState = found->state;
+            figures.spaceError = found->error;
         } else {
-            figures.space = space;
+            figures.folderState = FolderState::Unanswered;
+            unanswered("status");
         }
     }
-    if (walking) {
-        walker.join();
-        figures.walk = walk;
+    const bool present = figures.folderState == FolderState::Present;
+    // The walk is the slow look: it runs beside the others, under the same deadline.
+    std::optional<BoundedLook<FolderWalk>> walk;
+    if (figures.fifoMaxMByte > 0 && present) {
+        walk.emplace([folder, deadline] { return walkFolder(folder, deadline); });
+    }
+    std::optional<BoundedLook<FoundSpace>> space;
+    if (present && figures.spaceError.empty()) {
+        space.emplace([folder] { return folderSpace(folder); });
+    }
+    std::optional<BoundedLook<std::optional<FolderWriteAccess>>> access;
+    if (present || figures.folderState == FolderState::Missing) {
+        const std::optional<process::ProcessEntry> server =
+            figures.servers.empty() ? std::nullopt : std::optional(figures.servers.front());
+        access.emplace(
+            [folder, server, deadline] { return serverWriteAccess(folder, server, deadline); });
+    }
+
+    if (space) {
+        if (const std::optional<FoundSpace> found = space->answer(deadline)) {
+            figures.space = found->space;
+            figures.spaceError = found->error;
+        } else {
+            unanswered("space");
+        }
+    }
+    if (access) {
+        if (const auto judged = access->answer(deadline)) {
+            figures.access = *judged;
+        } else {
+            unanswered("access");
+        }
+    }
+    // The walk and the echo end themselves at the deadline and then hand over their answer.
+    if (walk) {
+        if (const std::optional<FolderWalk> walked = walk->answer(deadline + kHandOver)) {
+            figures.walk = walked;
+        } else {
+            unanswered("walk");
+        }
+    }
+    if (echo) {
+        figures.echo = echo->answer(deadline + kHandOver)
+                           .value_or(dicom::EchoResult{dicom::EchoResult::Status::TimedOut, 0, ""});
     }
     return figures;
 }

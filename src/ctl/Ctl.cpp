@@ -1,8 +1,11 @@
 #include "Ctl.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
+#include "BoundedLook.h"
 #include "CheckCommand.h"
 #include "CheckLine.h"
 #include "CtlCommand.h"
@@ -136,6 +139,15 @@ int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& 
     } catch (const std::exception& error) {
         return fail(context, outBuffer, kFailure, error.what());
     }
+}
+
+int endCtl(int status) {
+    std::cout.flush();
+    std::cerr.flush();
+    if (looksStillRunning()) {
+        std::_Exit(status);
+    }
+    return status;
 }
 
 }  // namespace veltrona::ctl

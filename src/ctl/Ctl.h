@@ -15,4 +15,9 @@ namespace veltrona::ctl {
 int runCtl(const std::vector<std::string>& arguments, process::ProcessPlatform& processes,
            std::ostream& out, std::ostream& err);
 
+// The end of the program with `status`: flushes standard output and error and returns
+// `status`, or where a look at the file system is still held in the kernel (a file system
+// that does not answer), ends the process at once, as that thread may never return.
+int endCtl(int status);
+
 }  // namespace veltrona::ctl

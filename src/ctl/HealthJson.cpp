@@ -32,6 +32,8 @@ const char* folderStateName(FolderState state) {
             return "missing";
         case FolderState::NotAFolder:
             return "notAFolder";
+        case FolderState::Unanswered:
+            return "unanswered";
         case FolderState::Present:
             break;
     }

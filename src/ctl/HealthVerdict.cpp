@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "EchoCommand.h"
 #include "ProcessSnapshot.h"
@@ -48,6 +49,22 @@ std::string amount(std::uint64_t bytes) {
         ++unit;
     }
     return format("%.1f ", value) + units[unit];
+}
+
+// ": its file system did not answer within 5 s (status, space)" for those of `looks`
+// that had no answer, or nothing.
+std::string silence(const HealthFigures& figures, const HealthLimits& limits,
+                    std::initializer_list<const char*> looks) {
+    std::string named;
+    for (const char* look : looks) {
+        if (std::find(figures.unanswered.begin(), figures.unanswered.end(), look) !=
+            figures.unanswered.end()) {
+            named += (named.empty() ? "" : ", ") + std::string(look);
+        }
+    }
+    return named.empty() ? named
+                         : ": its file system did not answer within " +
+                               secondsText(limits.timeout) + " (" + named + ")";
 }
 
 }  // namespace
@@ -196,11 +213,16 @@ HealthItem folderItem(const HealthFigures& figures, const HealthLimits& limits) 
         case FolderState::NotAFolder:
             return {"imageFolder", Health::Critical, folder + " is no folder"};
         case FolderState::Present:
+        case FolderState::Unanswered:
             break;
     }
     if (closed) {
         return {"imageFolder", Health::Critical,
                 folder + " may not be written by " + closed->who + ": " + closed->reason};
+    }
+    if (const std::string silent = silence(figures, limits, {"status", "space", "access"});
+        !silent.empty()) {
+        return {"imageFolder", Health::Unknown, folder + silent};
     }
     if (!figures.space) {
         return {"imageFolder", Health::Unknown,
@@ -248,7 +270,9 @@ HealthItem inodeItem(const HealthFigures& figures, const HealthLimits& limits) {
 HealthItem sizeItem(const HealthFigures& figures, const HealthLimits& limits) {
     const std::string limit = "FIFOMax " + std::to_string(figures.fifoMaxMByte) + " MByte";
     if (!figures.walk) {
-        return {"folderSize", Health::Unknown, "size of the image folder not measured"};
+        const std::string silent = silence(figures, limits, {"status", "walk"});
+        return {"folderSize", Health::Unknown,
+                "size of the image folder not " + (silent.empty() ? "measured" : "known" + silent)};
     }
     const FolderWalk& walk = *figures.walk;
     const std::string holds = "image folder holds " + amount(walk.bytes);

@@ -79,7 +79,8 @@ struct HealthFigures {
     std::optional<dicom::EchoResult> echo;
 
     std::string imageFolder;  // as it was looked for; empty when Server.INI names none
-    enum class FolderState { Unnamed, Missing, NotAFolder, Present };
+    // Unanswered: its file system did not tell by the deadline.
+    enum class FolderState { Unnamed, Missing, NotAFolder, Present, Unanswered };
     FolderState folderState = FolderState::Unnamed;
     std::optional<FolderWriteAccess> access;  // none when it could not be judged
     std::optional<FolderSpace> space;         // none when it could not be learnt
@@ -87,6 +88,10 @@ struct HealthFigures {
 
     std::int32_t fifoMaxMByte = 0;  // FIFOMax; the size is judged only when above 0
     std::optional<FolderWalk> walk;
+
+    // The looks at the image folder that had no answer by the deadline, as the check names
+    // them ("status", "space", "access", "walk"): its file system did not answer.
+    std::vector<std::string> unanswered;
 };
 
 inline constexpr std::uint64_t kMByte = 1024 * 1024;

@@ -121,7 +121,9 @@ std::string prometheusText(const HealthFigures& figures, const HealthVerdict& ve
                       : std::nullopt);
 
     metrics.gauge("zarvo_image_folder_present", "Whether the image folder exists.",
-                  flag(figures.folderState == FolderState::Present));
+                  flag(figures.folderState == FolderState::Unanswered
+                           ? std::nullopt
+                           : std::optional<bool>(figures.folderState == FolderState::Present)));
     metrics.gauge(
         "zarvo_image_folder_writable",
         "Whether the server may write the image folder (or make it, while it is "

@@ -1,5 +1,8 @@
 // The image folder's bounded walk over real trees in a temporary folder.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <iterator>
 
 #include "TempFolder.h"
 #include "ctl/FolderWalk.h"
@@ -15,6 +18,27 @@ using Clock = std::chrono::steady_clock;
 Clock::time_point later() {
     return Clock::now() + std::chrono::seconds(30);
 }
+
+// A folder in memory where this process may mount one: on a disk that discards what is
+// freed, removing tens of thousands of folders takes minutes.
+class MemoryFolder {
+  public:
+    explicit MemoryFolder(const fs::path& at) : at_(at) {
+        fs::create_directory(at);
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64m") == 0;
+    }
+    MemoryFolder(const MemoryFolder&) = delete;
+    MemoryFolder& operator=(const MemoryFolder&) = delete;
+    ~MemoryFolder() {
+        if (mounted_) {
+            ::umount2(at_.c_str(), MNT_DETACH);
+        }
+    }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
+};
 
 TEST(FolderWalk, AddsUpTheFilesOfTheTreeAndNothingOutsideIt) {
     TempFolder temp;
@@ -60,6 +84,21 @@ TEST(FolderWalk, StopsAtTheDeadlineAndSaysSo) {
     EXPECT_TRUE(whole.complete);
     EXPECT_EQ(whole.files, 400u);
     EXPECT_EQ(whole.bytes, 2000u);
+
+    // Empty folders hold no entries to count, and yet reading them takes time: the deadline
+    // falls after their names are listed, while they are read one by one.
+    const fs::path empty = temp / "empty";
+    const MemoryFolder memory(empty);
+    for (int folder = 0; folder < 50000; ++folder) {
+        fs::create_directory(empty / std::to_string(folder));
+    }
+    const auto listingStart = Clock::now();
+    EXPECT_EQ(std::distance(fs::directory_iterator(empty), fs::directory_iterator()), 50000);
+    const auto deadline = Clock::now() + 2 * (Clock::now() - listingStart);
+    const FolderWalk emptyOver = walkFolder(empty, deadline);
+    EXPECT_LT(Clock::now(), deadline + std::chrono::milliseconds(250));  // a busy machine, too
+    EXPECT_TRUE(emptyOver.timedOut);
+    EXPECT_FALSE(emptyOver.complete);
 
     const FolderWalk missing = walkFolder(temp / "nothing", later());
     EXPECT_FALSE(missing.complete);

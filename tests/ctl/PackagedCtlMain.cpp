@@ -22,6 +22,5 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const auto processes = veltrona::process::createProcessPlatform();
     const int status = veltrona::ctl::runCtl(arguments, *processes, std::cout, std::cerr);
-    std::cout.flush();
-    return status;
+    return veltrona::ctl::endCtl(status);
 }
