@@ -24,7 +24,7 @@ struct CommandName {
 
 const std::vector<CommandName>& commands() {
     static const std::vector<CommandName> table = {
-        {"status", CommandKind::Status, {}},
+        {"status", CommandKind::Status, {"--wait"}},
         {"start", CommandKind::Start, {"--verbose", "--wait"}},
         {"stop", CommandKind::Stop, {"--wait", "--graceful"}},
         {"settings", CommandKind::Settings, {}},
@@ -251,7 +251,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
-           "  status | start [--verbose] [--wait SECONDS]\n"
+           "  status [--wait SECONDS] | start [--verbose] [--wait SECONDS]\n"
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
@@ -278,10 +278,13 @@ std::string helpText() {
            "itself, or DIR with --folder. --json answers with one JSON object.\n"
            "\n"
            "Commands:\n"
-           "  status                     whether the server runs (exit 0) or not (exit 3),\n"
+           "  status [--wait SECONDS]    whether the server runs (exit 0) or not (exit 3),\n"
            "                             and who listens on its port; exit 4 when it was not\n"
            "                             found but processes that may be it could not be\n"
-           "                             inspected (another user's: ask as root)\n"
+           "                             inspected (another user's: ask as root); with --wait,\n"
+           "                             wait until it listens on the Port of Server.INI\n"
+           "                             (exit 0) and exit 3 if it does not in time: a service\n"
+           "                             manager's readiness\n"
            "  start [--verbose] [--wait SECONDS]\n"
            "                             start the server with the settings of Server.INI;\n"
            "                             with --wait, wait until it listens on the Port of\n"

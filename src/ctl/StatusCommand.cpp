@@ -1,6 +1,7 @@
 #include "StatusCommand.h"
 
 #include <cstdint>
+#include <thread>
 
 #include "PortCheck.h"
 #include "ShownSettings.h"
@@ -12,6 +13,26 @@ namespace veltrona::ctl {
 namespace {
 
 using process::ProcessEntry;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kPollInterval{100};
+
+// Whether the server serves, as runStatus's `wait` counts it.
+bool serves(const ProcessSnapshot& snapshot, const PortCheck& port) {
+    if (!port.number) {
+        return snapshot.serverRunning();
+    }
+    if (port.serverListens) {
+        return true;
+    }
+    if (!port.listening || !port.holders.empty()) {
+        return false;
+    }
+    // The listener's holder is not known. Beside a server in sight it is that server only
+    // where the system names no holder at all (Wine); where the server may run unseen, the
+    // holder is hidden as the server is.
+    return snapshot.serverRunning() ? port.unnamedHolder : snapshot.serverMayRunUnseen();
+}
 
 // One line about the port, told from the server's side when it runs.
 std::string portLine(const PortCheck& check, bool running) {
@@ -34,13 +55,23 @@ std::string portLine(const PortCheck& check, bool running) {
 
 }  // namespace
 
-int runStatus(const CtlContext& context) {
+int runStatus(const CtlContext& context, std::optional<std::chrono::milliseconds> wait) {
     const ShownSettings settings = readShownSettings(context);
-    const ProcessSnapshot snapshot(context.processes, context.programFolder);
+    const auto deadline = Clock::now() + wait.value_or(std::chrono::milliseconds(0));
+    std::optional<ProcessSnapshot> look;
+    PortCheck port;
+    for (;;) {
+        look.emplace(context.processes, context.programFolder);
+        port = checkPort(settings.shown.port, *look, look->servers());
+        if (!wait || serves(*look, port) || Clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    const ProcessSnapshot& snapshot = *look;
     const bool running = snapshot.serverRunning();
     const bool unseen = snapshot.serverMayRunUnseen();
     const std::vector<ProcessEntry>& servers = snapshot.servers();
-    const PortCheck port = checkPort(settings.shown.port, snapshot, servers);
 
     if (context.json) {
         context.out << JsonObject()
@@ -68,6 +99,15 @@ int runStatus(const CtlContext& context) {
                         << " runs elsewhere: " << elsewhereText(other) << "\n";
         }
         context.out << portLine(port, running) << "\n";
+    }
+    if (wait) {
+        if (serves(snapshot, port)) {
+            return kSuccess;
+        }
+        context.err << server::kServerExecutableName << " does not serve"
+                    << (port.number ? " on port " + std::to_string(*port.number) : std::string())
+                    << " after " << secondsInWords(*wait) << "\n";
+        return kNotRunning;
     }
     if (unseen) {
         return kNoPrivilege;
