@@ -397,6 +397,18 @@ check "and answers a C-ECHO [needs lp-ctl while other servers run]" echo_answere
 kill -TERM $(server_pids) 2>/dev/null
 check "and ends on SIGTERM" wait_until 10 no_server
 
+# Enabled, removed and installed again, as debhelper's scripts handle a unit: the remove masks
+# it and keeps the administrator's link, the install unmasks it and it is enabled again.
+wants=/etc/systemd/system/multi-user.target.wants/zarvo-server.service
+systemctl enable zarvo-server.service >/dev/null 2>&1
+check "an administrator enables the unit" test -L "$wants"
+dpkg -r "$package" >"$work/remove.log" 2>&1 || cat "$work/remove.log"
+check "a remove keeps $settings and masks the unit" \
+    eval 'test -f "$settings" && test "$(readlink /etc/systemd/system/zarvo-server.service)" = /dev/null'
+check "installs again after the remove" dpkg_install &&
+    check "unmasked, still enabled, $settings kept" eval 'test ! -e /etc/systemd/system/zarvo-server.service &&
+        test -L "$wants" && has_setting "Port = 104" && settings_kept'
+
 secret=$(mktemp /root/veltrona-secret.XXXXXX)
 head -c 64 /dev/urandom >"$secret"
 cp "$secret" "$work/secret.copy"
@@ -407,11 +419,8 @@ check "root's veltronactl settings set refuses a member's link in $settings" tes
 check "its message names $settings" grep -qF "$settings" "$work/root-ctl.log" || cat "$work/root-ctl.log"
 check "the file behind that link is unchanged" cmp -s "$secret" "$work/secret.copy"
 touch "$state/images/kept.dcm"
-systemctl enable zarvo-server.service >/dev/null 2>&1
-check "an administrator enables the unit" \
-    test -L /etc/systemd/system/multi-user.target.wants/zarvo-server.service
 
-check "purge leaves nothing behind, no link of the unit either" purged_clean
+check "purge of the enabled unit leaves nothing behind, no link of the unit either" purged_clean
 check "but $state with its images and the account $account" \
     test -f "$state/images/kept.dcm" -a -d "$state/database" -a "$(stat -c %U "$state" 2>/dev/null)" = "$account"
 
