@@ -9,7 +9,8 @@
 # /opt/veltrona-administration, plus a desktop entry and the launcher
 # /usr/bin/veltrona-administration and the command-line companion /usr/bin/veltronactl
 # (symbolic links: both programs resolve their real folder), the application icon under
-# /usr/share/icons/hicolor, and the systemd unit zarvo-server.service, not enabled.
+# /usr/share/icons/hicolor, the systemd unit zarvo-server.service, not enabled, the manual
+# pages veltronactl(1) and veltrona-administration(1) and bash completion for veltronactl.
 #
 # Who may write where. Root runs the programs of that folder (the server, and veltronactl
 # from a service), so the folder and everything in it belong to root, mode 0755, and nobody
@@ -76,20 +77,78 @@ install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons/${VELTRONA_PACKAGE_NAM
   COMPONENT system
   EXCLUDE_FROM_ALL)
 
+# What Debian asks of every package: the copyright notice and the changelog in
+# /usr/share/doc/<package>, lintian's override for the program folder in /opt and its reason,
+# the manual pages of the two programs in /usr/bin, and bash completion for veltronactl.
+# veltronactl(1) is made at build time by help2man from veltronactl's own --help and
+# --version, with packaging/debian/veltronactl.h2m for what the help does not say;
+# veltrona-administration(1), for a window that takes no options, is written by hand.
+set(package_files ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+set(doc_folder /usr/share/doc/${VELTRONA_PACKAGE_NAME})
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/changelog.in
+  ${package_files}/changelog @ONLY)
+find_program(VELTRONA_HELP2MAN help2man)
+find_program(VELTRONA_GZIP gzip REQUIRED)
+set(man_pages ${package_files}/veltrona-administration.1.gz)
+add_custom_command(OUTPUT ${package_files}/changelog.gz ${package_files}/veltrona-administration.1.gz
+  COMMAND ${VELTRONA_GZIP} -9nf -k changelog
+  COMMAND ${CMAKE_COMMAND} -E copy
+    ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/veltrona-administration.1 .
+  COMMAND ${VELTRONA_GZIP} -9nf veltrona-administration.1
+  DEPENDS ${package_files}/changelog
+    ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/veltrona-administration.1
+  WORKING_DIRECTORY ${package_files}
+  VERBATIM)
+if(VELTRONA_HELP2MAN)
+  add_custom_command(OUTPUT ${package_files}/veltronactl.1.gz
+    COMMAND ${VELTRONA_HELP2MAN} --no-info
+      --include ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/veltronactl.h2m
+      --output veltronactl.1 $<TARGET_FILE:VeltronaCtl>
+    COMMAND ${VELTRONA_GZIP} -9nf veltronactl.1
+    DEPENDS VeltronaCtl ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/veltronactl.h2m
+    WORKING_DIRECTORY ${package_files}
+    VERBATIM)
+  list(APPEND man_pages ${package_files}/veltronactl.1.gz)
+else()
+  message(WARNING "help2man not found (scripts/packages.sh installs it): "
+    "the package is built without veltronactl(1)")
+endif()
+add_custom_target(veltrona_package_documents ALL DEPENDS ${package_files}/changelog.gz ${man_pages})
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/copyright ${package_files}/changelog.gz
+  DESTINATION ${doc_folder}
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/lintian-overrides
+  DESTINATION /usr/share/lintian/overrides
+  RENAME ${VELTRONA_PACKAGE_NAME}
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+install(FILES ${man_pages}
+  DESTINATION /usr/share/man/man1
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/veltronactl.bash-completion
+  DESTINATION /usr/share/bash-completion/completions
+  RENAME veltronactl
+  COMPONENT system
+  EXCLUDE_FROM_ALL)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VELTRONA_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Veltrona")
 set(CPACK_PACKAGE_CONTACT "Veltrona Administration maintainers <admin@veltrona.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Settings, start and stop of the Zarvo DICOM storage server")
+# Lines of at most 80 characters, as control files want them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "A small window that edits the settings file of the Zarvo DICOM storage server beside it,\n"
-  "starts and stops the server and shows whether it runs, and its command-line companion\n"
-  "veltronactl for scripts and service managers. Installs the program folder\n"
-  "/opt/veltrona-administration with the tool and the server side by side, writable by\n"
-  "root only. The settings live in /etc/veltrona/Server.INI, which members of the group\n"
-  "veltrona-admin may change. The server runs as the system account zarvo and keeps its\n"
-  "images and database in /var/lib/zarvo.")
+  "A small window that edits the settings file of the Zarvo DICOM storage\n"
+  "server beside it, starts and stops the server and shows whether it runs,\n"
+  "and its command-line companion veltronactl for scripts and service\n"
+  "managers. Installs the program folder /opt/veltrona-administration with\n"
+  "the tool and the server side by side, writable by root only. The settings\n"
+  "live in /etc/veltrona/Server.INI, which members of the group\n"
+  "veltrona-admin may change. The server runs as the system account zarvo\n"
+  "and keeps its images and database in /var/lib/zarvo.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${VELTRONA_PACKAGE_FOLDER})
 # Whatever the umask of the user who runs cpack: folders root may write only.
@@ -107,7 +166,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries (the X11 platform plug-in ships with libqt6gui6) and the C++ runtime come
 # from dpkg-shlibdeps; addgroup and adduser for the postinst's group and account from adduser,
-# setfacl for zarvo's read access to the settings from acl.
+# setfacl for zarvo's read access to the settings from acl. deb-systemd-helper and
+# deb-systemd-invoke come with init-system-helpers, which every Debian system has.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, acl")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -2,9 +2,10 @@
 
 # Everything the tool needs to build and run.
 # libdcmtk-dev: the stand-in server and VeltronaCtl speak DICOM through DCMTK, whose command-line
-# tools (dcmtk) make and send the demo's test image; fonts-wine ships the window's own "MS Sans Serif".
+# tools (dcmtk) make and send the demo's test image; fonts-wine ships the window's own "MS Sans Serif";
+# help2man makes the manual page veltronactl(1) from its --help.
 VELTRONA_BUILD_PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2 \
-libdcmtk-dev dcmtk fonts-wine"
+libdcmtk-dev dcmtk fonts-wine help2man"
 # What the test suites need on top: GoogleTest, Google Benchmark, a real X server with a window
 # manager for the acceptance runs, the Windows cross compiler with Wine, clang for fuzzing, and
 # prometheus for its promtool, which checks the health check's metrics file, systemd for

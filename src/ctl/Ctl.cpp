@@ -41,7 +41,7 @@ int run(const CtlCommand& command, const CtlContext& context,
         std::chrono::steady_clock::time_point started) {
     switch (command.kind) {
         case CommandKind::Status:
-            return runStatus(context);
+            return runStatus(context, command.wait);
         case CommandKind::Start:
             return runStart(context, command.verbose, command.wait);
         case CommandKind::Stop:

@@ -25,7 +25,7 @@ struct CommandName {
 
 const std::vector<CommandName>& commands() {
     static const std::vector<CommandName> table = {
-        {"status", CommandKind::Status, {}},
+        {"status", CommandKind::Status, {"--wait"}},
         {"start", CommandKind::Start, {"--verbose", "--wait"}},
         {"stop", CommandKind::Stop, {"--wait", "--graceful"}},
         {"settings", CommandKind::Settings, {}},
@@ -263,7 +263,7 @@ CtlCommand parseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string usageText() {
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
-           "  status | start [--verbose] [--wait SECONDS]\n"
+           "  status [--wait SECONDS] | start [--verbose] [--wait SECONDS]\n"
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
            "  settings | settings set NAME=VALUE... |"
            " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
@@ -291,10 +291,13 @@ std::string helpText() {
            "included ({\"exitCode\":N,\"error\":...}); run and service have no JSON answer.\n"
            "\n"
            "Commands:\n"
-           "  status                     whether the server runs (exit 0) or not (exit 3),\n"
+           "  status [--wait SECONDS]    whether the server runs (exit 0) or not (exit 3),\n"
            "                             and who listens on its port; exit 4 when it was not\n"
            "                             found but processes that may be it could not be\n"
-           "                             inspected (another user's: ask as root)\n"
+           "                             inspected (another user's: ask as root); with --wait,\n"
+           "                             wait until it listens on the Port of Server.INI\n"
+           "                             (exit 0) and exit 3 if it does not in time: a service\n"
+           "                             manager's readiness\n"
            "  start [--verbose] [--wait SECONDS]\n"
            "                             start the server with the settings of Server.INI,\n"
            "                             never without a Port that is a port number; with\n"
@@ -309,7 +312,8 @@ std::string helpText() {
            "                             is left, 1 when one still runs, 4 as status when\n"
            "                             none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
-           "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
+           "  settings set NAME=VALUE...\n"
+           "                             change settings and write Server.INI as the window\n"
            "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
            "                             RegNewOnView -od -db TransferSyntax parameter -dhl\n"
            "                             AdminPassword (letter case ignored, the leading \"-\"\n"

@@ -46,7 +46,7 @@ struct CtlCommand {
     bool json = false;                  // --json
 
     bool verbose = false;                               // start --verbose, check -v
-    std::optional<std::chrono::milliseconds> wait;      // start/stop --wait SECONDS
+    std::optional<std::chrono::milliseconds> wait;      // status/start/stop --wait SECONDS
     std::optional<std::chrono::milliseconds> graceful;  // stop --graceful SECONDS
 
     std::vector<std::string> assignments;  // settings set NAME=VALUE..., as given

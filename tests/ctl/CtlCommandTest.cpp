@@ -46,6 +46,7 @@ TEST(CtlCommandLine, ReadsCommandsWithTheirOptionsWhereverTheGlobalOnesStand) {
     EXPECT_EQ(parseCommandLine({"stop"}).graceful, std::nullopt);
     EXPECT_EQ(parseCommandLine({"stop", "--graceful", "10", "--wait=1"}).graceful,
               milliseconds(10000));
+    EXPECT_EQ(parseCommandLine({"status", "--wait", "30"}).wait, milliseconds(30000));
     EXPECT_EQ(parseCommandLine({"settings"}).kind, CommandKind::Settings);
     EXPECT_EQ(parseCommandLine({"status", "--help"}).kind, CommandKind::Help);
     EXPECT_EQ(parseCommandLine({"--version"}).kind, CommandKind::Version);
@@ -59,7 +60,7 @@ TEST(CtlCommandLine, RefusesWhatItCannotFollowAndSaysWhat) {
         {{}, "no command given"},
         {{"restart"}, "unknown command \"restart\""},
         {{"status", "now"}, "unexpected argument \"now\""},
-        {{"status", "--wait", "3"}, "\"status\" takes no option \"--wait\""},
+        {{"status", "--verbose"}, "\"status\" takes no option \"--verbose\""},
         {{"--wait", "3", "start"}, "unknown option \"--wait\""},
         {{"start", "--wait"}, "--wait needs a value"},
         {{"start", "--wait", "soon"}, "--wait: \"soon\" is not a number of seconds"},

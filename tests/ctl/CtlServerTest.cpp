@@ -199,6 +199,48 @@ TEST_F(CtlServer, StatusWithoutReadableSettingsStillAnswersFromTheProcesses) {
     killAndReap(server);
 }
 
+// status --wait, a service manager's readiness: 0 once the server listens on the port of the
+// settings, 3 when it does not in time (running on another port, or not at all).
+TEST_F(CtlServer, StatusWithWaitWaitsUntilTheServerListensOnItsPort) {
+    const std::string port = std::to_string(freePort());
+    writeSettings("-aet = A\r\nPort = " + port + "\r\n");
+    const fs::path server = program.folder() / "ZarvoServer.exe";
+    const Args elsewhere = {"-dw", "-od", "/tmp", "-aet", "A", std::to_string(freePort())};
+    for (const pid_t other : {pid_t{0}, spawn(server, elsewhere)}) {
+        const CtlResult late = program.run({"status", "--wait", "1"});
+        EXPECT_EQ(late.exitCode, 3) << late.out;
+        EXPECT_EQ(late.err, "ZarvoServer.exe does not serve on port " + port + " after 1 second\n");
+        if (other != 0) {
+            killAndReap(other);
+        }
+    }
+
+    const pid_t listening = spawn(server, {"-dw", "-od", "/tmp", "-aet", "A", port});
+    const CtlResult ready = program.run({"status", "--wait", "10"});
+    EXPECT_EQ(ready.exitCode, 0) << ready.err;
+    EXPECT_NE(ready.out.find("The server listens on port " + port + ": process " +
+                             std::to_string(listening)),
+              std::string::npos)
+        << ready.out;
+    killAndReap(listening);
+}
+
+// As in the unit's sandbox, where root may not look into the server's account: a listener
+// hidden as the server is counts while the server may run unseen.
+TEST_F(CtlServer, StatusWithWaitCountsAHiddenListenerWhereTheServerMayRunUnseen) {
+    VELTRONA_NEEDS_OTHER_USER();
+    program.openToOtherUsers();
+    const std::string port = std::to_string(freePort());
+    writeSettings("-aet = A\r\nPort = " + port + "\r\n");
+    const pid_t server =
+        spawn(program.folder() / "ZarvoServer.exe", {"-dw", "-od", "/tmp", "-aet", "A", port});
+    const CtlResult ready = program.runAsOtherUser({"status", "--wait", "10"});
+    EXPECT_EQ(ready.exitCode, 0) << ready.out << ready.err;
+    killAndReap(server);
+    const CtlResult gone = program.runAsOtherUser({"status", "--wait", "1"});
+    EXPECT_EQ(gone.exitCode, 3) << gone.out;
+}
+
 // Any user may start a program named ZarvoServer.exe from a folder of their own: it is
 // not this folder's server, so it neither keeps root from starting that one nor is ended.
 TEST_F(CtlServer, AProgramOfTheServersNameElsewhereIsNamedButNeitherBlocksNorIsEnded) {

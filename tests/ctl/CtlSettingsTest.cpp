@@ -218,7 +218,9 @@ TEST_F(CtlSettings, ErrorsWithJsonAreOneObject) {
         int exitCode;
         std::string error;  // as JSON
     } rows[] = {
-        {{"status", "--json", "--wait", "1"}, 2, "\\\"status\\\" takes no option \\\"--wait\\\""},
+        {{"status", "--json", "--graceful", "1"},
+         2,
+         "\\\"status\\\" takes no option \\\"--graceful\\\""},
         {{"run", "--json"}, 2, "--json: \\\"run\\\" has no JSON answer"},
         {{"--json", "settings", "set", "Colour=red"},
          2,
