@@ -104,10 +104,16 @@ void TServerAdminForm::openTranslation() {
     if (file.status == config::FileReadResult::Status::Missing) {
         return;
     }
-    if (file.status == config::FileReadResult::Status::Failed) {
+    if (file.status == config::FileReadResult::Status::Failed ||
+        file.status == config::FileReadResult::Status::TooBig) {
+        // A translation file holds a few kilobytes: a larger one is not used.
+        const std::string reason =
+            file.status == config::FileReadResult::Status::TooBig
+                ? "Sie ist gr\u00f6\u00dfer als " + std::string(config::kReadLimitText)
+                : file.reason;
         const std::u8string shown = path.u8string();
         throw config::FileError("Datei " + std::string(shown.begin(), shown.end()) +
-                                " kann nicht geöffnet werden. " + file.reason);
+                                " kann nicht geöffnet werden. " + reason);
     }
     translationFile_ = ui::TranslationFile::parse(file.content);
     const config::CodePage codePage = config::CodePage::ofFile(file.content);

@@ -68,6 +68,10 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     if (file.status == config::FileReadResult::Status::Failed) {
         document.unreadable = file.reason;
     }
+    if (file.status == config::FileReadResult::Status::TooBig) {
+        document.tooBig = true;
+        document.unreadable = "Sie ist gr\u00f6\u00dfer als " + std::string(config::kReadLimitText);
+    }
     if (file.status != config::FileReadResult::Status::Ok) {
         return document;
     }

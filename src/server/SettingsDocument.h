@@ -31,6 +31,9 @@ struct SettingsDocument {
     // The file's bytes as they were read, to tell whether another writer has changed it
     // since.
     std::string content;
+    // The file is larger than config::kReadLimit: it was not read and is never written
+    // (`unreadable` says so too).
+    bool tooBig = false;
 };
 
 // Reads "Server.INI" (any letter case) from the program folder. A missing file gives the

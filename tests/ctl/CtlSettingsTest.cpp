@@ -177,6 +177,23 @@ TEST_F(CtlSettings, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
 }
 
+// A settings file far above any real one's size is refused by every command, unread.
+TEST_F(CtlSettings, AFileAboveTheLimitIsRefusedByName) {
+    writeFile(folder / "Server.INI", "Port = 104\r\n");
+    fs::resize_file(folder / "Server.INI", 100 << 20);
+    for (const Args& command :
+         {Args{"settings"}, Args{"settings", "set", "Port=11112"}, Args{"status"}}) {
+        const CtlResult result = ctl(command);
+        EXPECT_EQ(result.exitCode, 1) << command.back();
+        EXPECT_EQ(result.err, "Server.INI \"" + (folder / "Server.INI").string() +
+                                  "\" is larger than 1 MiB, more than any settings file "
+                                  "holds; it is neither read nor changed.\n")
+            << command.back();
+        EXPECT_EQ(result.out, "") << command.back();
+    }
+    EXPECT_EQ(fs::file_size(folder / "Server.INI"), 100u << 20);
+}
+
 // Writers that run at once each keep their change: the second reads what the first wrote.
 TEST_F(CtlSettings, WritersAtTheSameTimeLoseNoChange) {
     const std::vector<std::pair<std::string, std::string>> settings = {

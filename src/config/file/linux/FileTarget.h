@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -79,8 +80,9 @@ Location locate(const std::filesystem::path& path, LastLink last = LastLink::Fol
 // Why the existing entry `at` is not a file that can be read or replaced.
 PathFailure notAFile(const Location& at);
 
-// Reads the whole file from offset 0 into `content`; returns 0, otherwise the error.
-int readAll(int fd, std::string& content);
+// Reads the whole file from offset 0 into `content`; returns 0, otherwise the error:
+// EFBIG once it has read more than `limit` bytes.
+int readAll(int fd, std::string& content, std::uintmax_t limit = UINTMAX_MAX);
 
 // The error that replaceFile and FileLock throw for `path`.
 FileError cannotCreate(const std::filesystem::path& path, const std::string& reason);
