@@ -79,13 +79,9 @@ int createNewFile(const std::filesystem::path& path, bool& exists) {
     return fd;
 }
 
-std::FILE* streamOf(int file) {
-    const int copy = ::_dup(file);
-    std::FILE* stream = copy < 0 ? nullptr : ::_fdopen(copy, "wb");
-    if (stream == nullptr && copy >= 0) {
-        ::_close(copy);
-    }
-    return stream;
+OFString reopenableName(int file, const std::filesystem::path& path) {
+    // _wopen shares the file for reading and writing, never for deleting or renaming.
+    return file < 0 ? "NUL" : path.string().c_str();
 }
 
 bool flushToDisk(int file) {
