@@ -27,7 +27,7 @@ const std::vector<CommandName>& commands() {
         {"status", CommandKind::Status, {}},
         {"start", CommandKind::Start, {"--verbose", "--wait"}},
         {"stop", CommandKind::Stop, {"--wait", "--graceful"}},
-        {"settings", CommandKind::Settings, {}},
+        {"settings", CommandKind::Settings, {"--dry-run"}},
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
         {"check",
          CommandKind::Check,
@@ -43,7 +43,8 @@ const std::vector<CommandName>& commands() {
 
 bool takesValue(const std::string& option) {
     return option != "--verbose" && option != "--json" && option != "--help" &&
-           option != "--version" && option != "--password" && option != "--replace";
+           option != "--version" && option != "--password" && option != "--replace" &&
+           option != "--dry-run";
 }
 
 // Seconds as a decimal number, "10" or "2.5", at least `least`.
@@ -115,6 +116,8 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.password = true;
     } else if (option == "--replace") {
         command.replace = true;
+    } else if (option == "--dry-run") {
+        command.dryRun = true;
     } else if (option == "--log") {
         command.log = value;
     }
@@ -215,7 +218,12 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         throw UsageError("no command given");
     }
     command.kind = chosen->kind;
-    if (command.kind == CommandKind::Settings && words.size() > 1) {
+    if (command.kind == CommandKind::Settings && words.size() > 1 && words[1] == "check") {
+        if (words.size() > 2) {
+            throw UsageError("unexpected argument \"" + words[2] + "\"");
+        }
+        command.kind = CommandKind::SettingsCheck;
+    } else if (command.kind == CommandKind::Settings && words.size() > 1) {
         if (words[1] != "set") {
             throw UsageError("unknown settings command \"" + words[1] + "\"");
         }
@@ -228,6 +236,9 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         parseServiceCommand(command, words, installOption);
     } else if (words.size() > 1) {
         throw UsageError("unexpected argument \"" + words[1] + "\"");
+    }
+    if (command.dryRun && command.kind != CommandKind::SettingsSet) {
+        throw UsageError("--dry-run goes with \"settings set\" only");
     }
     if (command.kind == CommandKind::Check) {
         checkThresholdsAgree(command);
@@ -253,8 +264,8 @@ std::string usageText() {
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
            "  status | start [--verbose] [--wait SECONDS]\n"
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
-           "  settings | settings set NAME=VALUE... |"
-           " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "  settings | settings set [--dry-run] NAME=VALUE... | settings check |"
+           "\n  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [-t S] [--echo-warn R] [--disk-warn R] [--disk-crit R] [--inode-warn R]\n"
            "        [--inode-crit R] [--prometheus FILE] [-v] (see \"check --help\")\n"
            "  run | service install [--start auto|manual] [--account NAME [--password]] "
@@ -296,13 +307,22 @@ std::string helpText() {
            "                             is left, 1 when one still runs, 4 as status when\n"
            "                             none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
-           "  settings set NAME=VALUE... change settings and write Server.INI as the window\n"
-           "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
+           "  settings set [--dry-run] NAME=VALUE...\n"
+           "                             change settings and write Server.INI as the window\n"
+           "                             does; \"Unchanged\" and no write when the file holds\n"
+           "                             these values already; --dry-run prints the lines that\n"
+           "                             would change (- old, + new) and writes nothing. Names: "
+           "-aet Port FIFOMax FIFOMin MaxDaysLocal\n"
            "                             RegNewOnView -od -db TransferSyntax parameter -dhl\n"
            "                             AdminPassword (letter case ignored, the leading \"-\"\n"
            "                             may be left out). Flags take true or false,\n"
            "                             MaxDaysLocal a number or off, TransferSyntax one of\n"
-           "                             none +x= +xs +xy +xi; an empty AdminPassword clears it\n"
+           "                             none +x= +xs +xy +xi, Port a number from 1 to 65535;\n"
+           "                             an empty AdminPassword clears it\n"
+           "  settings check             check Server.INI as the server reads it: a Port from 1\n"
+           "                             to 65535, numbers in range, no key twice, no unknown\n"
+           "                             key, no text its code page cannot hold; one line per\n"
+           "                             problem, exit 0 when there is none, else 1\n"
            "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
            "                             and AE title from Server.INI, " +

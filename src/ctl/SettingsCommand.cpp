@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ProcessSnapshot.h"
+#include "SettingsLines.h"
 #include "ShownSettings.h"
 #include "config/file/FileAccess.h"
 #include "config/settings/IntegerConversion.h"
@@ -150,6 +151,9 @@ bool flagValue(const Setting& setting, const std::string& value) {
                          "\" is neither true nor false");
 }
 
+// A value for a terminal (below).
+std::string withoutControls(std::string_view text);
+
 // Applies one checked assignment to the settings as the window holds them. `value` is in
 // the system code page; texts reach the settings in UTF-8, the password in the file's
 // code page, as the window's prompt compares it. A value is taken exactly or not at all.
@@ -169,6 +173,12 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
         }
     };
     const config::SettingEntry* entry = setting.entry;
+    if (entry == config::entryOfKey("Port") && !portNumber(value)) {
+        // The window writes whatever is typed; a command that writes for a script does not
+        // leave a server that listens nowhere.
+        throw SettingRefused(std::string(setting.name) + ": \"" + withoutControls(value) +
+                             "\" is not a port number (1 to 65535)");
+    }
     switch (setting.kind) {
         case SettingKind::Text:
             refuseIfLossy();
@@ -259,8 +269,46 @@ void refuseToZeroInvalidIntegers(const ShownSettings& settings,
     }
 }
 
+// What a write would change in the file, line by line, without writing: the lines it
+// would drop ("-") and those it would add ("+"), each in the order of its file. The admin
+// password is never shown.
+int showDryRun(const CtlContext& context, const ShownSettings& settings,
+               const ServerSettings& changed, bool changes, const std::filesystem::path& path) {
+    std::vector<SettingsLineChange> lines;
+    if (changes) {
+        const config::CodePage& codePage = settings.document.codePage;
+        lines = settingsLineChanges(
+            codePage.toUtf8(settings.document.content),
+            codePage.toUtf8(server::settingsDocumentBytes(settings.document, changed)));
+    }
+    if (context.json) {
+        std::vector<JsonObject> shown;
+        for (const SettingsLineChange& line : lines) {
+            shown.push_back(JsonObject().text(line.added ? "added" : "removed", line.text));
+        }
+        context.out << JsonObject()
+                           .text("file", jsonPath(path))
+                           .boolean("dryRun", true)
+                           .boolean("changed", changes)
+                           .array("lines", shown)
+                           .object("settings", settingsJson(changed))
+                           .str()
+                    << "\n";
+        return kSuccess;
+    }
+    if (!changes) {
+        context.out << "Unchanged " << messagePath(path) << "\n";
+    }
+    const CodePage system = CodePage::system();
+    for (const SettingsLineChange& line : lines) {
+        context.out << (line.added ? "+" : "-") << withoutControls(system.fromUtf8(line.text))
+                    << "\n";
+    }
+    return kSuccess;
+}
+
 int setUnderLock(const CtlContext& context, const std::vector<std::string>& assignments,
-                 const config::FileLock& lock) {
+                 bool dryRun, const config::FileLock& lock) {
     const ShownSettings settings = readShownSettings(context);
     ServerSettings changed = settings.shown;
     try {
@@ -286,6 +334,27 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
 
     const std::filesystem::path path =
         server::settingsWritePath(settings.document, context.programFolder);
+    // A file that holds these values already stays as it is, untouched: a script that
+    // sets what is there learns that nothing changed. A line that held no number changes
+    // even when the value set is the 0 that it was read as.
+    const bool changes = !settings.document.path || changed != settings.shown ||
+                         !settings.document.invalidIntegers.empty();
+    if (dryRun) {
+        return showDryRun(context, settings, changed, changes, path);
+    }
+    if (!changes) {
+        if (context.json) {
+            context.out << JsonObject()
+                               .null("written")
+                               .boolean("changed", false)
+                               .object("settings", settingsJson(changed))
+                               .str()
+                        << "\n";
+        } else {
+            context.out << "Unchanged " << messagePath(path) << "\n";
+        }
+        return kSuccess;
+    }
     server::writeSettingsDocument(settings.document, changed, context.programFolder, lock);
 
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
@@ -301,6 +370,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
     if (context.json) {
         context.out << JsonObject()
                            .text("written", jsonPath(path))
+                           .boolean("changed", true)
                            .object("settings", settingsJson(changed))
                            .str()
                     << "\n";
@@ -334,11 +404,12 @@ int runSettings(const CtlContext& context) {
     return kSuccess;
 }
 
-int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
+int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments,
+                   bool dryRun) {
     try {
         // From the reading of the file to the write, no other writer comes between.
         const config::FileLock lock = server::lockSettingsFile(context.programFolder);
-        return setUnderLock(context, assignments, lock);
+        return setUnderLock(context, assignments, dryRun, lock);
     } catch (const config::FileError& error) {
         context.err << messageText(error.what()) << ".\n";  // as the window's box shows it
         return kFailure;

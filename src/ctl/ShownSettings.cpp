@@ -6,20 +6,24 @@ namespace veltrona::ctl {
 
 namespace fs = std::filesystem;
 
-ShownSettings readShownSettings(const CtlContext& context) {
-    ShownSettings result;
-    result.document = server::readSettingsDocument(context.programFolder);
-    if (result.document.tooBig) {
-        const std::u8string path = result.document.path.value_or(fs::path()).u8string();
+void refuseUnreadDocument(const server::SettingsDocument& document) {
+    if (document.tooBig) {
+        const std::u8string path = document.path.value_or(fs::path()).u8string();
         throw config::FileError("Server.INI \"" + std::string(path.begin(), path.end()) +
                                 "\" is larger than " + std::string(config::kReadLimitText) +
                                 ", more than any settings file holds; it is neither read nor "
                                 "changed");
     }
-    if (!result.document.unreadable.empty()) {
+    if (!document.unreadable.empty()) {
         // Empty settings in the place of the file's would be a wrong answer to any command.
-        throw config::FileError(server::unreadableMessage(result.document));
+        throw config::FileError(server::unreadableMessage(document));
     }
+}
+
+ShownSettings readShownSettings(const CtlContext& context) {
+    ShownSettings result;
+    result.document = server::readSettingsDocument(context.programFolder);
+    refuseUnreadDocument(result.document);
     result.shown = result.document.settings;
     server::defaultDatabase(result.shown);
     const config::CodePage system = config::CodePage::system();

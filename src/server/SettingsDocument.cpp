@@ -118,14 +118,18 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
     if (!document.unreadable.empty()) {
         throw config::FileError(unreadableMessage(document));
     }
+    config::replaceFile(settingsWritePath(document, programFolder),
+                        settingsDocumentBytes(document, settings));
+}
+
+std::string settingsDocumentBytes(const SettingsDocument& document,
+                                  const config::ServerSettings& settings) {
     const config::CodePage& codePage = document.codePage;
     const auto toFile = [&codePage](const std::string& utf8) {
         return config::FileText{codePage == config::CodePage::utf8() ? utf8
                                                                      : codePage.fromUtf8(utf8)};
     };
-    config::replaceFile(
-        settingsWritePath(document, programFolder),
-        config::writeSettings(convertTexts<config::FileSettings>(settings, toFile)));
+    return config::writeSettings(convertTexts<config::FileSettings>(settings, toFile));
 }
 
 void writeChangedSettings(const SettingsDocument& document, const config::ServerSettings& before,

@@ -76,6 +76,10 @@ void writeChangedSettings(const SettingsDocument& document, const config::Server
                           const std::filesystem::path& programFolder,
                           const config::FileLock& heldLock);
 
+// The bytes that writeSettingsDocument writes for `settings`.
+std::string settingsDocumentBytes(const SettingsDocument& document,
+                                  const config::ServerSettings& settings);
+
 // What the database field takes after the file is read: an empty one takes the image
 // folder; one that is set, nothing.
 std::optional<std::string> databaseDefault(const std::string& database,
