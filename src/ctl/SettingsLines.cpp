@@ -136,17 +136,17 @@ std::vector<SettingsProblem> settingsProblems(std::string_view content,
         const auto problem = [&](std::string text) {
             problems.push_back({number, std::move(text)});
         };
-        if (config::trimControls(line).empty() || line.front() == '#') {
-            continue;
+        const std::string_view trimmed = config::trimControls(line);
+        if (trimmed.empty() || trimmed.front() == '#') {
+            continue;  // an empty line or a comment, ignored as meant
         }
         const SettingEntry* entry = config::entryOfLine(line);
         if (entry == nullptr) {
-            const std::string shown = codePage.toUtf8(spelling(config::trimControls(line)));
+            const std::string shown = codePage.toUtf8(spelling(trimmed));
             const bool indented = static_cast<unsigned char>(line.front()) <= ' ';
             std::string known;
             for (const SettingEntry& candidate : config::settingsSchema<config::FileSettings>()) {
-                if (config::equalsIgnoringAsciiCase(spelling(config::trimControls(line)),
-                                                    candidate.key)) {
+                if (config::equalsIgnoringAsciiCase(spelling(trimmed), candidate.key)) {
                     known = std::string(candidate.key);
                 }
             }
