@@ -332,8 +332,7 @@ class StorageServer : public DcmSCP {
             refused(request, "cannot create a temporary file");
         } else if (received.good()) {
             status = keep(request, fd, temporary);
-        }
-        if (fd >= 0) {
+        } else {
             platform::closeFile(fd);
         }
         if (fd >= 0 && status != STATUS_Success) {
@@ -346,8 +345,9 @@ class StorageServer : public DcmSCP {
     }
 
   private:
-    // Flushes the received file to disk and renames it to its final name, so the folder
-    // never shows a partly written object under a final name.
+    // Flushes the received file to disk, closes it (Windows renames no open file) and
+    // renames it to its final name, so the folder never shows a partly written object
+    // under a final name.
     Uint16 keep(const T_DIMSE_C_StoreRQ& request, int fd, const fs::path& temporary) {
         std::string uid = request.AffectedSOPInstanceUID;
         if (!usableAsFileName(uid)) {
@@ -359,7 +359,9 @@ class StorageServer : public DcmSCP {
         // The rename replaces whatever has the final name, a link included, and never
         // follows it.
         Commit commit;
-        if (!platform::flushToDisk(fd)) {
+        const bool flushed = platform::flushToDisk(fd);
+        platform::closeFile(fd);
+        if (!flushed) {
             return refused(request, "cannot flush the file to disk");
         }
         std::error_code error;
