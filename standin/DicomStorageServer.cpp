@@ -5,7 +5,9 @@
 // request it can take (SIGTERM, SIGINT; Ctrl+C on Windows) ends it once the associations
 // under way have ended, for `drainLimit` at most, while new ones are refused; past that
 // limit it still waits for an object being committed to disk until the file is complete
-// under its final name. The system's parts are in ServerPlatform.h.
+// under its final name, and drops an object still arriving with its temporary file.
+// Objects go to disk as they arrive, so an association's memory stays small whatever their
+// size. The system's parts are in ServerPlatform.h.
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +19,8 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,10 +29,7 @@
 #include "ServerPlatform.h"
 #include "StallBoundedLayer.h"
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
-#include "dcmtk/dcmdata/dcfilefo.h"
-#include "dcmtk/dcmdata/dcostrmf.h"
 #include "dcmtk/dcmdata/dcuid.h"
-#include "dcmtk/dcmdata/dcwcache.h"
 #include "dcmtk/dcmdata/dcxfer.h"
 #include "dcmtk/dcmnet/scp.h"
 #include "dcmtk/oflog/oflog.h"
@@ -99,8 +100,9 @@ bool usableAsFileName(const std::string& uid) {
 }
 
 // Lets the process end only between commits: termination is held (platform::holdTermination),
-// and what takes it closes the gate and waits for the commits under way.
-// A commit that has not begun once the gate is closed never begins.
+// and what takes it closes the gate, waits for the commits under way and removes the files
+// still being received, so that no partial object stays behind. A commit that has not
+// begun once the gate is closed never begins.
 class CommitGate {
   public:
     void enter() {
@@ -117,6 +119,18 @@ class CommitGate {
         std::unique_lock lock(mutex_);
         closed_ = true;
         changed_.wait(lock, [this] { return committing_ == 0; });
+        for (const fs::path& file : receiving_) {
+            std::error_code error;
+            fs::remove(file, error);
+        }
+    }
+    void receiving(const fs::path& file) {
+        std::lock_guard lock(mutex_);
+        receiving_.insert(file);
+    }
+    void received(const fs::path& file) {
+        std::lock_guard lock(mutex_);
+        receiving_.erase(file);
     }
 
   private:
@@ -124,6 +138,7 @@ class CommitGate {
     std::condition_variable changed_;
     int committing_ = 0;
     bool closed_ = false;
+    std::set<fs::path> receiving_;  // temporary files that no commit has taken yet
 };
 
 CommitGate commitGate;
@@ -162,6 +177,18 @@ class AssociationCount {
 
 AssociationCount associations;
 
+// A temporary file that an object is being received into, until it is committed or removed.
+class Receiving {
+  public:
+    explicit Receiving(fs::path file) : file_(std::move(file)) { commitGate.receiving(file_); }
+    ~Receiving() { commitGate.received(file_); }
+    Receiving(const Receiving&) = delete;
+    Receiving& operator=(const Receiving&) = delete;
+
+  private:
+    fs::path file_;
+};
+
 class Commit {
   public:
     Commit() { commitGate.enter(); }
@@ -187,28 +214,6 @@ int createTemporaryFile(const fs::path& folder, fs::path& path) {
         }
     }
     return -1;
-}
-
-// Writes the object as a DICOM file to the open file and flushes it to disk.
-OFCondition writeFile(int fd, DcmFileFormat& file, E_TransferSyntax syntax) {
-    FILE* stream = platform::streamOf(fd);
-    if (stream == nullptr) {
-        return makeOFCondition(0, 1, OF_error, "cannot write the file");
-    }
-    // DCMTK buffers itself; unbuffered, every failed write shows in its result.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    OFCondition written;
-    {
-        DcmOutputFileStream out(stream);  // closes the stream when it goes
-        DcmWriteCache cache;
-        file.transferInit();
-        written = file.write(out, syntax, EET_ExplicitLength, &cache, EGL_recalcGL);
-        file.transferEnd();
-    }
-    if (written.good() && !platform::flushToDisk(fd)) {
-        written = makeOFCondition(0, 1, OF_error, "cannot flush the file to disk");
-    }
-    return written;
 }
 
 // Removes the temporary files of servers that no longer run.
@@ -309,23 +314,41 @@ class StorageServer : public DcmSCP {
             return DcmSCP::handleIncomingCommand(message, context);
         }
         T_DIMSE_C_StoreRQ& request = message->msg.CStoreRQ;
-        DcmDataset* received = nullptr;
-        const OFCondition condition =
-            receiveSTORERequest(request, context.presentationContextID, received);
-        std::unique_ptr<DcmDataset> dataset(received);
-        if (condition.bad()) {
-            return condition;
+        // The data set goes to a temporary file in the image folder as it arrives, exactly
+        // as it was sent: an association holds no more of an object than DCMTK's buffers,
+        // however large the object is. Without a file it is taken and dropped.
+        std::error_code error;
+        fs::create_directories(folder_, error);
+        fs::path temporary;
+        const int fd = createTemporaryFile(folder_, temporary);
+        std::optional<Receiving> receiving;
+        if (fd >= 0) {
+            receiving.emplace(temporary);
         }
-        const E_TransferSyntax syntax = DcmXfer(context.acceptedTransferSyntax.c_str()).getXfer();
-        const Uint16 status = keep(request, std::move(dataset), syntax);
+        const OFCondition received = receiveSTORERequest(request, context.presentationContextID,
+                                                         platform::reopenableName(fd, temporary));
+        Uint16 status = STATUS_STORE_Refused_OutOfResources;
+        if (fd < 0) {
+            refused(request, "cannot create a temporary file");
+        } else if (received.good()) {
+            status = keep(request, fd, temporary);
+        } else {
+            platform::closeFile(fd);
+        }
+        if (fd >= 0 && status != STATUS_Success) {
+            fs::remove(temporary, error);
+        }
+        if (received.bad()) {
+            return received;
+        }
         return sendSTOREResponse(context.presentationContextID, request, status);
     }
 
   private:
-    // Writes the object to a temporary file in the image folder and renames it to its
-    // final name, so the folder never shows a partly written object under a final name.
-    Uint16 keep(const T_DIMSE_C_StoreRQ& request, std::unique_ptr<DcmDataset> dataset,
-                E_TransferSyntax syntax) {
+    // Flushes the received file to disk, closes it (Windows renames no open file) and
+    // renames it to its final name, so the folder never shows a partly written object
+    // under a final name.
+    Uint16 keep(const T_DIMSE_C_StoreRQ& request, int fd, const fs::path& temporary) {
         std::string uid = request.AffectedSOPInstanceUID;
         if (!usableAsFileName(uid)) {
             char generated[100];
@@ -336,32 +359,26 @@ class StorageServer : public DcmSCP {
         // The rename replaces whatever has the final name, a link included, and never
         // follows it.
         Commit commit;
+        const bool flushed = platform::flushToDisk(fd);
+        platform::closeFile(fd);
+        if (!flushed) {
+            return refused(request, "cannot flush the file to disk");
+        }
         std::error_code error;
-        fs::create_directories(folder_, error);
-        fs::path temporary;
-        const int fd = createTemporaryFile(folder_, temporary);
-        OFCondition written = makeOFCondition(0, 1, OF_error, "cannot create a temporary file");
-        if (fd >= 0) {
-            DcmFileFormat file(dataset.release(), OFFalse);
-            written = writeFile(fd, file, syntax);
-            platform::closeFile(fd);
-        }
-        if (written.good()) {
-            fs::rename(temporary, target, error);
-        }
-        if (written.bad() || error) {
-            if (fd >= 0) {
-                fs::remove(temporary, error);
-            }
-            std::cerr << "ZarvoServer.exe: cannot store " << request.AffectedSOPInstanceUID
-                      << " in " << folder_ << ": "
-                      << (written.bad() ? written.text() : error.message()) << std::endl;
-            log("C-STORE of " + std::string(request.AffectedSOPInstanceUID) + " refused");
-            return STATUS_STORE_Refused_OutOfResources;
+        fs::rename(temporary, target, error);
+        if (error) {
+            return refused(request, error.message());
         }
         log("C-STORE of " + std::string(request.AffectedSOPInstanceUID) + " stored as " +
             target.string());
         return STATUS_Success;
+    }
+
+    Uint16 refused(const T_DIMSE_C_StoreRQ& request, const std::string& reason) {
+        std::cerr << "ZarvoServer.exe: cannot store " << request.AffectedSOPInstanceUID << " in "
+                  << folder_ << ": " << reason << std::endl;
+        log("C-STORE of " + std::string(request.AffectedSOPInstanceUID) + " refused");
+        return STATUS_STORE_Refused_OutOfResources;
     }
 
     void log(const std::string& line) const {

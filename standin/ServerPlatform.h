@@ -7,6 +7,7 @@
 
 #include "dcmtk/config/osconfig.h"  // DCMTK wants its configuration before anything of its own
 #include "dcmtk/dcmnet/dcmlayer.h"
+#include "dcmtk/ofstd/ofstring.h"
 
 // What the storage server needs of the operating system: its process, new files that no
 // one else can steer, and bounded waits on its sockets. One implementation per system.
@@ -36,8 +37,11 @@ std::uint64_t randomBits();
 // this account alone where the system lets the creator choose. -1 with `exists` set when
 // something has that name already, -1 alone on any other failure.
 int createNewFile(const std::filesystem::path& path, bool& exists);
-// A stream of its own on the open file (the caller closes it), or null.
-std::FILE* streamOf(int file);
+// A name under which DCMTK, which takes names only, opens the open file again: on Linux
+// its descriptor's entry in /proc, which leads to this file whatever took its name since;
+// on Windows its path, which no one can rename or delete while the file is open here.
+// For no file (-1), the null device, which takes anything and keeps nothing.
+OFString reopenableName(int file, const std::filesystem::path& path);
 bool flushToDisk(int file);
 void closeFile(int file);
 

@@ -104,8 +104,14 @@ void TServerAdminForm::openTranslation() {
     if (file.status == config::FileReadResult::Status::Missing) {
         return;
     }
-    if (file.status == config::FileReadResult::Status::Failed) {
-        throw config::FileError(config::FileAction::Open, path, file.reason);
+    if (file.status == config::FileReadResult::Status::Failed ||
+        file.status == config::FileReadResult::Status::TooBig) {
+        // A translation file holds a few kilobytes: a larger one is not used.
+        const std::string reason =
+            file.status == config::FileReadResult::Status::TooBig
+                ? "Sie ist gr\u00f6\u00dfer als " + std::string(config::kReadLimitText)
+                : file.reason;
+        throw config::FileError(config::FileAction::Open, path, reason);
     }
     translationFile_ = ui::TranslationFile::parse(file.content);
     const config::CodePage codePage = config::CodePage::ofFile(file.content);

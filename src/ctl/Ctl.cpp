@@ -49,7 +49,9 @@ int run(const CtlCommand& command, const CtlContext& context,
         case CommandKind::Settings:
             return runSettings(context);
         case CommandKind::SettingsSet:
-            return runSettingsSet(context, command.assignments);
+            return runSettingsSet(context, command.assignments, command.dryRun);
+        case CommandKind::SettingsCheck:
+            return runSettingsCheck(context);
         case CommandKind::Echo:
             return runEcho(context, {command.host, command.port, command.aeTitle, command.timeout});
         case CommandKind::Check:

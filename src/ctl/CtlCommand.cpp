@@ -28,7 +28,7 @@ const std::vector<CommandName>& commands() {
         {"status", CommandKind::Status, {"--wait"}},
         {"start", CommandKind::Start, {"--verbose", "--wait"}},
         {"stop", CommandKind::Stop, {"--wait", "--graceful"}},
-        {"settings", CommandKind::Settings, {}},
+        {"settings", CommandKind::Settings, {"--dry-run"}},
         {"echo", CommandKind::Echo, {"--host", "--port", "--aet", "--timeout"}},
         {"check",
          CommandKind::Check,
@@ -44,7 +44,8 @@ const std::vector<CommandName>& commands() {
 
 bool takesValue(const std::string& option) {
     return option != "--verbose" && option != "--json" && option != "--help" &&
-           option != "--version" && option != "--password" && option != "--replace";
+           option != "--version" && option != "--password" && option != "--replace" &&
+           option != "--dry-run";
 }
 
 // Seconds as a decimal number, "10" or "2.5", at least `least`.
@@ -116,6 +117,8 @@ void applyOption(CtlCommand& command, const std::string& option, const std::stri
         command.password = true;
     } else if (option == "--replace") {
         command.replace = true;
+    } else if (option == "--dry-run") {
+        command.dryRun = true;
     } else if (option == "--log") {
         command.log = value;
     }
@@ -216,7 +219,12 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         throw UsageError("no command given");
     }
     command.kind = chosen->kind;
-    if (command.kind == CommandKind::Settings && words.size() > 1) {
+    if (command.kind == CommandKind::Settings && words.size() > 1 && words[1] == "check") {
+        if (words.size() > 2) {
+            throw UsageError("unexpected argument \"" + words[2] + "\"");
+        }
+        command.kind = CommandKind::SettingsCheck;
+    } else if (command.kind == CommandKind::Settings && words.size() > 1) {
         if (words[1] != "set") {
             throw UsageError("unknown settings command \"" + words[1] + "\"");
         }
@@ -239,6 +247,9 @@ CtlCommand parseArguments(const std::vector<std::string>& arguments, const Comma
         throw UsageError("--json: \"" + words[0] +
                          (words.size() > 1 ? " " + words[1] : std::string()) +
                          "\" has no JSON answer");
+    }
+    if (command.dryRun && command.kind != CommandKind::SettingsSet) {
+        throw UsageError("--dry-run goes with \"settings set\" only");
     }
     if (command.kind == CommandKind::Check) {
         checkThresholdsAgree(command);
@@ -265,8 +276,8 @@ std::string usageText() {
     return "Usage: VeltronaCtl [--folder DIR] [--json] COMMAND\n"
            "  status [--wait SECONDS] | start [--verbose] [--wait SECONDS]\n"
            "  stop [--graceful SECONDS] [--wait SECONDS]\n"
-           "  settings | settings set NAME=VALUE... |"
-           " echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
+           "  settings | settings set [--dry-run] NAME=VALUE... | settings check |"
+           "\n  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "  check [-t S] [--echo-warn R] [--disk-warn R] [--disk-crit R] [--inode-warn R]\n"
            "        [--inode-crit R] [--prometheus FILE] [-v] (see \"check --help\")\n"
            "  run | service install [--start auto|manual] [--account NAME [--password]] "
@@ -312,14 +323,22 @@ std::string helpText() {
            "                             is left, 1 when one still runs, 4 as status when\n"
            "                             none was found but some could not be inspected\n"
            "  settings                   show the settings, one NAME=VALUE per line\n"
-           "  settings set NAME=VALUE...\n"
+           "  settings set [--dry-run] NAME=VALUE...\n"
            "                             change settings and write Server.INI as the window\n"
-           "                             does. Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
+           "                             does; \"Unchanged\" and no write when the file holds\n"
+           "                             these values already; --dry-run prints the lines that\n"
+           "                             would change (- old, + new) and writes nothing.\n"
+           "                             Names: -aet Port FIFOMax FIFOMin MaxDaysLocal\n"
            "                             RegNewOnView -od -db TransferSyntax parameter -dhl\n"
            "                             AdminPassword (letter case ignored, the leading \"-\"\n"
            "                             may be left out). Flags take true or false,\n"
            "                             MaxDaysLocal a number or off, TransferSyntax one of\n"
-           "                             none +x= +xs +xy +xi; an empty AdminPassword clears it\n"
+           "                             none +x= +xs +xy +xi, Port a number from 1 to 65535;\n"
+           "                             an empty AdminPassword clears it\n"
+           "  settings check             check Server.INI as the server reads it: a Port from 1\n"
+           "                             to 65535, numbers in range, no key twice, no unknown\n"
+           "                             key, no text its code page cannot hold; one line per\n"
+           "                             problem, exit 0 when there is none, else 1\n"
            "  echo [--host H] [--port P] [--aet TITLE] [--timeout SECONDS]\n"
            "                             DICOM C-ECHO to the server (default: 127.0.0.1, port\n"
            "                             and AE title from Server.INI, " +

@@ -30,6 +30,7 @@ enum class CommandKind : int {
     Stop,
     Settings,
     SettingsSet,
+    SettingsCheck,
     Echo,
     Check,
     Run,
@@ -50,6 +51,7 @@ struct CtlCommand {
     std::optional<std::chrono::milliseconds> graceful;  // stop --graceful SECONDS
 
     std::vector<std::string> assignments;  // settings set NAME=VALUE..., as given
+    bool dryRun = false;                   // settings set --dry-run
 
     std::optional<std::string> host;                          // echo --host
     std::optional<int> port;                                  // echo --port

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ProcessSnapshot.h"
+#include "SettingsLines.h"
 #include "ShownSettings.h"
 #include "config/file/FileAccess.h"
 #include "config/settings/IntegerConversion.h"
@@ -168,6 +169,12 @@ void apply(const Setting& setting, const std::string& value, ServerSettings& s,
         }
     };
     const config::SettingEntry* entry = setting.entry;
+    if (entry == config::entryOfKey("Port") && !portNumber(value)) {
+        // The window writes whatever is typed; a command that writes for a script does not
+        // leave a server that listens nowhere.
+        throw SettingRefused(std::string(setting.name) + ": \"" + withoutControls(value) +
+                             "\" is not a port number (1 to 65535)");
+    }
     switch (setting.kind) {
         case SettingKind::Text:
             refuseIfLossy();
@@ -241,8 +248,46 @@ void refuseToZeroInvalidIntegers(const ShownSettings& settings,
     }
 }
 
+// What a write would change in the file, line by line, without writing: the lines it
+// would drop ("-") and those it would add ("+"), each in the order of its file. The admin
+// password is never shown.
+int showDryRun(const CtlContext& context, const ShownSettings& settings,
+               const ServerSettings& changed, bool changes, const std::filesystem::path& path) {
+    std::vector<SettingsLineChange> lines;
+    if (changes) {
+        const config::CodePage& codePage = settings.document.codePage;
+        lines = settingsLineChanges(
+            codePage.toUtf8(settings.document.content),
+            codePage.toUtf8(server::settingsDocumentBytes(settings.document, changed)));
+    }
+    if (context.json) {
+        std::vector<JsonObject> shown;
+        for (const SettingsLineChange& line : lines) {
+            shown.push_back(JsonObject().text(line.added ? "added" : "removed", line.text));
+        }
+        context.out << JsonObject()
+                           .text("file", jsonPath(path))
+                           .boolean("dryRun", true)
+                           .boolean("changed", changes)
+                           .array("lines", shown)
+                           .object("settings", settingsJson(changed))
+                           .str()
+                    << "\n";
+        return kSuccess;
+    }
+    if (!changes) {
+        context.out << "Unchanged " << messagePath(path) << "\n";
+    }
+    const CodePage system = CodePage::system();
+    for (const SettingsLineChange& line : lines) {
+        context.out << (line.added ? "+" : "-") << withoutControls(system.fromUtf8(line.text))
+                    << "\n";
+    }
+    return kSuccess;
+}
+
 int setUnderLock(const CtlContext& context, const std::vector<std::string>& assignments,
-                 const config::FileLock& lock) {
+                 bool dryRun, const config::FileLock& lock) {
     const ShownSettings settings = readShownSettings(context);
     ServerSettings changed = settings.shown;
     try {
@@ -267,6 +312,27 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
 
     const std::filesystem::path path =
         server::settingsWritePath(settings.document, context.programFolder);
+    // A file that holds these values already stays as it is, untouched: a script that
+    // sets what is there learns that nothing changed. A line that held no number changes
+    // even when the value set is the 0 that it was read as.
+    const bool changes = !settings.document.path || changed != settings.shown ||
+                         !settings.document.invalidIntegers.empty();
+    if (dryRun) {
+        return showDryRun(context, settings, changed, changes, path);
+    }
+    if (!changes) {
+        if (context.json) {
+            context.out << JsonObject()
+                               .null("written")
+                               .boolean("changed", false)
+                               .object("settings", settingsJson(changed))
+                               .str()
+                        << "\n";
+        } else {
+            context.out << "Unchanged " << messagePath(path) << "\n";
+        }
+        return kSuccess;
+    }
     server::writeSettingsDocument(settings.document, changed, context.programFolder, lock);
 
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
@@ -282,6 +348,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
     if (context.json) {
         context.out << JsonObject()
                            .text("written", jsonPath(path))
+                           .boolean("changed", true)
                            .object("settings", settingsJson(changed))
                            .str()
                     << "\n";
@@ -315,10 +382,11 @@ int runSettings(const CtlContext& context) {
     return kSuccess;
 }
 
-int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments) {
+int runSettingsSet(const CtlContext& context, const std::vector<std::string>& assignments,
+                   bool dryRun) {
     // From the reading of the file to the write, no other writer comes between.
     const config::FileLock lock = server::lockSettingsFile(context.programFolder);
-    return setUnderLock(context, assignments, lock);
+    return setUnderLock(context, assignments, dryRun, lock);
 }
 
 }  // namespace veltrona::ctl

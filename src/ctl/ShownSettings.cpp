@@ -4,13 +4,24 @@
 
 namespace veltrona::ctl {
 
+namespace fs = std::filesystem;
+
+void refuseUnreadDocument(const server::SettingsDocument& document) {
+    if (document.tooBig) {
+        throw config::FileError(config::FileAction::Read, document.path.value_or(fs::path()),
+                                "It is larger than " + std::string(config::kReadLimitText) +
+                                    ", more than any settings file holds");
+    }
+    if (!document.unreadable.empty()) {
+        // Empty settings in the place of the file's would be a wrong answer to any command.
+        throw server::unreadableError(document);
+    }
+}
+
 ShownSettings readShownSettings(const CtlContext& context) {
     ShownSettings result;
     result.document = server::readSettingsDocument(context.programFolder);
-    if (!result.document.unreadable.empty()) {
-        // Empty settings in the place of the file's would be a wrong answer to any command.
-        throw server::unreadableError(result.document);
-    }
+    refuseUnreadDocument(result.document);
     result.shown = result.document.settings;
     server::defaultDatabase(result.shown);
     const config::CodePage system = config::CodePage::system();

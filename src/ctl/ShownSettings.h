@@ -18,6 +18,10 @@ struct ShownSettings {
     config::ServerSettings shown;  // texts in UTF-8; the admin password as the file's bytes
 };
 
+// Throws config::FileError when the document's file is there but was not read (too big,
+// or unreadable): no command answers from the empty settings that stand in for it.
+void refuseUnreadDocument(const server::SettingsDocument& document);
+
 // Reads them from the program folder. Every "FIFOMax" or "FIFOMin" value that is no
 // integer is named on the error stream, as the window reports it at start-up.
 ShownSettings readShownSettings(const CtlContext& context);

@@ -68,6 +68,10 @@ SettingsDocument readSettingsDocument(const fs::path& programFolder) {
     if (file.status == config::FileReadResult::Status::Failed) {
         document.unreadable = file.reason;
     }
+    if (file.status == config::FileReadResult::Status::TooBig) {
+        document.tooBig = true;
+        document.unreadable = "Sie ist gr\u00f6\u00dfer als " + std::string(config::kReadLimitText);
+    }
     if (file.status != config::FileReadResult::Status::Ok) {
         return document;
     }
@@ -113,14 +117,18 @@ void writeSettingsDocument(const SettingsDocument& document, const config::Serve
     if (!document.unreadable.empty()) {
         throw unreadableError(document);
     }
+    config::replaceFile(settingsWritePath(document, programFolder),
+                        settingsDocumentBytes(document, settings));
+}
+
+std::string settingsDocumentBytes(const SettingsDocument& document,
+                                  const config::ServerSettings& settings) {
     const config::CodePage& codePage = document.codePage;
     const auto toFile = [&codePage](const std::string& utf8) {
         return config::FileText{codePage == config::CodePage::utf8() ? utf8
                                                                      : codePage.fromUtf8(utf8)};
     };
-    config::replaceFile(
-        settingsWritePath(document, programFolder),
-        config::writeSettings(convertTexts<config::FileSettings>(settings, toFile)));
+    return config::writeSettings(convertTexts<config::FileSettings>(settings, toFile));
 }
 
 void writeChangedSettings(const SettingsDocument& document, const config::ServerSettings& before,

@@ -31,6 +31,9 @@ struct SettingsDocument {
     // The file's bytes as they were read, to tell whether another writer has changed it
     // since.
     std::string content;
+    // The file is larger than config::kReadLimit: it was not read and is never written
+    // (`unreadable` says so too).
+    bool tooBig = false;
 };
 
 // Reads "Server.INI" (any letter case) from the program folder. A missing file gives the
@@ -71,6 +74,10 @@ void writeChangedSettings(const SettingsDocument& document, const config::Server
                           const config::ServerSettings& after,
                           const std::filesystem::path& programFolder,
                           const config::FileLock& heldLock);
+
+// The bytes that writeSettingsDocument writes for `settings`.
+std::string settingsDocumentBytes(const SettingsDocument& document,
+                                  const config::ServerSettings& settings);
 
 // What the database field takes after the file is read: an empty one takes the image
 // folder; one that is set, nothing.

@@ -79,13 +79,21 @@ int createNewFile(const std::filesystem::path& path, bool& exists) {
     return fd;
 }
 
-std::FILE* streamOf(int file) {
-    const int copy = ::_dup(file);
-    std::FILE* stream = copy < 0 ? nullptr : ::_fdopen(copy, "wb");
-    if (stream == nullptr && copy >= 0) {
-        ::_close(copy);
+OFString reopenableName(int file, const std::filesystem::path& path) {
+    // _wopen shares the file for reading and writing, never for deleting or renaming.
+    if (file < 0) {
+        return "NUL";
     }
-    return stream;
+    // DCMTK opens narrow names in the ANSI code page, the code page of the settings the
+    // image folder comes from. A character it cannot hold becomes "?", which no file name
+    // holds: the open fails rather than reaching another file.
+    const std::wstring wide = path.wstring();
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
+                                         nullptr, nullptr);
+    std::string ansi(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, ansi.data(), size, nullptr,
+                        nullptr);
+    return ansi.c_str();
 }
 
 bool flushToDisk(int file) {

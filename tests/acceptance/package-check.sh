@@ -310,9 +310,12 @@ check "a member cannot create files in the program folder" \
     not as_member touch "$folder/planted"
 check "users outside the group cannot read $settings" other_users_cannot_read
 
-as_member /usr/bin/veltronactl settings set Port=11112 >"$work/ctl.log" 2>&1
+# RegNewOnView, which the shipped file lacks, makes it a write: a set of what the file holds
+# already writes nothing.
+as_member /usr/bin/veltronactl settings set Port=11112 RegNewOnView=true >"$work/ctl.log" 2>&1
 ctl_status=$?
-check "a member's veltronactl settings set Port=11112 succeeds" test $ctl_status -eq 0 ||
+check "a member's veltronactl settings set Port=11112 RegNewOnView=true writes" \
+    test $ctl_status -eq 0 -a "$(head -c 5 "$work/ctl.log")" = "Wrote" ||
     cat "$work/ctl.log"
 check "$settings then holds Port = 11112" has_setting "Port = 11112"
 check "and is still root $group 660" settings_kept ||

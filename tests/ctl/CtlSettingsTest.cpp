@@ -90,8 +90,8 @@ TEST_F(CtlSettings, SetWritesTheBytesTheWindowWritesOnClose) {
         {"unchecking and clearing",
          "MaxDaysLocal = 5\r\n+x=\r\nparameter=-v\r\nAdminPassword=a\r\n-dhl\r\n-db = D\r\n",
          {"MaxDaysLocal=OFF", "TransferSyntax=none", "parameter=", "AdminPassword=", "dhl=false",
-          "Port=1\r\n2"},
-         "#Server Settings\r\n\r\n-aet = \r\nPort = 1  2\r\nFIFOMax = 0\r\nFIFOMin = 0\r\n"
+          "aet=1\r\n2"},
+         "#Server Settings\r\n\r\n-aet = 1  2\r\nPort = \r\nFIFOMax = 0\r\nFIFOMin = 0\r\n"
          "-od = \r\n-db = D\r\n"},
     };
     for (const auto& row : rows) {
@@ -110,6 +110,96 @@ TEST_F(CtlSettings, SetWritesTheBytesTheWindowWritesOnClose) {
         EXPECT_EQ(fileContent(written), row.after);
         EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
     }
+}
+
+// What configuration management expects: a set of the values the file holds writes nothing
+// and says so, and a dry run shows the lines a write would change without writing.
+TEST_F(CtlSettings, SetOfTheHeldValuesWritesNothingAndADryRunShowsTheChange) {
+    const fs::path file = folder / "Server.INI";
+    const std::string before = "-aet = A\r\nPort = 104\r\nfoo = bar\r\nAdminPassword=s\r\n";
+    writeFile(file, before);
+    const auto identity = [&file] {
+        struct stat st {};
+        EXPECT_EQ(::stat(file.c_str(), &st), 0);
+        return std::make_pair(st.st_ino, st.st_mtim.tv_nsec);
+    };
+    const auto original = identity();
+    const CtlResult same = ctl({"settings", "set", "Port=104", "aet=A"});
+    EXPECT_EQ(same.exitCode, 0) << same.err;
+    EXPECT_EQ(same.out, "Unchanged " + file.string() + "\n");
+    const CtlResult sameJson = ctl({"--json", "settings", "set", "Port=104"});
+    EXPECT_EQ(sameJson.out.rfind("{\"written\":null,\"changed\":false,\"settings\":{", 0), 0u)
+        << sameJson.out;
+
+    const CtlResult dry = ctl({"settings", "set", "--dry-run", "Port=11112", "AdminPassword=t"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_EQ(dry.out,
+              "-Port = 104\n-foo = bar\n-AdminPassword=(not shown)\n+#Server Settings\n+\n"
+              "+Port = 11112\n+FIFOMax = 0\n+FIFOMin = 0\n+-od = \n+-db = \n"
+              "+AdminPassword=(not shown)\n");
+    const CtlResult dryJson = ctl({"settings", "set", "--dry-run", "--json", "Port=104"});
+    EXPECT_EQ(dryJson.out.rfind("{\"file\":\"" + file.string() +
+                                    "\",\"dryRun\":true,\"changed\":false,\"lines\":[],",
+                                0),
+              0u)
+        << dryJson.out;
+    EXPECT_EQ(identity(), original);
+    EXPECT_EQ(fileContent(file), before);
+
+    const CtlResult written = ctl({"--json", "settings", "set", "Port=11112"});
+    EXPECT_NE(written.out.find("\"changed\":true"), std::string::npos) << written.out;
+    EXPECT_NE(fileContent(file).find("Port = 11112\r\n"), std::string::npos);
+    EXPECT_EQ(ctl({"settings", "check", "--dry-run"}).exitCode, 2);
+}
+
+// The check reads the file as the server's settings are read and names every line that
+// would not be read as its author meant, with its number.
+TEST_F(CtlSettings, CheckNamesEachProblemWithItsLine) {
+    const fs::path file = folder / "Server.INI";
+    writeFile(file, "#Server Settings\r\n\r\n-aet = A\r\nPort = 104\r\nFIFOMax = 0x10\r\n+xs\r\n");
+    const CtlResult good = ctl({"settings", "check"});
+    EXPECT_EQ(good.exitCode, 0) << good.err;
+    EXPECT_EQ(good.out, file.string() + ": ok\n");
+
+    writeFile(file,
+              "#Server Settings\r\nPort = 99999\r\nPortal = 5\r\nFIFOMax = 10 MB\r\n"
+              "FIFOMin = -1\r\nport = 104\r\n -od = /x/\r\nColour = red\r\n+xs\r\n+x=\r\n"
+              "-aet = A\x81\r\nMaxDaysLocal = abc\r\n");
+    const std::string at = file.string() + ":";
+    const CtlResult bad = ctl({"settings", "check"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out,
+              at + "2: Port \"99999\" is not a port number (1 to 65535)\n" +  //
+                  at + "3: \"Portal\" is read as Port\n" +                    //
+                  at + "3: Port given again after line 2; the last one counts\n" + at +
+                  "4: FIFOMax \"10 MB\" is not an integer (-2147483648 to 2147483647)\n" + at +
+                  "5: FIFOMin -1 is below 0\n" + at +
+                  "6: \"port\" is not \"Port\" (letter case counts); the line is ignored\n" + at +
+                  "7: \"-od\" begins with a blank, so the line is ignored\n" + at +
+                  "8: unknown key \"Colour\"; the line is ignored\n" + at +
+                  "10: a second transfer syntax (+x=) after line 9; the last one counts\n" + at +
+                  "11: -aet holds the byte 0x81, which code page 1252 leaves undefined\n" + at +
+                  "12: MaxDaysLocal \"abc\" is not an integer (-2147483648 to 2147483647); "
+                  "it is read as 0\n" +
+                  file.string() + ": 11 problems\n");
+    const CtlResult json = ctl({"--json", "settings", "check"});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.out.rfind("{\"file\":\"" + file.string() +
+                                 "\",\"ok\":false,\"problems\":[{\"line\":2,\"problem\":"
+                                 "\"Port \\\"99999\\\" is not a port number (1 to 65535)\"},",
+                             0),
+              0u)
+        << json.out;
+
+    fs::remove(file);
+    const CtlResult none = ctl({"settings", "check"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, (folder / "Server.ini").string() + ": there is no settings file\n" +
+                            (folder / "Server.ini").string() + ": 1 problem\n");
+    writeFile(file, "-aet = A\r\n");
+    EXPECT_EQ(ctl({"settings", "check"}).out, file.string() +
+                                                  ": no Port: the server would listen nowhere\n" +
+                                                  file.string() + ": 1 problem\n");
 }
 
 TEST_F(CtlSettings, SetKeepsTheFilesSpelling) {
@@ -134,6 +224,9 @@ TEST_F(CtlSettings, RefusesAWrongAssignmentAndLeavesTheFileAsItWas) {
         {"Colour=red", "unknown setting \"Colour\""},
         {"Port", "\"Port\" is not NAME=VALUE"},
         {"FIFOMax=10 MB", "FIFOMax: \"10 MB\" is not an integer"},
+        // The window writes what is typed; a script's port is one the server can listen on.
+        {"Port=99999", "Port: \"99999\" is not a port number (1 to 65535)"},
+        {"Port=abc", "Port: \"abc\" is not a port number (1 to 65535)"},
         {"FIFOMin=99999999999", "FIFOMin: \"99999999999\" is not an integer"},
         {"MaxDaysLocal=on", "MaxDaysLocal: \"on\" is not an integer"},
         {"RegNewOnView=yes", "RegNewOnView: \"yes\" is neither true nor false"},
@@ -269,6 +362,24 @@ TEST_F(CtlSettings, AFileThatCannotBeReadIsNeverReplaced) {
     }
     EXPECT_EQ(fileContent(folder / "Server.INI"), kept);
     EXPECT_EQ(veltrona::testing::entries(folder.path()).size(), 1u);
+}
+
+// A settings file far above any real one's size is refused unread by every command that needs
+// its settings (status answers from the processes and leaves the port unchecked).
+TEST_F(CtlSettings, AFileAboveTheLimitIsRefusedByName) {
+    writeFile(folder / "Server.INI", "Port = 104\r\n");
+    fs::resize_file(folder / "Server.INI", 100 << 20);
+    for (const Args& command :
+         {Args{"settings"}, Args{"settings", "set", "Port=11112"}, Args{"start"}}) {
+        const CtlResult result = ctl(command);
+        EXPECT_EQ(result.exitCode, 1) << command.back();
+        EXPECT_EQ(result.err, "File \"" + (folder / "Server.INI").string() +
+                                  "\" cannot be read and is left unchanged. It is larger than "
+                                  "1 MiB, more than any settings file holds.\n")
+            << command.back();
+        EXPECT_EQ(result.out, "") << command.back();
+    }
+    EXPECT_EQ(fs::file_size(folder / "Server.INI"), 100u << 20);
 }
 
 // Writers that run at once each keep their change: the second reads what the first wrote.

@@ -51,7 +51,11 @@ TEST(WindowsReadWholeFile, TellsMissingFromReadable) {
         {"missing file", folder.path() / L"Custom.ini", FileReadResult::Status::Missing},
         {"missing folder", folder.path() / L"no" / L"Custom.ini", FileReadResult::Status::Missing},
         {"folder", folder.path(), FileReadResult::Status::Failed},
+        {"above the limit", folder.path() / L"big.ini", FileReadResult::Status::TooBig},
     };
+    // Sparse where the file system allows it: a size the read refuses before reading.
+    { std::ofstream(folder.path() / L"big.ini", std::ios::binary) << "x"; }
+    std::filesystem::resize_file(folder.path() / L"big.ini", 100 << 20);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const auto result = readWholeFile(row.path);

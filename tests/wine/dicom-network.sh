@@ -90,7 +90,10 @@ server_pid=$!
 
 check "Linux echoscu is answered by the Windows stand-in" eventually dcm_echo WINSTORE "$port"
 check "the Windows stand-in refuses another called AE title" eval '! dcm_echo OTHER "$port"'
-stored() { cmp -s <(dcmdump "$work/sample.dcm" 2>&1) <(dcmdump "$work/images/$uid.dcm" 2>&1); }
+# The data set arrives bit for bit; the file's meta header is the receiver's own (its
+# implementation, the sender's AE title), so group 0002 is left out of the comparison.
+dataset() { dcmdump "$1" 2>&1 | grep -v '^(0002,'; }
+stored() { cmp -s <(dataset "$work/sample.dcm") <(dataset "$work/images/$uid.dcm"); }
 send() { storescu -to 10 -aec WINSTORE 127.0.0.1 "$port" "$work/sample.dcm" >/dev/null 2>&1; }
 check "Linux storescu stores an image with the Windows stand-in" send
 check "the image lies in the image folder under its SOP Instance UID" stored

@@ -40,8 +40,15 @@ class FileError : public std::runtime_error {
 // others; with none, `folder / name` (which need not exist). `name` may start with "../".
 std::filesystem::path findIgnoringCase(const std::filesystem::path& folder, std::string_view name);
 
+// The most a settings or translation file that the tool reads may hold. Such a file has a
+// few kilobytes; a larger one is refused unread, so that it can neither fill the memory
+// nor hold up the window for seconds.
+inline constexpr std::uintmax_t kReadLimit = 1024 * 1024;
+// The limit as the messages name it.
+inline constexpr std::string_view kReadLimitText = "1 MiB";
+
 struct FileReadResult {
-    enum class Status { Ok, Missing, Failed };
+    enum class Status { Ok, Missing, Failed, TooBig };
     Status status = Status::Missing;
     std::string content;  // the whole file, when Ok
     std::string reason;   // the system's description of the failure, when Failed
@@ -50,8 +57,10 @@ struct FileReadResult {
 // Reads a whole file. Missing: nothing is there (a link that points nowhere included).
 // Failed: something is there but cannot be read as a file: no rights, held open by
 // another program, a folder, a FIFO or device, a loop of links, or a way to it through a
-// link or folder that another user could have planted (see replaceFile).
-FileReadResult readWholeFile(const std::filesystem::path& path);
+// link or folder that another user could have planted (see replaceFile). TooBig: the file
+// holds more than `limit` bytes; the read stops a buffer past the limit at most, whatever
+// the file's size said, and nothing is kept.
+FileReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit = kReadLimit);
 
 // Replaces the file's content with `bytes`, or creates it, so that a failure at any point
 // leaves the previous content whole:

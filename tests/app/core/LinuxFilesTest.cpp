@@ -64,6 +64,34 @@ TEST_F(LinuxFiles, ASettingsFileThatCannotBeReadIsSaidAndNeverReplaced) {
     }
 }
 
+// A settings or translation file holds a few kilobytes; a far larger one is neither
+// read nor used, said once at start-up, and the close leaves the settings file alone.
+TEST_F(LinuxFiles, FilesAboveTheLimitAreSaidOnceAndLeftAlone) {
+    const fs::path file = programFolder / "Server.INI";
+    writeSettings("Port = 104\r\n");
+    fs::resize_file(file, 100 << 20);
+    writeTranslation(std::string(config::kReadLimit + 1, '#'));
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    create();
+    EXPECT_EQ(dialogs.infos,
+              Texts({"Datei \"" + file.string() +
+                     "\" kann nicht gelesen werden und bleibt unver\u00e4ndert. Sie ist "
+                     "gr\u00f6\u00dfer als 1 MiB."}));
+    EXPECT_EQ(dialogs.errors, Texts({"Datei " + (programFolder / "../Custom.ini").string() +
+                                     " kann nicht geöffnet werden. Sie ist gr\u00f6\u00dfer "
+                                     "als 1 MiB."}));
+    EXPECT_EQ(view->windowCaption(), "Zarvo Server Einstellungen");
+    view->setText("Edit2", "11112");
+    EXPECT_TRUE(form->FormClose());
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(namesIn(programFolder), std::set<std::string>({"Server.INI"}));
+}
+
 TEST_F(LinuxFiles, CloseKeepsTheSettingsFilesMode) {
     writeSettings("Port = 104\r\n");
     ::chmod((programFolder / "Server.INI").c_str(), 0640);

@@ -338,6 +338,27 @@ TEST(ReadWholeFile, ReportsMissingFailedOrTheWholeContent) {
     }
 }
 
+// A file above the limit is refused without being read: a sparse 100 MB file costs no
+// read at all, and a file whose size says nothing (the kernel's own files say 0) is cut
+// off by the read itself.
+TEST(ReadWholeFile, RefusesAFileAboveTheLimitUnread) {
+    TempFolder temp;
+    writeFile(temp / "limit", std::string(kReadLimit, 'x'));
+    writeFile(temp / "above", std::string(kReadLimit + 1, 'x'));
+    writeFile(temp / "huge", "");
+    fs::resize_file(temp / "huge", 100 << 20);
+    const FileReadResult limit = readWholeFile(temp / "limit");
+    EXPECT_EQ(limit.status, FileReadResult::Status::Ok);
+    EXPECT_EQ(limit.content.size(), kReadLimit);
+    for (const fs::path& path : {temp / "above", temp / "huge"}) {
+        const FileReadResult result = readWholeFile(path);
+        EXPECT_EQ(result.status, FileReadResult::Status::TooBig) << path;
+        EXPECT_EQ(result.content, "") << path;
+    }
+    EXPECT_EQ(readWholeFile("/proc/self/maps", 16).status, FileReadResult::Status::TooBig);
+    EXPECT_EQ(readWholeFile("/proc/self/maps").status, FileReadResult::Status::Ok);
+}
+
 // Root follows no link or folder that another user could have planted to send a write
 // (or a read) onto any file of the system, such as a link at the settings file's name in
 // a folder that a group may write.

@@ -10,7 +10,7 @@ using namespace detail;
 
 namespace fs = std::filesystem;
 
-FileReadResult readWholeFile(const fs::path& path) {
+FileReadResult readWholeFile(const fs::path& path, std::uintmax_t limit) {
     FileReadResult result;
     const auto failed = [&result](const PathFailure& failure) {
         result.status = FileReadResult::Status::Failed;
@@ -43,8 +43,17 @@ FileReadResult readWholeFile(const fs::path& path) {
         at.st = st;
         return failed(notAFile(at));
     }
+    // The size is checked before anything is read, and the read stops past the limit too:
+    // a file may grow meanwhile, and some report no size at all.
     std::string content;
-    if (const int error = readAll(file.get(), content)) {
+    const int error = static_cast<std::uintmax_t>(st.st_size) > limit
+                          ? EFBIG
+                          : readAll(file.get(), content, limit);
+    if (error == EFBIG) {
+        result.status = FileReadResult::Status::TooBig;
+        return result;
+    }
+    if (error != 0) {
         return failed(PathFailure(error));
     }
     result.status = FileReadResult::Status::Ok;

@@ -151,7 +151,7 @@ PathFailure notAFile(const Location& at) {
     return PathFailure(0, "\"" + (at.folderPath / at.name).string() + "\" is no regular file");
 }
 
-int readAll(int fd, std::string& content) {
+int readAll(int fd, std::string& content, std::uintmax_t limit) {
     char buffer[65536];
     for (off_t offset = 0;;) {
         const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
@@ -166,6 +166,9 @@ int readAll(int fd, std::string& content) {
         }
         content.append(buffer, static_cast<std::size_t>(n));
         offset += n;
+        if (content.size() > limit) {
+            return EFBIG;
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -82,8 +83,9 @@ std::string kindOf(mode_t mode);
 // Why the existing entry `at` is not a file that can be read or replaced.
 PathFailure notAFile(const Location& at);
 
-// Reads the whole file from offset 0 into `content`; returns 0, otherwise the error.
-int readAll(int fd, std::string& content);
+// Reads the whole file from offset 0 into `content`; returns 0, otherwise the error:
+// EFBIG once it has read more than `limit` bytes.
+int readAll(int fd, std::string& content, std::uintmax_t limit = UINTMAX_MAX);
 
 // The error that replaceFile and FileLock throw for `path`.
 FileError cannotCreate(const std::filesystem::path& path, const std::string& reason);

@@ -6,7 +6,7 @@ namespace veltrona::config {
 
 using namespace detail;
 
-FileReadResult readWholeFile(const std::filesystem::path& path) {
+FileReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit) {
     FileReadResult result;
     // A file that is not there is Missing; any other failure is reported with its reason.
     const auto failed = [&result](DWORD code) {
@@ -30,6 +30,16 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
     if (!file.valid()) {
         return failed(GetLastError());
     }
+    // The size is checked before anything is read, and the read stops past the limit too:
+    // the file may grow meanwhile.
+    const auto tooBig = [&result] {
+        result.status = FileReadResult::Status::TooBig;
+        return result;
+    };
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) && static_cast<std::uintmax_t>(size.QuadPart) > limit) {
+        return tooBig();
+    }
     std::string content;
     char buffer[64 * 1024];
     for (;;) {
@@ -43,6 +53,9 @@ FileReadResult readWholeFile(const std::filesystem::path& path) {
             break;
         }
         content.append(buffer, read);
+        if (content.size() > limit) {
+            return tooBig();
+        }
     }
     result.status = FileReadResult::Status::Ok;
     result.content = std::move(content);
