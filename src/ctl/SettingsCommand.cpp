@@ -338,7 +338,7 @@ int setUnderLock(const CtlContext& context, const std::vector<std::string>& assi
     const ProcessSnapshot snapshot(context.processes, context.programFolder);
     for (const process::ProcessEntry& window : snapshot.windowsOn(context.programFolder)) {
         context.err << "warning: the window is open on this folder (" << describe(window)
-                    << "); it writes its own values to Server.INI when it closes\n";
+                    << "); when it closes it writes the values changed in it over these\n";
     }
     if (snapshot.serverRunning()) {
         context.err << "note: " << server::kServerExecutableName
