@@ -15,24 +15,9 @@ namespace veltrona::ctl {
 namespace {
 
 namespace fs = std::filesystem;
+using config::detail::kindOf;
 using config::detail::Location;
 using config::detail::PathFailure;
-
-std::string kindOf(mode_t mode) {
-    if (S_ISLNK(mode)) {
-        return "a symbolic link";
-    }
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO";
-    }
-    return S_ISSOCK(mode) ? "a socket" : "no regular file";
-}
 
 }  // namespace
 
