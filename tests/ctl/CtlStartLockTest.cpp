@@ -61,6 +61,7 @@ TEST_F(StartLock, OneOfRunAndTwoStartsWinsEveryTime) {
 // Whatever stands at the lock's name that is no file of its own is refused by name and
 // never followed: here a member of the folder could plant it.
 TEST_F(StartLock, RefusesALinkOrFolderAtTheLocksName) {
+    writeFile(program.settingsFile(), "-aet = A\r\nPort = " + std::to_string(freePort()) + "\r\n");
     const fs::path lock = program.folder() / ".ZarvoServer.lock";
     const fs::path target = program.root() / "target";
     const std::vector<std::pair<std::function<void()>, std::string>> rows = {
