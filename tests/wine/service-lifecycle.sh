@@ -34,7 +34,8 @@ finish() {
     [ $((passed + failed)) -gt 0 ] || failed=1
     echo "$passed passed, $failed failed"
     [ -z "${VELTRONA_CASE_COUNTS:-}" ] || echo "$name $passed $failed 0" >>"$VELTRONA_CASE_COUNTS"
-    [ $failed -eq 0 ]
+    # A trap's last status is not the script's: only exit sets it.
+    [ $failed -eq 0 ] || exit 1
 }
 trap finish EXIT
 
