@@ -63,47 +63,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     LaunchInput input;
     input.verbose = in.ConsumeBool();
-    input.dhcpFlag = in.ConsumeBool() ? "-dhl " : "";
-    input.transferSyntax = static_cast<TransferSyntax>(in.ConsumeIntegralInRange(0, 4));
+    input.settings.noDhcp = in.ConsumeBool();
+    input.settings.transferSyntax = static_cast<TransferSyntax>(in.ConsumeIntegralInRange(0, 4));
     if (in.ConsumeBool()) {
         // A Windows program folder: backslashes and blanks are fine inside the quotes,
         // since the name "setup.cfg" always stands between them and the closing quote.
         input.profilePath = without(in.ConsumeRandomLengthString(64), "\"") + "setup.cfg";
     }
-    input.parameters = without(in.ConsumeRandomLengthString(64), "\"\\");
-    input.imageFolder = without(in.ConsumeRandomLengthString(64), "\"\\");
-    input.aeTitle = without(in.ConsumeRandomLengthString(32), "\"\\ \t");
-    input.port = without(in.ConsumeRemainingBytesAsString(), "\"\\ \t");
+    input.settings.parameters = without(in.ConsumeRandomLengthString(64), "\"\\");
+    input.settings.imageFolder = without(in.ConsumeRandomLengthString(64), "\"\\");
+    input.settings.aeTitle = without(in.ConsumeRandomLengthString(32), "\"\\ \t");
+    input.settings.port = without(in.ConsumeRemainingBytesAsString(), "\"\\ \t");
 
+    // The texts as the command line's code page spells them.
+    const auto shown = [&input](const std::string& utf8) {
+        return input.commandLine.fromUtf8(utf8);
+    };
     std::vector<std::string> expected;
     if (input.verbose) {
         expected.push_back("-d");
     }
     expected.push_back("-dw");
-    if (!input.dhcpFlag.empty()) {
+    if (input.settings.noDhcp) {
         expected.push_back("-dhl");
     }
     if (input.profilePath) {
         expected.insert(expected.end(), {"-xf", *input.profilePath, "default"});
-    } else if (const char* code = codeOf(input.transferSyntax)) {
+    } else if (const char* code = codeOf(input.settings.transferSyntax)) {
         expected.push_back(code);
     }
-    for (std::string& word : words(input.parameters)) {
+    for (std::string& word : words(shown(input.settings.parameters))) {
         expected.push_back(std::move(word));
     }
     expected.push_back("-od");
     // The folder goes without a closing separator; quoted, its blanks stay inside.
-    std::string folder = input.imageFolder;
+    std::string folder = shown(input.settings.imageFolder);
     if (folder.ends_with('/')) {
         folder.pop_back();
     }
     expected.push_back(folder);
     expected.push_back("-aet");
-    if (!input.aeTitle.empty()) {
-        expected.push_back(input.aeTitle);
+    if (!input.settings.aeTitle.empty()) {
+        expected.push_back(shown(input.settings.aeTitle));
     }
-    if (!input.port.empty()) {
-        expected.push_back(input.port);
+    if (!input.settings.port.empty()) {
+        expected.push_back(shown(input.settings.port));
     }
 
     const std::string parameters = veltrona::config::buildParameterString(input);
