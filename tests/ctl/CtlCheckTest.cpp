@@ -42,7 +42,24 @@ class CtlCheck : public ::testing::Test {
         for (const pid_t server : servers) {
             killAndReap(server);
         }
+        if (imageDiskMounted) {
+            ::umount2(images.c_str(), MNT_DETACH);
+        }
     }
+
+    // Puts a small file system of its own (tmpfs `options`) at the image folder, unmounted
+    // when the test ends; says why not where it cannot.
+    std::string mountImageDisk(const char* options) {
+        if (::geteuid() != 0) {
+            return "mounting a tmpfs needs root";
+        }
+        if (::mount("tmpfs", images.c_str(), "tmpfs", 0, options) != 0) {
+            return std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+        }
+        imageDiskMounted = true;
+        return "";
+    }
+    bool imageDiskMounted = false;
 
     void writeSettings(const std::string& more = "") const {
         writeFile(program.settingsFile(), "-aet = ARCHIVE\r\nPort = " + port +
@@ -205,16 +222,9 @@ TEST_F(CtlCheck, WarnsWhenTheImageFolderHoldsMoreThanFifoMax) {
 
 // A small file system of its own, filled up to the warning and the critical line.
 TEST_F(CtlCheck, WarnsAndThenAlarmsAsTheImageDiskFillsUp) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "mounting a tmpfs needs root";
+    if (const std::string why = mountImageDisk("size=4m"); !why.empty()) {
+        GTEST_SKIP() << why;
     }
-    if (::mount("tmpfs", images.c_str(), "tmpfs", 0, "size=4m") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{images};
     writeSettings();
     const pid_t server = serve("ARCHIVE", port);
 
@@ -243,16 +253,9 @@ TEST_F(CtlCheck, WarnsAndThenAlarmsAsTheImageDiskFillsUp) {
 
 // A file system that has space left but no inodes stores nothing: not OK.
 TEST_F(CtlCheck, AnImageDiskWithoutFreeInodesIsCritical) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "mounting a tmpfs needs root";
+    if (const std::string why = mountImageDisk("size=4m,nr_inodes=32"); !why.empty()) {
+        GTEST_SKIP() << why;
     }
-    if (::mount("tmpfs", images.c_str(), "tmpfs", 0, "size=4m,nr_inodes=32") != 0) {
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
-    struct Unmount {
-        fs::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{images};
     writeSettings();
     const fs::path metrics = program.root() / "zarvo.prom";
     std::error_code full;

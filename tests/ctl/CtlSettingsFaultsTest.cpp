@@ -27,15 +27,7 @@ void bindUnixSocket(const fs::path& path) {
     ::close(fd);
 }
 
-class CtlSettingsFaults : public ::testing::Test {
-  protected:
-    TempFolder folder;
-
-    CtlResult ctl(Args arguments) const {
-        arguments.insert(arguments.begin(), {"--folder", folder.path().string()});
-        return runCtl(kBuiltCtl, arguments);
-    }
-};
+class CtlSettingsFaults : public CtlOnTempFolder {};
 
 TEST_F(CtlSettingsFaults, AFileThatCannotBeWrittenIsSaidInEnglish) {
     fs::create_symlink("gone/Server.ini", folder / "Server.ini");  // into a missing folder

@@ -13,15 +13,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CtlSettings : public ::testing::Test {
-  protected:
-    TempFolder folder;
-
-    CtlResult ctl(Args arguments) const {
-        arguments.insert(arguments.begin(), {"--folder", folder.path().string()});
-        return runCtl(kBuiltCtl, arguments);
-    }
-};
+class CtlSettings : public CtlOnTempFolder {};
 
 TEST_F(CtlSettings, ShowsTheSettingsAsTheWindowShowsThem) {
     // Windows-1252, a number with leading zeros, an unchecked MaxDaysLocal and no "-db".

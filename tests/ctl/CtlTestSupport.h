@@ -68,6 +68,17 @@ inline std::uint16_t freePort() {
     return ListeningSocket().port();
 }
 
+// Tests of the built VeltronaCtl on a temporary folder of its own (`--folder`).
+class CtlOnTempFolder : public ::testing::Test {
+  protected:
+    TempFolder folder;
+
+    CtlResult ctl(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"--folder", folder.path().string()});
+        return runCtl(kBuiltCtl, arguments);
+    }
+};
+
 // A temporary program folder holding copies of the built VeltronaCtl and stand-in server.
 class ProgramFolder {
   public:
